@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and starts Osciloskop on the simulated 4-channel module.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+bash scripts/build.sh
+bin="${OSC_BUILD_DIR:-build}/app/osciloskop"
+if [ -x "$bin" ]; then
+  exec "$bin" --port SIM4 "$@"
+fi
+echo "Built. The main window is not part of this version yet; run the tests with scripts/test.sh."

@@ -1,0 +1,87 @@
+#include "platform/locale.h"
+
+#include <gtest/gtest.h>
+
+using namespace osc;
+
+namespace {
+
+// Czech settings, as a user in Prague has them.
+class CzechLocale : public ::testing::Test {
+protected:
+  void SetUp() override {
+    saved_ = formatSettings();
+    FormatSettings& s = formatSettings();
+    s.DecimalSeparator = ',';
+    s.ThousandSeparator = ' ';
+    s.TimeSeparator = ':';
+    s.DateSeparator = '.';
+    s.LongTimeFormat = "h:nn:ss";
+    s.ShortDateFormat = "d.m.yyyy";
+  }
+  void TearDown() override { formatSettings() = saved_; }
+
+private:
+  FormatSettings saved_;
+};
+
+}  // namespace
+
+TEST_F(CzechLocale, FormatWritesTheDecimalSeparatorOnlyInFloats) {
+  struct Case {
+    const char* format;
+    std::initializer_list<FormatArg> args;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"%2.0f V", {16.0}, "16 V"},
+      {"%2.0f V", {5.0}, " 5 V"},
+      {"%.1f  ", {-4.1875}, "-4,2  "},
+      {"    %3.2f %s", {1.5, "mV"}, "    1,50 mV"},
+      {"AN1: %3d   AN2: %3d", {7, 255}, "AN1:   7   AN2: 255"},
+      {"CH %d", {3}, "CH 3"},
+      {"Probíhá měření, zbývá %d s", {119u}, "Probíhá měření, zbývá 119 s"},
+      {"100%% %d.%d", {1, 2}, "100% 1.2"},
+      {"%d %s", {}, "0 "},  // missing arguments never read the stack
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Format(c.format, c.args), c.expected) << c.format;
+  }
+}
+
+TEST_F(CzechLocale, FloatToStrFRoundsToPrecisionThenPads) {
+  EXPECT_EQ(FloatToStrF(1.234, FloatFormat::Fixed, 8, 2), "1,23");
+  EXPECT_EQ(FloatToStrF(-0.001, FloatFormat::Fixed, 8, 2), "0,00");
+  EXPECT_EQ(FloatToStrF(2.345678, FloatFormat::Fixed, 18, 2), "2,35");
+  EXPECT_EQ(FloatToStrF(1234567.0, FloatFormat::Fixed, 6, 2), "1,23457E+06");
+  EXPECT_EQ(FloatToStrF(1234.5, FloatFormat::Number, 18, 2), "1 234,50");
+}
+
+TEST_F(CzechLocale, StrToFloatTakesOnlyTheUsersSeparator) {
+  double v = 0;
+  EXPECT_TRUE(TryStrToFloat(" 2,5 ", v));
+  EXPECT_DOUBLE_EQ(v, 2.5);
+  EXPECT_FALSE(TryStrToFloat("2.5", v));
+  EXPECT_FALSE(TryStrToFloat("abc", v));
+  EXPECT_FALSE(TryStrToFloat("", v));
+}
+
+TEST_F(CzechLocale, DateTimeValuesCountDaysFrom1899) {
+  EXPECT_DOUBLE_EQ(EncodeDateTime(1899, 12, 30, 0, 0, 0, 0), 0.0);
+  EXPECT_DOUBLE_EQ(EncodeDateTime(1970, 1, 1, 12, 0, 0, 0), 25569.5);
+  TDateTime t = EncodeDateTime(2026, 12, 6, 9, 5, 7, 42);
+  EXPECT_EQ(FormatDateTime("tt", t), "9:05:07");
+  EXPECT_EQ(FormatDateTime("tt.zzz", t), "9:05:07.042");
+  EXPECT_EQ(FormatDateTime("ss.zzz", t), "07.042");
+  EXPECT_EQ(FormatDateTime("ddddd", t), "6.12.2026");
+  EXPECT_EQ(FormatDateTime("c", t), "6.12.2026 9:05:07");
+}
+
+TEST_F(CzechLocale, MillisecondRoundingCarriesIntoTheNextDay) {
+  TDateTime almost = EncodeDateTime(2026, 12, 6, 23, 59, 59, 999) + 0.4 / 86400000.0 * 2;
+  int y, mo, d, h, mi, s, ms;
+  DecodeDateTime(almost, y, mo, d, h, mi, s, ms);
+  EXPECT_EQ(d, 7);
+  EXPECT_EQ(h, 0);
+  EXPECT_EQ(ms, 0);
+}
