@@ -1,14 +1,15 @@
 // icon-sheet: renders every tool bar icon at 16, 24 and 48 px into one PNG, each on a
 // light and on a dark tool bar colour, to judge the set by eye. The 16 px rendering
 // is also shown enlarged pixel for pixel, where blur from strokes off the pixel grid
-// shows at once. On top, two strips show the set as a tool bar does, at 16 and 24 px.
+// shows at once. On top, two strips show the set as a tool bar does, at 16 and 24 px
+// and disabled.
 //
 //   icon-sheet [out.png]             (default: icon-sheet.png)
 //   icon-sheet --pixels [out.png]    16 px and 24 px only, enlarged 4x, to check the grid
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QApplication>
 #include <QFont>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -26,7 +27,7 @@ constexpr int kHalfWidth = 160;  // one rendering set on one background
 constexpr int kCellHeight = 74;
 constexpr int kColumns = 3;
 constexpr int kStripStep = 30;
-constexpr int kStripHeight = 64;
+constexpr int kStripHeight = 92;
 
 const QColor kLight(0xef, 0xef, 0xef);
 const QColor kDark(0x2b, 0x2d, 0x30);
@@ -51,13 +52,15 @@ int SheetHeight() {
   return StripsHeight() + Rows() * kCellHeight + kMargin;
 }
 
-// The set as a tool bar shows it: a row at 16 px above a row at 24 px.
+// The set as a tool bar shows it: a row at 16 px, a row at 24 px and the 24 px row as
+// disabled buttons show it.
 void DrawStrip(QPainter& p, int top, const QColor& background) {
   p.fillRect(0, top, SheetWidth(), kStripHeight, background);
   int x = kMargin;
   for (const char* name : osc::OscIconNames()) {
     p.drawImage(x + 4, top + 10, Render(name, 16));
     p.drawImage(x, top + 32, Render(name, 24));
+    p.drawPixmap(x, top + 62, osc::OscIcon(name).pixmap(QSize(24, 24), QIcon::Disabled));
     x += kStripStep;
   }
 }
@@ -113,7 +116,7 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   EnsureRuntimeDir();
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);  // the widget style draws the disabled state
   const bool pixels = argc > 1 && std::string(argv[1]) == "--pixels";
   const int outArg = pixels ? 2 : 1;
   const QString out = argc > outArg ? QString::fromLocal8Bit(argv[outArg]) : QStringLiteral("icon-sheet.png");
