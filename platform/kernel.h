@@ -32,7 +32,11 @@ BOOL CloseHandle(HANDLE handle);
 void Sleep(DWORD milliseconds);
 
 // Full-barrier increments returning the resulting value.
-inline LONG InterlockedIncrement(std::atomic<LONG>& value) { return ++value; }
-inline LONG InterlockedDecrement(std::atomic<LONG>& value) { return --value; }
+inline LONG InterlockedIncrement(std::atomic<LONG>& value) {
+  return ++value;
+}
+inline LONG InterlockedDecrement(std::atomic<LONG>& value) {
+  return --value;
+}
 
 }  // namespace osc::win
