@@ -16,8 +16,8 @@ bool SameValue(double a, double b) {
   return a == b || (std::isnan(a) && std::isnan(b));
 }
 
-// Double carries about 15 significant decimal digits where the original's extended
-// carried 18; asking for more shows binary noise (2.35000000000000009).
+// A double carries about 15 significant decimal digits (an 80-bit extended carries 18);
+// asking for more shows binary noise (2.35000000000000009).
 constexpr int kPrecision = 15;
 
 FloatFormat ToLocaleFormat(TFloatFormat f) {

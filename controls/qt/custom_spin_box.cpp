@@ -84,7 +84,7 @@ void TCustomSpinBox::keyPressEvent(QKeyEvent* event) {
 void TCustomSpinBox::keyReleaseEvent(QKeyEvent* event) {
   const osc::TSpinKey key = SpinKey(event->key());
   if (logic_ && key != osc::TSpinKey::Other) {
-    // A held key repeats its press only, as on the original platform: the half stays down.
+    // A held key repeats its press only, as Windows does: the half stays down.
     if (!event->isAutoRepeat()) logic_->KeyUp(key);
     event->accept();
     return;

@@ -9,7 +9,7 @@ namespace osc::qt {
 
 namespace {
 
-// As the original platform draws it: a dotted rectangle inverting what is under it.
+// As Windows draws it: a dotted rectangle inverting what is under it.
 void DrawFocusRect(QPainter& painter, const QRect& rect) {
   painter.save();
   painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);

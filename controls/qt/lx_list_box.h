@@ -13,7 +13,7 @@ class TLxListBox : public QListWidget {
 
  public:
   static constexpr QRgb kUnfocusedSelection = qRgb(176, 176, 176);
-  // The original's item height for its 8-point font; a larger font gets its line height.
+  // The item height of an 8-point Windows font; a larger font gets its line height.
   static constexpr int kMinItemHeight = 13;
 
   explicit TLxListBox(QWidget* parent = nullptr);
