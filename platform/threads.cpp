@@ -322,5 +322,7 @@ DWORD GetCurrentThreadId() {
 // frames it leaves without cleanups (ordinary exceptions get them cleared, the forced
 // unwind does not). The sanitizer then trips over them in its own sigaltstack call on
 // the next no-return path and reports an overflow that is not there.
-extern "C" const char* __asan_default_suppressions() { return "interceptor_name:sigaltstack\n"; }
+extern "C" const char* __asan_default_suppressions() {
+  return "interceptor_name:sigaltstack\n";
+}
 #endif
