@@ -1,0 +1,517 @@
+#include "acquisition/recorder.h"
+
+#include "acquisition/scaling.h"
+#include "graph/axis.h"
+#include "graph/graph_data.h"
+#include "graph/series.h"
+#include "graph/view.h"
+#include "platform/comm.h"
+#include "platform/errors.h"
+#include "platform/kernel.h"
+#include "platform/locale.h"
+#include "seriallink/serial_com.h"
+#include "seriallink/simple_thread.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace osc {
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+
+// Holds the tick counter for one tick; only the outermost tick does work.
+class TickGuard {
+ public:
+  explicit TickGuard(std::atomic<win::LONG>& counter) : counter_(counter) {
+    first_ = win::InterlockedIncrement(counter_) == 0;
+  }
+  ~TickGuard() { win::InterlockedDecrement(counter_); }
+  bool First() const { return first_; }
+
+ private:
+  std::atomic<win::LONG>& counter_;
+  bool first_;
+};
+
+}  // namespace
+
+TRecorder::TRecorder(TRecorderHost& host, acq::TDeviceProtocol& protocol, TVelaGraphData& data, TVelaGraph& view,
+                     TAcquisitionPath path)
+    : host_(host),
+      protocol_(protocol),
+      com_(protocol.Com()),
+      data_(data),
+      view_(view),
+      path_(path),
+      worker_(std::make_unique<TSimpleThread>()),
+      buffers_(static_cast<std::size_t>(kRequests) * kMaxBlockLength) {
+  com_.SetOverlapped(path == TAcquisitionPath::Overlapped);
+  worker_->OnExecute = [this](TSimpleThread&, win::DWORD&) { WorkerBody(); };
+}
+
+TRecorder::~TRecorder() {
+  try {
+    StopRecording();
+  } catch (...) {
+    // Closing the window must not fail on a port that has gone.
+  }
+  worker_->Stop();
+  ReapRequests();
+}
+
+// ---------------------------------------------------------------- controls and scales
+
+void TRecorder::ReadControls() {
+  controls_ = host_.RecordingControls();
+  acq::ProtocolState& s = protocol_.State();
+  s.SlowMode = controls_.SampleIndex != 0;
+  blockLength_ = acq::BlockLengthOf(s.SlowMode);
+  s.ModeWord = acq::ModeWordOf(controls_.AcqIndex, controls_.GainIndex, controls_.PolarityIndex, controls_.Inputs);
+  // Once Start is pressed the slots are fixed: the stores were made for them.
+  s.ChannelMask = armed_ ? startMask_ : acq::ChannelMaskOf(controls_.Inputs);
+}
+
+void TRecorder::UpdateScale(const TOscRozsah* range) {
+  if (range == nullptr) return;
+  const acq::ProtocolState& s = protocol_.State();
+  scales_ = ComputeChannelScales(*range, controls_.GainIndex, controls_.PolarityIndex, s.ModeWord, s.OffsetByte);
+}
+
+// ---------------------------------------------------------------- stores and series
+
+void TRecorder::CreateStores() {
+  host_.ClearMeasuringPoints();
+  for (auto& s : stores_)
+    s.reset();
+  const TDateTime start = Now();
+  const acq::ProtocolState& st = protocol_.State();
+  for (int slot = 1; slot <= kSlots; ++slot) {
+    if (st.ChannelMask & (1u << (slot - 1))) {
+      stores_[static_cast<std::size_t>(slot - 1)] = std::make_unique<TDataStore>(
+          slot, maxSeconds_, start, st.ChannelMask, st.SlowMode, scales_[static_cast<std::size_t>(slot - 1)]);
+    }
+  }
+  nextSlot_ = 0;
+}
+
+void TRecorder::RebuildSeries() {
+  data_.Clear();
+  series_.fill(nullptr);
+  const std::uint8_t mask = protocol_.State().ChannelMask;
+  for (int index = 0; index < kSlots; ++index) {
+    TDataStore* store = stores_[static_cast<std::size_t>(index)].get();
+    if (store == nullptr || !(mask & (1u << index))) continue;
+    auto* series = new TBaseEquiDistantSeries();
+    series->SetTag(index);
+    series->SetGraphNumber(static_cast<std::uint32_t>(data_.SeriesCount() + 1));
+    series->SetAutoYMinMax(false);
+    series->SetAutoXMinMax(false);
+    series->OnGetValue = [this](TVelaSeries& s, int i, double& v) { GetSampleValue(s, i, v); };
+    // The upper end is widened by |U| so a negative upper value keeps the top samples
+    // inside the range.
+    const double lower = store->Lower();
+    const double upper = store->Upper();
+    series->SetYMin(lower - std::fabs(lower) * 0.01);
+    series->SetYMax(upper + std::fabs(upper) * 0.01);
+    AttachSeries(index + 1, *series);
+    data_.AddSeries(series);  // the container owns it (AutoDestroySeries)
+    series->SetAutoXMinMax(false);
+    const int g = static_cast<int>(series->GraphNumber()) - 1;
+    if (TAxis* x = view_.XAxis(g)) {
+      x->SetAutoMinMax(false);
+      x->OnGetText = &TRecorder::AxisGetText;
+      x->SetStyle(asTime);
+    }
+    if (TAxis* y = view_.YAxis(g)) y->ZoomAll();
+    RefreshStore(index + 1, true);
+  }
+}
+
+void TRecorder::AttachSeries(int slot, TBaseEquiDistantSeries& series) {
+  TDataStore& store = *stores_[static_cast<std::size_t>(slot - 1)];
+  series_[static_cast<std::size_t>(slot - 1)] = &series;
+  series.SetXStart(store.Start());
+  series.SetTitle(store.Name());
+  SetSpan(slot, store.Duration());
+}
+
+void TRecorder::SetSpan(int slot, double spanDays) {
+  TDataStore* store = Store(slot);
+  TBaseEquiDistantSeries* series = series_[static_cast<std::size_t>(slot - 1)];
+  if (store == nullptr || series == nullptr) return;
+  store->SetSpan(spanDays);
+  series->SetCount(store->PointCount());
+  series->SetXStep(store->XStep());
+}
+
+void TRecorder::RefreshStore(int slot, bool autoZoom) {
+  TDataStore* store = Store(slot);
+  TBaseEquiDistantSeries* series = series_[static_cast<std::size_t>(slot - 1)];
+  if (store == nullptr || series == nullptr) return;
+  const double duration = store->Duration();
+  if (autoZoom) {
+    SetSpan(slot, duration);
+  } else {
+    series->SetCount(store->PointCount());
+  }
+  TAxis* x = view_.XAxis(static_cast<int>(series->GraphNumber()) - 1);
+  if (x == nullptr) return;
+  x->SetMinMax(series->XStart(), series->XStart() + duration);
+  if (autoZoom) x->ZoomAll();
+}
+
+void TRecorder::DistributeBlock(const std::uint8_t* block, int count) {
+  int order[kSlots];
+  int n = 0;
+  for (int i = 0; i < kSlots; ++i) {
+    if (stores_[static_cast<std::size_t>(i)]) order[n++] = i;
+  }
+  if (n == 0) return;
+  if (nextSlot_ >= n) nextSlot_ = 0;
+  for (int k = 0; k < count; ++k) {
+    stores_[static_cast<std::size_t>(order[nextSlot_])]->AddSample(block[k]);
+    if (++nextSlot_ == n) nextSlot_ = 0;
+  }
+}
+
+void TRecorder::RefreshSeries() {
+  const bool autoZoom = host_.AutoZoom();
+  for (int slot = 1; slot <= kSlots; ++slot)
+    RefreshStore(slot, autoZoom);
+  if (host_.AutoMove()) host_.NavigateEnd();
+  view_.InvalidateImage();
+  view_.Invalidate();
+}
+
+void TRecorder::ShowRemainingTime() {
+  // The first recorded slot; slots 3 and 4 count too, so a recording of only those
+  // shows its time as well.
+  for (const auto& store : stores_) {
+    if (store) {
+      host_.SetCaption(Format("Probíhá měření, zbývá %d s", {store->RemainingSeconds()}));
+      return;
+    }
+  }
+}
+
+TDataStore* TRecorder::Store(int slot) const {
+  if (slot < 1 || slot > kSlots) return nullptr;
+  return stores_[static_cast<std::size_t>(slot - 1)].get();
+}
+
+void TRecorder::ReplaceStore(int slot, std::unique_ptr<TDataStore> store) {
+  if (slot < 1 || slot > kSlots) return;
+  series_[static_cast<std::size_t>(slot - 1)] = nullptr;
+  stores_[static_cast<std::size_t>(slot - 1)] = std::move(store);
+}
+
+void TRecorder::EraseStores() {
+  for (auto& s : stores_)
+    s.reset();
+  RebuildSeries();
+}
+
+void TRecorder::GetSampleValue(TVelaSeries& series, int index, double& value) {
+  const int tag = series.Tag();
+  const TDataStore* store = Store(tag + 1);
+  if (store == nullptr || index < 0) return;
+  osc::GetSampleValue(*store, static_cast<std::uint32_t>(index), host_.PeakDisplay(), value);
+}
+
+void TRecorder::GraphXPositionChange(TAxis& axis, double posLeft, double posRight) {
+  const bool locked = view_.GlobalXAxis().Locked();
+  for (int i = 0; i < data_.SeriesCount(); ++i) {
+    TVelaSeries* s = data_.Series(i);
+    if (s == nullptr || (!locked && s->GraphNumber() != axis.GraphNumber())) continue;
+    const int slot = s->Tag() + 1;
+    if (Store(slot) && series_[static_cast<std::size_t>(slot - 1)] == s) SetSpan(slot, posRight - posLeft);
+  }
+}
+
+void TRecorder::AxisGetText(TAxis&, std::string& text, double value, double step) {
+  if (step < 0.99 / kSecondsPerDay) {
+    text = FormatDateTime("ss.zzz", value);
+  } else {
+    text = FormatDateTime("tt", value);
+  }
+}
+
+// ---------------------------------------------------------------- start and stop
+
+void TRecorder::RecordButtonClicked() {
+  if (host_.RecordButtonDown()) {
+    Start();
+  } else {
+    Stop();
+  }
+}
+
+void TRecorder::Start() {
+  armed_ = false;
+  ReadControls();
+  if (protocol_.State().ChannelMask == 0) {
+    host_.SetRecordButtonDown(false);
+    return;
+  }
+  CreateStores();
+  RebuildSeries();
+  running_ = false;
+  startMask_ = protocol_.State().ChannelMask;
+  armed_ = true;
+  host_.RecordingChanged(true);
+  host_.PostRunTimerNow();
+}
+
+void TRecorder::Stop() {
+  const bool wasArmed = armed_;
+  armed_ = false;
+  // Whatever the line does now, the timer stops and the controls come back.
+  host_.RecordingChanged(false);
+  if (!wasArmed) return;
+  worker_->Stop();
+  const bool found = protocol_.StopSequence();
+  ReapRequests();
+  if (found) {
+    host_.SetCaption("Zastaveno");
+  } else {
+    host_.Beep();
+  }
+}
+
+void TRecorder::StopRecording() {
+  if (host_.RecordButtonDown()) {
+    host_.SetRecordButtonDown(false);
+    RecordButtonClicked();
+  }
+}
+
+void TRecorder::EndByError(const std::string& message) {
+  // The device has gone: stop as a full store does, keep every sample, say it once.
+  try {
+    StopRecording();
+  } catch (const std::exception&) {
+    // The stop sequence talks to the same vanished device.
+  }
+  host_.ShowError(message);
+}
+
+bool TRecorder::MaskStillMatches() {
+  // A 2-channel identification while armed takes slots 3 and 4 away from the module.
+  const std::uint8_t wanted = acq::ChannelMaskOf(host_.RecordingControls().Inputs);
+  return (wanted & startMask_) == startMask_;
+}
+
+void TRecorder::RunTimerNow() {
+  if (host_.MainTimerEnabled()) TimerTick();
+}
+
+void TRecorder::TimerTick() {
+  TickGuard guard(tickCounter_);
+  if (!guard.First()) return;
+  try {
+    if (path_ == TAcquisitionPath::Overlapped) {
+      TickOverlapped();
+    } else {
+      TickBlocking();
+    }
+  } catch (const EOutOfMemory&) {
+    StopRecording();
+  } catch (const std::exception&) {
+    // A failed exchange is tried again by the next tick.
+  }
+}
+
+bool TRecorder::IdentifyAndSendParameters(bool blockingPath) {
+  ReadControls();
+  if (protocol_.Identify() && protocol_.SendParameters()) return true;
+  protocol_.Recover(blockingPath);
+  return protocol_.Identify() && protocol_.SendParameters();
+}
+
+// ---------------------------------------------------------------- overlapped path
+
+void TRecorder::TickOverlapped() {
+  if (!armed_) return;
+  if (!running_) {
+    if (!StartHandshakeOverlapped()) return;
+  }
+  ProcessRing();
+  if (host_.MainTimerEnabled()) ShowRemainingTime();
+}
+
+bool TRecorder::StartHandshakeOverlapped() {
+  ReapRequests();
+  if (!IdentifyAndSendParameters(false)) return false;
+  ReapRequests();  // the identification cancelled what an earlier start left pending
+  if (!MaskStillMatches()) {
+    StopRecording();
+    return false;
+  }
+  host_.SetCaption("Start");
+  for (int k = 0; k < kRequests; ++k)
+    win::SetEvent(requests_.Event(k));
+  completed_ = reissued_ = processed_ = 0;
+  nextSlot_ = 0;
+  win::Sleep(10);
+  const std::uint8_t startByte = protocol_.StartByte();
+  if (!protocol_.SendStartByte()) return false;
+  if (protocol_.State().SlowMode && !protocol_.SlowModeHandshake()) {
+    running_ = false;
+    return false;
+  }
+  std::uint8_t reply[acq::kStartReplyLength] = {};
+  protocol_.BeginStartReply(reply);
+  for (int k = 0; k < kRequests; ++k)
+    IssueBlockRead(k);
+  if (!protocol_.EndStartReply(reply, startByte)) return false;
+  running_ = true;
+  return true;
+}
+
+void TRecorder::IssueBlockRead(int request) {
+  const int slot = request % kRequests;
+  win::OVERLAPPED& ov = requests_.Overlapped(slot);
+  ov.Internal = ov.InternalHigh = 0;
+  issued_[static_cast<std::size_t>(slot)] = true;
+  com_.ReadEx(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength, blockLength_, &ov);
+}
+
+void TRecorder::ReapRequests() {
+  if (com_.Handle == win::INVALID_HANDLE_VALUE) {
+    issued_.fill(false);
+    return;
+  }
+  bool any = false;
+  for (bool b : issued_)
+    any = any || b;
+  if (!any) return;
+  win::CancelIo(com_.Handle);
+  for (int k = 0; k < kRequests; ++k) {
+    if (!issued_[static_cast<std::size_t>(k)]) continue;
+    win::DWORD n = 0;
+    win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(k), &n, 1);
+    issued_[static_cast<std::size_t>(k)] = false;
+  }
+}
+
+void TRecorder::ProcessRing() {
+  // 1. Count completions.
+  while (completed_ < reissued_ + kRequests - 1 &&
+         win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
+    ++completed_;
+  }
+  // 2. Recycle a slot only when at least 16 newer blocks have completed.
+  while (reissued_ < completed_ - 16) {
+    // The block of this request was processed or dropped; its buffer is free.
+    IssueBlockRead(reissued_);
+    ++reissued_;
+  }
+  // 3. Process; blocks whose slot was already reused are dropped.
+  if (processed_ < reissued_) {
+    droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
+    processed_ = reissued_;
+  }
+  if (processed_ == completed_) return;
+  try {
+    while (processed_ < completed_) {
+      const int slot = processed_ % kRequests;
+      win::DWORD count = 0;
+      if (!win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(slot), &count, 0)) {
+        const win::DWORD error = win::GetLastError();
+        if (error != win::ERROR_IO_INCOMPLETE && error != win::ERROR_OPERATION_ABORTED) {
+          RefreshSeries();
+          EndByError("Error reading from the communications device");
+          return;
+        }
+        count = 0;
+      }
+      issued_[static_cast<std::size_t>(slot)] = false;
+      if (static_cast<int>(count) != blockLength_) {
+        ++shortBlocks_;
+        host_.Beep();
+      }
+      DistributeBlock(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength,
+                      std::min<int>(static_cast<int>(count), blockLength_));
+      ++processed_;
+    }
+  } catch (const EOutOfMemory&) {
+    RefreshSeries();
+    StopRecording();
+    return;
+  }
+  RefreshSeries();
+}
+
+// ---------------------------------------------------------------- blocking path
+
+void TRecorder::TickBlocking() {
+  if (!armed_) return;
+  if (!running_) {
+    if (!StartHandshakeBlocking()) return;
+  }
+  if (newData_.exchange(false)) {
+    RefreshSeries();
+    ShowRemainingTime();
+  }
+  if (worker_->Handle() != nullptr && win::WaitForSingleObject(worker_->Handle(), 0) == win::WAIT_OBJECT_0) {
+    running_ = false;
+    if (newData_.exchange(false)) RefreshSeries();
+    if (workerFailed_.exchange(false)) {
+      EndByError(workerError_);
+    } else {
+      StopRecording();
+    }
+  }
+}
+
+bool TRecorder::StartHandshakeBlocking() {
+  worker_->Stop();
+  win::Sleep(20);
+  if (!IdentifyAndSendParameters(true)) return false;
+  if (!MaskStillMatches()) {
+    StopRecording();
+    return false;
+  }
+  host_.SetCaption("Start");
+  nextSlot_ = 0;
+  const std::uint8_t startByte = protocol_.StartByte();
+  if (!protocol_.SendStartByte()) return false;
+  if (protocol_.State().SlowMode && !protocol_.SlowModeHandshake()) {
+    running_ = false;
+    return false;
+  }
+  std::uint8_t reply[acq::kStartReplyLength] = {};
+  protocol_.BeginStartReply(reply);
+  if (!protocol_.EndStartReply(reply, startByte)) return false;
+  running_ = true;
+  workerFailed_ = false;
+  worker_->Start();
+  return true;
+}
+
+void TRecorder::WorkerBody() {
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(blockLength_));
+  while (!worker_->Terminated()) {
+    int n = 0;
+    try {
+      n = com_.Read(block.data(), blockLength_);
+    } catch (const std::exception& e) {
+      workerError_ = e.what();
+      workerFailed_ = true;
+      return;
+    }
+    if (n <= 0) continue;
+    try {
+      DistributeBlock(block.data(), n);
+    } catch (const EOutOfMemory&) {
+      newData_ = true;
+      com_.SetBreak();
+      return;
+    }
+    newData_ = true;
+  }
+}
+
+}  // namespace osc

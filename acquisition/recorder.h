@@ -1,0 +1,197 @@
+#pragma once
+// The recording control: turns Start/Stop into a running acquisition, moves the
+// module's byte stream into one sample store per recorded slot, and keeps the graph
+// series that show the stores up to date while the recording grows.
+//
+// Two acquisition paths: Overlapped (the timer keeps 32 asynchronous block reads
+// pending and processes completed blocks on the user-interface thread) and Blocking
+// (a worker thread reads blocks and stores them; the timer only refreshes). The main
+// window chooses one at creation and drives the recorder through TimerTick() and
+// RecordButtonClicked(); everything it must do on screen goes through TRecorderHost.
+//
+// Beyond the classic behaviour: the slot mask is fixed when Start is pressed (a start
+// whose mask no longer matches the stores is abandoned); a short block is distributed
+// for the bytes received only and the slot order carries on into the next block; a
+// vanished device ends the recording as a full store does, with one error message;
+// a timed-out or cancelled request is reaped before its record or buffer is reused,
+// and the request ring is freed only after every request ended.
+#include "acquisition/channel_scale.h"
+#include "acquisition/data_store.h"
+#include "acquisition/overlapped_array.h"
+#include "acquisition/protocol.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace osc {
+
+class TAxis;
+class TBaseEquiDistantSeries;
+class TSerialCom;
+class TSimpleThread;
+class TVelaGraph;
+class TVelaGraphData;
+class TVelaSeries;
+struct TOscRozsah;
+
+enum class TAcquisitionPath { Overlapped, Blocking };
+
+// What the recording reads from the main window's selectors.
+struct TRecordingControls {
+  acq::InputSelection Inputs;
+  int SampleIndex = 0;    // "11 kHz", "  2 kHz"
+  int AcqIndex = 1;       // "Sample", "Avg", "Max"
+  int GainIndex = 0;      // "x 1", "x 2", "x 4"
+  int PolarityIndex = 0;  // "Positive", "Bipolar", "AC"
+};
+
+// The main window's side of the recording.
+class TRecorderHost {
+ public:
+  virtual ~TRecorderHost() = default;
+  virtual TRecordingControls RecordingControls() = 0;
+  virtual void SetCaption(const std::string& text) = 0;
+  virtual void Beep() = 0;
+  virtual bool RecordButtonDown() = 0;
+  virtual void SetRecordButtonDown(bool down) = 0;
+  // The button changed state: enable the main timer exactly while recording and the
+  // controls exactly while not.
+  virtual void RecordingChanged(bool recording) = 0;
+  virtual bool MainTimerEnabled() = 0;
+  // Asks for one timer tick as soon as the event loop is free (WM_USER+1).
+  virtual void PostRunTimerNow() = 0;
+  virtual bool AutoZoom() = 0;
+  virtual bool AutoMove() = 0;
+  virtual bool PeakDisplay() = 0;
+  // The "end" navigation command.
+  virtual void NavigateEnd() = 0;
+  // A new recording starts: both measuring points go.
+  virtual void ClearMeasuringPoints() = 0;
+  // One message for an error that ended a recording (the device vanished).
+  virtual void ShowError(const std::string& message) = 0;
+};
+
+class TRecorder {
+ public:
+  static constexpr int kRequests = 32;
+  static constexpr int kMaxBlockLength = 2400;
+  static constexpr int kSlots = 4;
+
+  TRecorder(TRecorderHost& host, acq::TDeviceProtocol& protocol, TVelaGraphData& data, TVelaGraph& view,
+            TAcquisitionPath path);
+  // Stops a running recording and frees the requests once every one has ended.
+  ~TRecorder();
+  TRecorder(const TRecorder&) = delete;
+  TRecorder& operator=(const TRecorder&) = delete;
+
+  TAcquisitionPath Path() const { return path_; }
+
+  // Start or stop after the record button (or F12) changed its state.
+  void RecordButtonClicked();
+  // The main timer's tick (800 ms, and at once after a start).
+  void TimerTick();
+  // WM_USER+1: a tick at once while the main timer runs.
+  void RunTimerNow();
+  // Releases the record button and stops, when it is down.
+  void StopRecording();
+
+  // Controls -> slot mask, mode word, slow mode, block length (the slot mask stays as
+  // it was at Start while a recording is armed or running).
+  void ReadControls();
+  // The scales of slots 1..4 from a range entry and the current controls.
+  void UpdateScale(const TOscRozsah* range);
+  const TChannelScales& ChannelScale() const { return scales_; }
+
+  void CreateStores();
+  void RebuildSeries();
+  // Gives `count` bytes of the stream to the stores in slot order, carrying the order
+  // on into the next block. Raises EOutOfMemory ("Mem Full") when a store is full.
+  void DistributeBlock(const std::uint8_t* block, int count);
+  void RefreshSeries();
+  void ShowRemainingTime();
+
+  // The graph's X-position notification: new decimation steps for the visible span.
+  void GraphXPositionChange(TAxis& axis, double posLeft, double posRight);
+  // X axis labels: "ss.zzz" below 0.99 s between ticks, the long time format above.
+  static void AxisGetText(TAxis& sender, std::string& text, double value, double step);
+  // The series' value callback.
+  void GetSampleValue(TVelaSeries& series, int index, double& value);
+
+  // Stores of slots 1..4 (nullptr when the slot has none).
+  TDataStore* Store(int slot) const;
+  // A store read from a file takes the slot; the previous one is freed.
+  void ReplaceStore(int slot, std::unique_ptr<TDataStore> store);
+  // Frees all stores and rebuilds the (then empty) series.
+  void EraseStores();
+  // Refresh of one slot's series from its store (auto-zoom shows the whole record).
+  void RefreshStore(int slot, bool autoZoom);
+
+  int MaxSeconds() const { return maxSeconds_; }
+  void SetMaxSeconds(int seconds) { maxSeconds_ = seconds; }
+  bool Running() const { return running_; }
+  int BlockLength() const { return blockLength_; }
+  acq::TDeviceProtocol& Protocol() { return protocol_; }
+
+  // Ring counters of the overlapped path (for tests and figures).
+  int Completed() const { return completed_; }
+  int Reissued() const { return reissued_; }
+  int Processed() const { return processed_; }
+  std::uint64_t ShortBlocks() const { return shortBlocks_; }
+  std::uint64_t DroppedBlocks() const { return droppedBlocks_; }
+
+ private:
+  void Start();
+  void Stop();
+  void TickOverlapped();
+  void TickBlocking();
+  bool StartHandshakeOverlapped();
+  bool StartHandshakeBlocking();
+  bool IdentifyAndSendParameters(bool blockingPath);
+  void ProcessRing();
+  void IssueBlockRead(int request);
+  void ReapRequests();
+  void WorkerBody();
+  bool MaskStillMatches();
+  void EndByError(const std::string& message);
+  void AttachSeries(int slot, TBaseEquiDistantSeries& series);
+  void SetSpan(int slot, double spanDays);
+
+  TRecorderHost& host_;
+  acq::TDeviceProtocol& protocol_;
+  TSerialCom& com_;
+  TVelaGraphData& data_;
+  TVelaGraph& view_;
+  const TAcquisitionPath path_;
+  std::unique_ptr<TSimpleThread> worker_;
+
+  TRecordingControls controls_;
+  TChannelScales scales_{};
+  std::array<std::unique_ptr<TDataStore>, kSlots> stores_;
+  std::array<TBaseEquiDistantSeries*, kSlots> series_{};
+  int maxSeconds_ = 120;
+  int blockLength_ = kMaxBlockLength;
+  bool running_ = false;
+  bool armed_ = false;
+  std::uint8_t startMask_ = 0;
+  int nextSlot_ = 0;  // index into the recorded slots where the next byte goes
+
+  TOverlappedArray requests_{kRequests};
+  std::vector<std::uint8_t> buffers_;
+  std::array<bool, kRequests> issued_{};  // a request of this slot may still touch its buffer
+  int completed_ = 0;
+  int reissued_ = 0;
+  int processed_ = 0;
+  std::uint64_t shortBlocks_ = 0;
+  std::uint64_t droppedBlocks_ = 0;
+
+  std::atomic<bool> newData_{false};
+  std::atomic<bool> workerFailed_{false};
+  std::string workerError_;
+  std::atomic<win::LONG> tickCounter_{-1};
+};
+
+}  // namespace osc
