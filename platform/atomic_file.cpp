@@ -1,21 +1,27 @@
 #include "platform/atomic_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace osc {
 
 int FileOps::open(const std::string& path, int flags, mode_t mode) {
   return ::open(path.c_str(), flags, mode);
 }
-ssize_t FileOps::write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
-int FileOps::fsync(int fd) { return ::fsync(fd); }
-int FileOps::close(int fd) { return ::close(fd); }
+ssize_t FileOps::write(int fd, const void* data, std::size_t size) {
+  return ::write(fd, data, size);
+}
+int FileOps::fsync(int fd) {
+  return ::fsync(fd);
+}
+int FileOps::close(int fd) {
+  return ::close(fd);
+}
 int FileOps::rename(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str());
 }
@@ -26,9 +32,15 @@ int FileOps::rename_noreplace(const std::string& from, const std::string& to) {
   if (::link(from.c_str(), to.c_str()) != 0) return -1;
   return ::unlink(from.c_str());
 }
-int FileOps::unlink(const std::string& path) { return ::unlink(path.c_str()); }
-int FileOps::mkdir(const std::string& path, mode_t mode) { return ::mkdir(path.c_str(), mode); }
-int FileOps::access(const std::string& path, int mode) { return ::access(path.c_str(), mode); }
+int FileOps::unlink(const std::string& path) {
+  return ::unlink(path.c_str());
+}
+int FileOps::mkdir(const std::string& path, mode_t mode) {
+  return ::mkdir(path.c_str(), mode);
+}
+int FileOps::access(const std::string& path, int mode) {
+  return ::access(path.c_str(), mode);
+}
 
 FileOps& SystemFileOps() {
   static FileOps ops;

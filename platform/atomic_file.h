@@ -5,15 +5,15 @@
 //
 // Assumes what every careful saver assumes: rename() within a folder is atomic, and
 // fsync() really reaches the disk.
+#include <sys/types.h>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace osc {
 
 // The file system calls of the save path, with POSIX results: -1 and errno on failure.
 class FileOps {
-public:
+ public:
   virtual ~FileOps() = default;
   virtual int open(const std::string& path, int flags, mode_t mode);
   virtual ssize_t write(int fd, const void* data, std::size_t size);

@@ -81,8 +81,7 @@ struct SECURITY_ATTRIBUTES;  // accepted and ignored
 // given) tells which. ERROR_ACCESS_DENIED when a key must be created without
 // KEY_CREATE_SUB_KEY on `key`, below HARDWARE, or while the root cannot be written.
 LSTATUS RegCreateKeyEx(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
-                       REGSAM access, const SECURITY_ATTRIBUTES* security, HKEY* result,
-                       DWORD* disposition);
+                       REGSAM access, const SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition);
 // Opens an existing key; ERROR_FILE_NOT_FOUND when a key of the path is missing.
 LSTATUS RegOpenKeyEx(HKEY key, const char* subKey, DWORD options, REGSAM access, HKEY* result);
 // *type gets the value's type. With data, *size is the buffer size on entry: a buffer too
@@ -118,7 +117,7 @@ LSTATUS RegRollbackTransaction(HKEY root);
 
 // Begins on construction, rolls back on destruction unless committed.
 class RegTransaction {
-public:
+ public:
   explicit RegTransaction(HKEY root) : root_(root), status_(RegBeginTransaction(root)) {}
   ~RegTransaction() {
     if (status_ == ERROR_SUCCESS && !done_) RegRollbackTransaction(root_);
@@ -134,7 +133,7 @@ public:
     return RegCommitTransaction(root_);
   }
 
-private:
+ private:
   HKEY root_;
   LSTATUS status_;
   bool done_ = false;

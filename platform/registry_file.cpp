@@ -12,7 +12,9 @@ constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 bool IsControl(char c) {
   auto u = static_cast<unsigned char>(c);
@@ -20,12 +22,14 @@ bool IsControl(char c) {
 }
 
 std::string_view TrimLeft(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.front()))
+    s.remove_prefix(1);
   return s;
 }
 
 std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  while (!s.empty() && IsBlank(s.back()))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -58,7 +62,7 @@ struct Failure {
 };
 
 class Parser {
-public:
+ public:
   Parser(std::string_view text, std::string_view rootName, RegKeyNode& root)
       : text_(text), root_name_(rootName), root_(root) {}
 
@@ -73,7 +77,7 @@ public:
     }
   }
 
-private:
+ private:
   void parse() {
     if (text_.substr(0, kBom.size()) == kBom) text_.remove_prefix(kBom.size());
     std::string_view line;
@@ -288,13 +292,15 @@ void AppendSection(std::string& out, const std::string& path, const RegKeyNode& 
   out += "\n[";
   out += path;
   out += "]\n";
-  for (const auto& [name, v] : node.values) AppendValue(out, name, v);
+  for (const auto& [name, v] : node.values)
+    AppendValue(out, name, v);
 }
 
 void AppendTree(std::string& out, const std::string& path, const RegKeyNode& node) {
   if (node.is_volatile) return;
   AppendSection(out, path, node);
-  for (const auto& [name, child] : node.subkeys) AppendTree(out, path + "\\" + child->name, *child);
+  for (const auto& [name, child] : node.subkeys)
+    AppendTree(out, path + "\\" + child->name, *child);
 }
 
 }  // namespace
@@ -309,7 +315,8 @@ std::string FormatRegistryText(const RegKeyNode& root, std::string_view rootName
   out += "\n; Osciloskop settings, UTF-8. Edit only while the program is not running.\n";
   std::string rootPath(rootName);
   if (!root.values.empty()) AppendSection(out, rootPath, root);
-  for (const auto& [name, child] : root.subkeys) AppendTree(out, rootPath + "\\" + child->name, *child);
+  for (const auto& [name, child] : root.subkeys)
+    AppendTree(out, rootPath + "\\" + child->name, *child);
   return out;
 }
 

@@ -3,19 +3,19 @@
 #include "platform/registry_file.h"
 #include "platform/serial_devices.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace osc::win::detail {
 namespace {
 
 constexpr std::array<const char*, 7> kRootNames = {
-    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
     "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
 constexpr std::size_t kLocalMachine = 2;
 constexpr std::size_t kMaxFileSize = 16u << 20;
@@ -61,7 +61,9 @@ LSTATUS StatusFromErrno(int err) {
   }
 }
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.rfind('/'));
+}
 
 // HKLM\HARDWARE, rebuilt at every start and never saved.
 void BuildHardwareKey(RegKeyNode& root, const RegistryConfig& config) {
@@ -97,14 +99,18 @@ RegistryConfig RegistryConfigFromEnvironment() {
   return config;
 }
 
-void ResetRegistry(const RegistryConfig& config) { RegistryStore::instance().reset(config); }
+void ResetRegistry(const RegistryConfig& config) {
+  RegistryStore::instance().reset(config);
+}
 
 RegistryStore& RegistryStore::instance() {
   static RegistryStore store;
   return store;
 }
 
-RegistryStore::RegistryStore() { reset(RegistryConfigFromEnvironment()); }
+RegistryStore::RegistryStore() {
+  reset(RegistryConfigFromEnvironment());
+}
 
 void RegistryStore::reset(const RegistryConfig& config) {
   std::lock_guard lock(mutex);
@@ -117,7 +123,9 @@ void RegistryStore::reset(const RegistryConfig& config) {
   }
 }
 
-FileOps& RegistryStore::files() { return config_.files ? *config_.files : SystemFileOps(); }
+FileOps& RegistryStore::files() {
+  return config_.files ? *config_.files : SystemFileOps();
+}
 
 std::shared_ptr<RootState> RegistryStore::root(HKEY predefined) {
   auto index = RootIndex(predefined);
@@ -146,7 +154,8 @@ void RegistryStore::load(RootState& r) {
                "). Program začíná s výchozím nastavením a nebude je ukládat.";
   } else {
     std::string aside;
-    std::string what = parse.line > 0 ? "řádek " + std::to_string(parse.line) + ": " + parse.reason : parse.reason;
+    std::string what =
+        parse.line > 0 ? "řádek " + std::to_string(parse.line) + ": " + parse.reason : parse.reason;
     if (int e = MoveAside(files(), r.path, aside); e == 0) {
       r.notice = file + " je poškozený (" + what + "). Byl odložen jako " + aside +
                  " a program začíná s výchozím nastavením.";

@@ -17,7 +17,7 @@
 namespace osc::win::detail {
 
 struct RegistryConfig {
-  std::string folder;             // where the root files live
+  std::string folder;               // where the root files live
   std::string sysfs_root = "/sys";  // where the serial devices are looked up
   std::string dev_root = "/dev";    // where their device nodes are
   FileOps* files = nullptr;         // nullptr: the real system calls
@@ -56,7 +56,7 @@ struct RootState {
 };
 
 class RegistryStore {
-public:
+ public:
   static RegistryStore& instance();
 
   // Guards every tree and root state. Taken by each Reg* call for its whole run.
@@ -73,7 +73,7 @@ public:
   void undo(RootState& root);
   void reset(const RegistryConfig& config);
 
-private:
+ private:
   RegistryStore();
   void load(RootState& root);
   FileOps& files();

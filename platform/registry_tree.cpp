@@ -20,9 +20,8 @@ bool HasControlCharacter(std::string_view name) {
 }  // namespace
 
 bool NameEquals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return Fold(x) == Fold(y);
-         });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Fold(x) == Fold(y); });
 }
 
 bool NameLess::operator()(std::string_view a, std::string_view b) const {
@@ -31,8 +30,8 @@ bool NameLess::operator()(std::string_view a, std::string_view b) const {
 }
 
 bool ValidKeyName(std::string_view name) {
-  return !name.empty() && name.size() <= kMaxKeyNameLength &&
-         name.find('\\') == std::string_view::npos && !HasControlCharacter(name);
+  return !name.empty() && name.size() <= kMaxKeyNameLength && name.find('\\') == std::string_view::npos &&
+         !HasControlCharacter(name);
 }
 
 bool ValidValueName(std::string_view name) {

@@ -32,7 +32,7 @@ struct RegValue {
 };
 
 class RegKeyNode {
-public:
+ public:
   explicit RegKeyNode(std::string name = {}) : name(std::move(name)) {}
 
   RegValue* find_value(std::string_view valueName);

@@ -20,9 +20,8 @@ bool ParseTtyName(const std::string& name, std::size_t& kind, unsigned long& num
     std::string_view prefix = kKinds[k];
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
     std::string_view digits = std::string_view(name).substr(prefix.size());
-    if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), [](char c) {
-          return c >= '0' && c <= '9';
-        })) {
+    if (digits.size() > 6 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
       return false;
     }
     kind = k;
@@ -60,8 +59,9 @@ std::vector<SerialDevice> ListSerialDevices(const std::string& sysfsRoot, const 
     if (f.kind == 0 && !HasUart(it->path())) continue;
     found.push_back(std::move(f));
   }
-  std::sort(found.begin(), found.end(),
-            [](const Found& a, const Found& b) { return std::tie(a.kind, a.number) < std::tie(b.kind, b.number); });
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return std::tie(a.kind, a.number) < std::tie(b.kind, b.number);
+  });
   std::vector<SerialDevice> out;
   for (const Found& f : found) {
     out.push_back({"\\Device\\" + f.name, (fs::path(devRoot) / f.name).string()});
