@@ -112,6 +112,9 @@ LSTATUS RegCreateKeyEx(HKEY key, const char* subKey, DWORD reserved, char* /*key
   }
   if (creating) {
     if ((parent.access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
+    if (node->depth + static_cast<int>(names.size() - found) > detail::kMaxKeyDepth) {
+      return ERROR_INVALID_PARAMETER;
+    }
     bool isVolatile = (options & REG_OPTION_VOLATILE) != 0;
     if (node->is_volatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
     for (std::size_t i = found; i < names.size(); ++i) {

@@ -122,6 +122,7 @@ class Parser {
       sep = path.find('\\');
       std::string_view name = path.substr(0, sep);
       if (!ValidKeyName(name)) throw Failure{"neplatný název klíče"};
+      if (node->depth >= kMaxKeyDepth) throw Failure{"klíč je vnořen příliš hluboko"};
       node = node->ensure_subkey(name).get();
     }
     current_ = node;
@@ -296,11 +297,17 @@ void AppendSection(std::string& out, const std::string& path, const RegKeyNode& 
     AppendValue(out, name, v);
 }
 
-void AppendTree(std::string& out, const std::string& path, const RegKeyNode& node) {
+// `path` is the key's full name; it grows and shrinks back as the walk goes down and up.
+void AppendTree(std::string& out, std::string& path, const RegKeyNode& node) {
   if (node.is_volatile) return;
-  AppendSection(out, path, node);
-  for (const auto& [name, child] : node.subkeys)
-    AppendTree(out, path + "\\" + child->name, *child);
+  if (node.depth > 0 || !node.values.empty()) AppendSection(out, path, node);
+  for (const auto& [name, child] : node.subkeys) {
+    std::size_t length = path.size();
+    path += '\\';
+    path += child->name;
+    AppendTree(out, path, *child);
+    path.resize(length);
+  }
 }
 
 }  // namespace
@@ -313,10 +320,8 @@ bool ParseRegistryText(std::string_view text, std::string_view rootName, RegKeyN
 std::string FormatRegistryText(const RegKeyNode& root, std::string_view rootName) {
   std::string out(kHeader4);
   out += "\n; Osciloskop settings, UTF-8. Edit only while the program is not running.\n";
-  std::string rootPath(rootName);
-  if (!root.values.empty()) AppendSection(out, rootPath, root);
-  for (const auto& [name, child] : root.subkeys)
-    AppendTree(out, rootPath + "\\" + child->name, *child);
+  std::string path(rootName);
+  AppendTree(out, path, root);
   return out;
 }
 

@@ -39,10 +39,8 @@ bool ValidValueName(std::string_view name) {
 }
 
 RegValue* RegKeyNode::find_value(std::string_view valueName) {
-  for (auto& [n, v] : values) {
-    if (NameEquals(n, valueName)) return &v;
-  }
-  return nullptr;
+  auto it = value_index_.find(valueName);
+  return it == value_index_.end() ? nullptr : &values[it->second].second;
 }
 
 const RegValue* RegKeyNode::find_value(std::string_view valueName) const {
@@ -52,13 +50,17 @@ const RegValue* RegKeyNode::find_value(std::string_view valueName) const {
 void RegKeyNode::set_value(std::string_view valueName, RegValue value) {
   if (RegValue* existing = find_value(valueName)) {
     *existing = std::move(value);
-  } else {
-    values.emplace_back(std::string(valueName), std::move(value));
+    return;
   }
+  value_index_.emplace(std::string(valueName), values.size());
+  values.emplace_back(std::string(valueName), std::move(value));
 }
 
 void RegKeyNode::erase_value(std::string_view valueName) {
   std::erase_if(values, [&](const auto& v) { return NameEquals(v.first, valueName); });
+  value_index_.clear();
+  for (std::size_t i = 0; i < values.size(); ++i)
+    value_index_.emplace(values[i].first, i);
 }
 
 std::shared_ptr<RegKeyNode> RegKeyNode::find_subkey(std::string_view keyName) const {
@@ -69,6 +71,7 @@ std::shared_ptr<RegKeyNode> RegKeyNode::find_subkey(std::string_view keyName) co
 std::shared_ptr<RegKeyNode> RegKeyNode::ensure_subkey(std::string_view keyName) {
   if (auto existing = find_subkey(keyName)) return existing;
   auto node = std::make_shared<RegKeyNode>(std::string(keyName));
+  node->depth = depth + 1;
   subkeys.emplace(std::string(keyName), node);
   return node;
 }

@@ -202,16 +202,5 @@ TEST(Regs, WritesUseTheRegistryTypesAndLittleEndianBytes) {
   EXPECT_EQ(type, REG_SZ);
 }
 
-TEST(Regs, DeleteKeyRefusesAKeyWithSubkeys) {
-  ScratchRegistry reg;
-  TRegs regs;
-  OnLocalMachine(regs, "P\\Q\\R");
-  regs.OpenKey("P");
-  EXPECT_FALSE(regs.DeleteKey("Q"));
-  EXPECT_TRUE(regs.DeleteKey("Q\\R"));
-  EXPECT_TRUE(regs.DeleteKey("Q"));
-  EXPECT_FALSE(regs.DeleteKey("Q"));
-}
-
 }  // namespace
 }  // namespace osc

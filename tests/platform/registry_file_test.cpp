@@ -19,6 +19,13 @@ RegValue Bytes(DWORD type, std::vector<BYTE> data) {
   return {type, std::move(data)};
 }
 
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  while (n-- > 0)
+    out += s;
+  return out;
+}
+
 bool Parse(std::string_view text, RegKeyNode& root, RegistryParseError& error) {
   return ParseRegistryText(text, kRoot, root, error);
 }
@@ -171,6 +178,7 @@ TEST(RegistryFile, RefusesDamagedFilesNamingTheLine) {
       {"bad type", head + "\"v\"=hex(zz):01\n", 3},
       {"garbage line", head + "garbage\n", 3},
       {"truncated line", head + "\"v", 3},
+      {"key nested deeper than 512 levels", "REGEDIT4\n[HKEY_LOCAL_MACHINE" + Repeat("\\k", 513) + "]\n", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -93,6 +93,18 @@ TEST(Registry, CreateTellsNewFromExistingAndChecksPaths) {
         << bad;
   }
   EXPECT_EQ(Open(HKEY_LOCAL_MACHINE, "A\\Missing", KEY_READ, key), ERROR_FILE_NOT_FOUND);
+
+  std::string deep = "A\\B";  // two levels exist
+  for (int level = 3; level <= 512; ++level)
+    deep += "\\x";
+  ASSERT_EQ(
+      RegCreateKeyEx(HKEY_LOCAL_MACHINE, deep.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
+  RegCloseKey(key);
+  deep += "\\x";
+  EXPECT_EQ(
+      RegCreateKeyEx(HKEY_LOCAL_MACHINE, deep.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      ERROR_INVALID_PARAMETER);
 }
 
 TEST(Registry, QueryGivesSizeAndNeverWritesPastTheBuffer) {
