@@ -1,8 +1,8 @@
 #include "config/settings.h"
 
+#include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
-#include "platform/utf8.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "platform/registry_file.h"
 
+#include "platform/codepage.h"
 #include "platform/registry.h"
-#include "platform/utf8.h"
 
 #include <cstdio>
 
