@@ -82,14 +82,24 @@ bool unregister(HANDLE handle) {
   return true;
 }
 
+std::size_t object_count() {
+  auto& t = table();
+  std::lock_guard lock(t.mutex);
+  return t.objects.size();
+}
+
 }  // namespace detail
 
 namespace {
 thread_local DWORD last_error = ERROR_SUCCESS;
 }
 
-DWORD GetLastError() { return last_error; }
-void SetLastError(DWORD code) { last_error = code; }
+DWORD GetLastError() {
+  return last_error;
+}
+void SetLastError(DWORD code) {
+  last_error = code;
+}
 
 HANDLE CreateEvent(bool manualReset, bool initialState) {
   return detail::register_object(std::make_shared<detail::Event>(manualReset, initialState));
@@ -125,10 +135,12 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  if (!detail::unregister(handle)) {
+  auto object = detail::lookup(handle);
+  if (!object || !detail::unregister(handle)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
+  object->on_close_handle();
   return 1;
 }
 
