@@ -94,12 +94,8 @@ namespace {
 thread_local DWORD last_error = ERROR_SUCCESS;
 }
 
-DWORD GetLastError() {
-  return last_error;
-}
-void SetLastError(DWORD code) {
-  last_error = code;
-}
+DWORD GetLastError() { return last_error; }
+void SetLastError(DWORD code) { last_error = code; }
 
 HANDLE CreateEvent(bool manualReset, bool initialState) {
   return detail::register_object(std::make_shared<detail::Event>(manualReset, initialState));
