@@ -91,19 +91,22 @@ void make_raw(termios& t) {
   t.c_cc[VTIME] = 0;
 }
 
-bool device_is_known_serial(dev_t rdev) {
+TtyKind kind_of_device(dev_t rdev) {
   std::ifstream in("/proc/tty/drivers");
   if (in) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return tty_driver_is_serial(text, major(rdev), minor(rdev));
+    return tty_driver_kind(text, major(rdev), minor(rdev));
   }
   // Without /proc: refuse at least the controlling terminal, consoles and virtual terminals.
-  return major(rdev) != 5 && !(major(rdev) == 4 && minor(rdev) < 64);
+  if (major(rdev) >= 136 && major(rdev) <= 143) return TtyKind::kPseudoTerminal;
+  bool refused = major(rdev) == 5 || (major(rdev) == 4 && minor(rdev) < 64);
+  return refused ? TtyKind::kNone : TtyKind::kSerialPort;
 }
 
 class TermiosDevice final : public CommDevice {
  public:
-  TermiosDevice(const CommSys& sys, int fd) : sys_(sys), fd_(fd) {}
+  TermiosDevice(const CommSys& sys, int fd, bool pseudoTerminal)
+      : sys_(sys), fd_(fd), pseudo_terminal_(pseudoTerminal) {}
   ~TermiosDevice() override {
     sys_.ioctl(fd_, TIOCNXCL, nullptr);
     sys_.close(fd_);  // not retried: the descriptor is gone even when close reports EINTR
@@ -165,6 +168,7 @@ class TermiosDevice final : public CommDevice {
 
   const CommSys& sys_;
   int fd_;
+  bool pseudo_terminal_;
   bool icount_supported_ = false;
   serial_icounter_struct counts_{};
 };
@@ -213,7 +217,11 @@ bool TermiosDevice::configure(const DCB& dcb) {
   if (custom) code = B38400;  // replaced by the exact rate below
   cfsetispeed(&t, code);
   cfsetospeed(&t, code);
-  if (retry_eintr([&] { return sys_.tcsetattr(fd_, TCSANOW, &t); }) != 0) return false;
+  if (retry_eintr([&] { return sys_.tcsetattr(fd_, TCSANOW, &t); }) != 0) {
+    // glibc reports EINVAL when the kernel kept 8 bits without parity, which a
+    // pseudo-terminal always does; everything else was applied.
+    if (!(pseudo_terminal_ && errno == EINVAL)) return false;
+  }
   if (custom && !set_custom_speed(dcb.BaudRate)) return false;
   set_modem_line(TIOCM_DTR, dtr != 0);  // handshake is not available: held on
   if (rts != 2) set_modem_line(TIOCM_RTS, rts != 0);
@@ -312,7 +320,7 @@ unsigned standard_speed_code(unsigned baud) {
   return 0;
 }
 
-bool tty_driver_is_serial(std::string_view drivers, unsigned major, unsigned minor) {
+TtyKind tty_driver_kind(std::string_view drivers, unsigned major, unsigned minor) {
   std::istringstream lines{std::string(drivers)};
   std::string line;
   while (std::getline(lines, line)) {
@@ -327,9 +335,11 @@ bool tty_driver_is_serial(std::string_view drivers, unsigned major, unsigned min
     if (!(r >> first)) continue;
     last = (r >> dash >> last && dash == '-') ? last : first;
     if (minor < first || minor > last) continue;
-    return type == "serial" || type == "pty:slave";
+    if (type == "serial") return TtyKind::kSerialPort;
+    if (type == "pty:slave") return TtyKind::kPseudoTerminal;
+    return TtyKind::kNone;
   }
-  return false;
+  return TtyKind::kNone;
 }
 
 std::unique_ptr<CommDevice> open_termios_device(const std::string& path, DWORD* error, const CommSys& sys) {
@@ -340,7 +350,8 @@ std::unique_ptr<CommDevice> open_termios_device(const std::string& path, DWORD* 
   // Decide before opening: opening some character devices has effects of its own.
   struct stat st {};
   if (sys.stat(path.c_str(), &st) != 0) return fail(error_of_errno(errno));
-  if (!S_ISCHR(st.st_mode) || !device_is_known_serial(st.st_rdev)) return fail(ERROR_FILE_NOT_FOUND);
+  TtyKind kind = S_ISCHR(st.st_mode) ? kind_of_device(st.st_rdev) : TtyKind::kNone;
+  if (kind == TtyKind::kNone) return fail(ERROR_FILE_NOT_FOUND);
 
   int fd = retry_eintr([&] { return sys.open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) return fail(error_of_errno(errno));
@@ -358,7 +369,7 @@ std::unique_ptr<CommDevice> open_termios_device(const std::string& path, DWORD* 
     return fail(e == EWOULDBLOCK ? ERROR_ACCESS_DENIED : error_of_errno(e));
   }
   sys.ioctl(fd, TIOCEXCL, nullptr);
-  auto device = std::make_unique<TermiosDevice>(sys, fd);
+  auto device = std::make_unique<TermiosDevice>(sys, fd, kind == TtyKind::kPseudoTerminal);
   if (!device->start()) return fail(ERROR_GEN_FAILURE);
   *error = ERROR_SUCCESS;
   return device;

@@ -63,18 +63,29 @@ TEST(CommNames, TtyDriverListDecidesWhatIsASerialLine) {
       "pty_slave            /dev/pts      136 0-1048575 pty:slave\n"
       "pty_master           /dev/ptm      128 0-1048575 pty:master\n"
       "unknown              /dev/tty        4 1-63 console\n";
+  using K = detail::TtyKind;
   struct Row {
     unsigned major, minor;
-    bool serial;
+    K kind;
   };
-  const Row rows[] = {{4, 64, true},   {4, 95, true}, {4, 96, false},   {188, 0, true}, {136, 7, true},
-                      {5, 0, false},   {5, 1, false}, {5, 2, false},    {4, 0, false},  {4, 5, false},
-                      {128, 3, false}, {1, 3, false}, {188, 512, false}};
+  const Row rows[] = {{4, 64, K::kSerialPort},
+                      {4, 95, K::kSerialPort},
+                      {4, 96, K::kNone},
+                      {188, 0, K::kSerialPort},
+                      {136, 7, K::kPseudoTerminal},
+                      {5, 0, K::kNone},
+                      {5, 1, K::kNone},
+                      {5, 2, K::kNone},
+                      {4, 0, K::kNone},
+                      {4, 5, K::kNone},
+                      {128, 3, K::kNone},
+                      {1, 3, K::kNone},
+                      {188, 512, K::kNone}};
   for (const Row& r : rows) {
-    EXPECT_EQ(detail::tty_driver_is_serial(drivers, r.major, r.minor), r.serial) << r.major << ":" << r.minor;
+    EXPECT_EQ(detail::tty_driver_kind(drivers, r.major, r.minor), r.kind) << r.major << ":" << r.minor;
   }
-  EXPECT_FALSE(detail::tty_driver_is_serial("", 4, 64));
-  EXPECT_FALSE(detail::tty_driver_is_serial("garbage line\n\n  \n", 4, 64));
+  EXPECT_EQ(detail::tty_driver_kind("", 4, 64), K::kNone);
+  EXPECT_EQ(detail::tty_driver_kind("garbage line\n\n  \n", 4, 64), K::kNone);
 }
 
 class CommOpen : public ::testing::Test {
