@@ -11,6 +11,13 @@
 #include <system_error>
 
 namespace osc::sim {
+namespace {
+
+// Paced bytes are handed over at most once a millisecond, as a UART's FIFO or a USB
+// adapter batches them, so a stream does not wake the reader for every byte.
+constexpr SimTime kBatch = std::chrono::milliseconds(1);
+
+}  // namespace
 
 SimCommDevice::SimCommDevice(SimulatedModule& module) : module_(module) {
   timer_fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
@@ -36,6 +43,7 @@ void SimCommDevice::rearm() {
     due = now;
   } else {
     due = module_.model_.next_output_due(now);
+    if (due && module_.model_.pace() > 0) due = std::max(*due, last_read_ + kBatch);
   }
   if (due) {
     // An absolute time that has passed makes the descriptor readable at once; 0 would disarm.
@@ -62,6 +70,7 @@ ssize_t SimCommDevice::read_some(void* buffer, std::size_t count) {
     pending_pos_ = 0;
     module_.model_.transmit(pending_, count, host_baud_, MonotonicNow());
   }
+  last_read_ = MonotonicNow();
   std::size_t n = std::min(count, pending_.size() - pending_pos_);
   std::memcpy(buffer, pending_.data() + pending_pos_, n);
   pending_pos_ += n;

@@ -3,6 +3,7 @@
 // descriptor is a timerfd armed for the moment the module's next byte is due, so paced
 // bytes become readable at their line rate without a thread.
 #include "platform/comm_device.h"
+#include "simulator/module_model.h"
 
 #include <cstdint>
 #include <vector>
@@ -37,6 +38,7 @@ class SimCommDevice final : public win::CommDevice {
   std::size_t pending_pos_ = 0;
   win::DWORD host_baud_ = 9600;  // what a freshly opened line runs at
   bool dead_ = false;
+  SimTime last_read_{};
 };
 
 }  // namespace osc::sim
