@@ -122,6 +122,13 @@ void PtyModuleServer::send(SimTime now) {
     model_.transmit(out_, 4096, host_baud(), now);
   }
   while (out_pos_ < out_.size()) {
+    // A purge that came in meanwhile ends the stream before more of it goes out: what
+    // is written after the host's purge would reach the host's next reply.
+    pollfd p{master_, POLLIN | POLLPRI, 0};
+    if (poll(&p, 1, 0) == 1) {
+      serve_host(now);
+      if (out_pos_ == out_.size()) return;
+    }
     ssize_t n = write(master_, out_.data() + out_pos_, out_.size() - out_pos_);
     if (n > 0) {
       out_pos_ += static_cast<std::size_t>(n);
