@@ -72,7 +72,7 @@ ssize_t SimCommDevice::read_some(void* buffer, std::size_t count) {
   }
   last_read_ = MonotonicNow();
   std::size_t n = std::min(count, pending_.size() - pending_pos_);
-  std::memcpy(buffer, pending_.data() + pending_pos_, n);
+  if (n) std::memcpy(buffer, pending_.data() + pending_pos_, n);
   pending_pos_ += n;
   rearm();
   return static_cast<ssize_t>(n);
