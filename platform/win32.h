@@ -46,6 +46,7 @@ constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
 constexpr DWORD ERROR_KEY_DELETED = 1018;
 constexpr DWORD ERROR_BADKEY = 1010;
 constexpr DWORD ERROR_CANTWRITE = 1013;
+constexpr DWORD ERROR_TIMEOUT = 1460;
 
 // The record of one asynchronous transfer. Internal/InternalHigh hold the status and
 // the byte count once the transfer has ended.
