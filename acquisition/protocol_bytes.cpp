@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace osc::acq {
+namespace osc {
 
 std::uint8_t ChannelMaskOf(const InputSelection& in) {
   return static_cast<std::uint8_t>((in.ch1 || in.ch5 ? 0x01 : 0) | (in.ch2 || in.ch6 ? 0x02 : 0) |
@@ -63,4 +63,4 @@ std::int32_t RawValueOf(const std::uint8_t* reply, std::size_t length, std::uint
   return reply[2 * slot - 1] | reply[2 * slot] << 8;
 }
 
-}  // namespace osc::acq
+}  // namespace osc

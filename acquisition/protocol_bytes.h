@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace osc::acq {
+namespace osc {
 
 constexpr std::uint8_t kIdentifyRequest = 0xF5;
 constexpr std::uint8_t kRawZeroRequest = 0xFA;
@@ -50,4 +50,4 @@ std::size_t RawReplyLength(char deviceType);
 // slot the model does not have.
 std::int32_t RawValueOf(const std::uint8_t* reply, std::size_t length, std::uint8_t request, int slot);
 
-}  // namespace osc::acq
+}  // namespace osc

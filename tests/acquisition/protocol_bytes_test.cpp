@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace osc::acq {
+namespace osc {
 namespace {
 
 TEST(ProtocolBytes, ControlsIntoMaskModeWordAndStartByte) {
@@ -94,4 +94,4 @@ TEST(ProtocolBytes, RawReadingsNeedEchoChecksumAndSlot) {
 }
 
 }  // namespace
-}  // namespace osc::acq
+}  // namespace osc
