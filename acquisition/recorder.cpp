@@ -37,11 +37,12 @@ class TickGuard {
 
 }  // namespace
 
-TRecorder::TRecorder(TRecorderHost& host, acq::TDeviceProtocol& protocol, TVelaGraphData& data, TVelaGraph& view,
-                     TAcquisitionPath path)
+TRecorder::TRecorder(TRecorderHost& host, TSerialCom& com, ProtocolState& state, DeviceProtocol& protocol,
+                     TVelaGraphData& data, TVelaGraph& view, TAcquisitionPath path)
     : host_(host),
+      com_(com),
+      state_(state),
       protocol_(protocol),
-      com_(protocol.Com()),
       data_(data),
       view_(view),
       path_(path),
@@ -65,7 +66,7 @@ TRecorder::~TRecorder() {
 
 void TRecorder::ReadControls() {
   controls_ = host_.RecordingControls();
-  acq::ProtocolState& s = protocol_.State();
+  ProtocolState& s = state_;
   s.SlowMode = controls_.SampleIndex != 0;
   blockLength_ = acq::BlockLengthOf(s.SlowMode);
   s.ModeWord = acq::ModeWordOf(controls_.AcqIndex, controls_.GainIndex, controls_.PolarityIndex, controls_.Inputs);
@@ -75,7 +76,7 @@ void TRecorder::ReadControls() {
 
 void TRecorder::UpdateScale(const TOscRozsah* range) {
   if (range == nullptr) return;
-  const acq::ProtocolState& s = protocol_.State();
+  const ProtocolState& s = state_;
   scales_ = ComputeChannelScales(*range, controls_.GainIndex, controls_.PolarityIndex, s.ModeWord, s.OffsetByte);
 }
 
@@ -86,7 +87,7 @@ void TRecorder::CreateStores() {
   for (auto& s : stores_)
     s.reset();
   const TDateTime start = Now();
-  const acq::ProtocolState& st = protocol_.State();
+  const ProtocolState& st = state_;
   for (int slot = 1; slot <= kSlots; ++slot) {
     if (st.ChannelMask & (1u << (slot - 1))) {
       stores_[static_cast<std::size_t>(slot - 1)] = std::make_unique<TDataStore>(
@@ -99,7 +100,7 @@ void TRecorder::CreateStores() {
 void TRecorder::RebuildSeries() {
   data_.Clear();
   series_.fill(nullptr);
-  const std::uint8_t mask = protocol_.State().ChannelMask;
+  const std::uint8_t mask = state_.ChannelMask;
   for (int index = 0; index < kSlots; ++index) {
     TDataStore* store = stores_[static_cast<std::size_t>(index)].get();
     if (store == nullptr || !(mask & (1u << index))) continue;
@@ -251,14 +252,14 @@ void TRecorder::RecordButtonClicked() {
 void TRecorder::Start() {
   armed_ = false;
   ReadControls();
-  if (protocol_.State().ChannelMask == 0) {
+  if (state_.ChannelMask == 0) {
     host_.SetRecordButtonDown(false);
     return;
   }
   CreateStores();
   RebuildSeries();
   running_ = false;
-  startMask_ = protocol_.State().ChannelMask;
+  startMask_ = state_.ChannelMask;
   armed_ = true;
   host_.RecordingChanged(true);
   host_.PostRunTimerNow();
@@ -271,7 +272,7 @@ void TRecorder::Stop() {
   host_.RecordingChanged(false);
   if (!wasArmed) return;
   worker_->Stop();
-  const bool found = protocol_.StopSequence();
+  const bool found = protocol_.Stop();
   ReapRequests();
   if (found) {
     host_.SetCaption("Zastaveno");
@@ -323,13 +324,6 @@ void TRecorder::TimerTick() {
   }
 }
 
-bool TRecorder::IdentifyAndSendParameters(bool blockingPath) {
-  ReadControls();
-  if (protocol_.Identify() && protocol_.SendParameters()) return true;
-  protocol_.Recover(blockingPath);
-  return protocol_.Identify() && protocol_.SendParameters();
-}
-
 // ---------------------------------------------------------------- overlapped path
 
 void TRecorder::TickOverlapped() {
@@ -343,7 +337,8 @@ void TRecorder::TickOverlapped() {
 
 bool TRecorder::StartHandshakeOverlapped() {
   ReapRequests();
-  if (!IdentifyAndSendParameters(false)) return false;
+  ReadControls();
+  if (!protocol_.IdentifyAndSendParameters()) return false;
   ReapRequests();  // the identification cancelled what an earlier start left pending
   if (!MaskStillMatches()) {
     StopRecording();
@@ -355,17 +350,16 @@ bool TRecorder::StartHandshakeOverlapped() {
   completed_ = reissued_ = processed_ = 0;
   nextSlot_ = 0;
   win::Sleep(10);
-  const std::uint8_t startByte = protocol_.StartByte();
-  if (!protocol_.SendStartByte()) return false;
-  if (protocol_.State().SlowMode && !protocol_.SlowModeHandshake()) {
+  protocol_.SendStartByte();
+  if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
     running_ = false;
     return false;
   }
-  std::uint8_t reply[acq::kStartReplyLength] = {};
-  protocol_.BeginStartReply(reply);
+  // The block reads queue behind the start reply's read.
+  protocol_.BeginStartReply();
   for (int k = 0; k < kRequests; ++k)
     IssueBlockRead(k);
-  if (!protocol_.EndStartReply(reply, startByte)) return false;
+  if (!protocol_.FinishStartReply()) return false;
   running_ = true;
   return true;
 }
@@ -469,22 +463,21 @@ void TRecorder::TickBlocking() {
 bool TRecorder::StartHandshakeBlocking() {
   worker_->Stop();
   win::Sleep(20);
-  if (!IdentifyAndSendParameters(true)) return false;
+  ReadControls();
+  if (!protocol_.IdentifyAndSendParameters()) return false;
   if (!MaskStillMatches()) {
     StopRecording();
     return false;
   }
   host_.SetCaption("Start");
   nextSlot_ = 0;
-  const std::uint8_t startByte = protocol_.StartByte();
-  if (!protocol_.SendStartByte()) return false;
-  if (protocol_.State().SlowMode && !protocol_.SlowModeHandshake()) {
+  protocol_.SendStartByte();
+  if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
     running_ = false;
     return false;
   }
-  std::uint8_t reply[acq::kStartReplyLength] = {};
-  protocol_.BeginStartReply(reply);
-  if (!protocol_.EndStartReply(reply, startByte)) return false;
+  protocol_.BeginStartReply();
+  if (!protocol_.FinishStartReply()) return false;
   running_ = true;
   workerFailed_ = false;
   worker_->Start();

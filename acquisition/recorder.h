@@ -19,6 +19,7 @@
 #include "acquisition/data_store.h"
 #include "acquisition/overlapped_array.h"
 #include "acquisition/protocol.h"
+#include "platform/kernel.h"
 
 #include <array>
 #include <atomic>
@@ -81,7 +82,8 @@ class TRecorder {
   static constexpr int kMaxBlockLength = 2400;
   static constexpr int kSlots = 4;
 
-  TRecorder(TRecorderHost& host, acq::TDeviceProtocol& protocol, TVelaGraphData& data, TVelaGraph& view,
+  TRecorder(TRecorderHost& host, TSerialCom& com, ProtocolState& state, DeviceProtocol& protocol,
+            TVelaGraphData& data, TVelaGraph& view,
             TAcquisitionPath path);
   // Stops a running recording and frees the requests once every one has ended.
   ~TRecorder();
@@ -134,7 +136,9 @@ class TRecorder {
   void SetMaxSeconds(int seconds) { maxSeconds_ = seconds; }
   bool Running() const { return running_; }
   int BlockLength() const { return blockLength_; }
-  acq::TDeviceProtocol& Protocol() { return protocol_; }
+  DeviceProtocol& Protocol() { return protocol_; }
+  ProtocolState& State() { return state_; }
+  TSerialCom& Com() { return com_; }
 
   // Ring counters of the overlapped path (for tests and figures).
   int Completed() const { return completed_; }
@@ -150,7 +154,6 @@ class TRecorder {
   void TickBlocking();
   bool StartHandshakeOverlapped();
   bool StartHandshakeBlocking();
-  bool IdentifyAndSendParameters(bool blockingPath);
   void ProcessRing();
   void IssueBlockRead(int request);
   void ReapRequests();
@@ -161,8 +164,9 @@ class TRecorder {
   void SetSpan(int slot, double spanDays);
 
   TRecorderHost& host_;
-  acq::TDeviceProtocol& protocol_;
   TSerialCom& com_;
+  ProtocolState& state_;
+  DeviceProtocol& protocol_;
   TVelaGraphData& data_;
   TVelaGraph& view_;
   const TAcquisitionPath path_;
