@@ -1,6 +1,5 @@
 #include "acquisition/record_file.h"
 
-#include "platform/atomic_file.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
 #include "platform/read_file.h"
@@ -8,6 +7,8 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <string_view>
+#include <system_error>
 
 namespace osc {
 namespace {
@@ -40,12 +41,17 @@ void check_header(const std::string& path, const TRecordHeader& header) {
 
 }  // namespace
 
-void SaveToFile(const TDataStore& store, const std::string& path) {
-  SaveFileAtomically(path, store.Record());
+void SaveToFile(const TDataStore& store, const std::string& path, FileOps& ops) {
+  const auto record = store.Record();
+  const int error =
+      WriteFileAtomically(ops, path, {reinterpret_cast<const char*>(record.data()), record.size()});
+  if (error != 0) {
+    throw Exception(Format("Soubor \"%s\" nelze uložit: %s", {path, std::generic_category().message(error)}));
+  }
 }
 
-std::unique_ptr<TDataStore> CreateFromFile(const std::string& path) {
-  TReadFile file(path);
+std::unique_ptr<TDataStore> CreateFromFile(const std::string& path, FileOps& ops) {
+  TReadFile file(path, ops);
   if (file.Size() < kRecordHeaderSize) return nullptr;
   std::array<std::uint8_t, kRecordHeaderSize> head{};
   if (file.Read(head) < head.size()) return nullptr;  // shrank since it was opened
@@ -87,17 +93,17 @@ std::vector<std::string> ExistingRecordFiles(const std::vector<TRecordFileName>&
   return existing;
 }
 
-void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names) {
+void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names, FileOps& ops) {
   for (const auto& name : names) {
-    if (is_slot(name.Slot) && stores[name.Slot - 1]) SaveToFile(*stores[name.Slot - 1], name.Path);
+    if (is_slot(name.Slot) && stores[name.Slot - 1]) SaveToFile(*stores[name.Slot - 1], name.Path, ops);
   }
 }
 
-TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths) {
+TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths, FileOps& ops) {
   TLoadedRecords loaded;
   for (const auto& path : paths) {
     try {
-      auto store = CreateFromFile(path);
+      auto store = CreateFromFile(path, ops);
       if (store) loaded.Stores[store->Header().Slot - 1] = std::move(store);
     } catch (const Exception& e) {
       loaded.Errors.push_back(e.message());

@@ -18,7 +18,10 @@
 //
 // Saving replaces the file atomically (platform/atomic_file.h): a failed save leaves
 // the previous file as it was and raises osc::Exception naming the file.
+//
+// Every file system call goes through `ops` (tests make any one of them fail).
 #include "acquisition/data_store.h"
+#include "platform/atomic_file.h"
 
 #include <memory>
 #include <span>
@@ -39,10 +42,10 @@ inline constexpr const char* kRecordFileDefaultExt = "CH1";
 inline constexpr std::uint64_t kRecordFileMaxSize = std::uint64_t{1} << 31;
 
 // Writes the record of `store` (header and Count() samples) to `path`.
-void SaveToFile(const TDataStore& store, const std::string& path);
+void SaveToFile(const TDataStore& store, const std::string& path, FileOps& ops = SystemFileOps());
 // The store of a record file, its block exactly as large as the file, named after the
 // file without its folder; nullptr for a file that is ignored (see above).
-std::unique_ptr<TDataStore> CreateFromFile(const std::string& path);
+std::unique_ptr<TDataStore> CreateFromFile(const std::string& path, FileOps& ops = SystemFileOps());
 
 // The record file of `slot` for the name the operator chose: its extension (the part
 // of the file name from its last dot, a leading dot excepted) replaced by ".ch<slot>";
@@ -61,7 +64,8 @@ std::vector<TRecordFileName> RecordFileNames(const std::string& chosen, const TS
 std::vector<std::string> ExistingRecordFiles(const std::vector<TRecordFileName>& names);
 // Writes each named slot's store to its file, in the order given; the first failure
 // raises and ends the save (files written before it stay).
-void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names);
+void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names,
+                   FileOps& ops = SystemFileOps());
 
 struct TLoadedRecords {
   // The new store of each slot that got one; the later file for one slot wins.
@@ -72,6 +76,6 @@ struct TLoadedRecords {
 // Loads the chosen files in order. A refused file does not stop the others. The caller
 // replaces its stores by those given, checks those slots' boxes, reads the controls,
 // rebuilds the series and refreshes with auto-zoom, then shows the errors.
-TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths);
+TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths, FileOps& ops = SystemFileOps());
 
 }  // namespace osc

@@ -1,121 +1,161 @@
 #include "platform/atomic_file.h"
 
-#include "platform/errors.h"
-#include "platform/file_io_internal.h"
-#include "platform/locale.h"
-
 #include <fcntl.h>
-
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
 #include <cerrno>
-#include <filesystem>
-#include <random>
+#include <cstdio>
+#include <ctime>
 
 namespace osc {
-namespace {
 
-// Leaves room for the dot and the suffix within the usual 255-byte name limit.
-constexpr std::size_t kMaxTempBase = 200;
-constexpr int kTempAttempts = 100;
-
-[[noreturn]] void raise_save_error(const std::string& shown, int error) {
-  throw Exception(Format("Soubor \"%s\" nelze uložit: %s", {shown, detail::ErrorText(error)}));
+int FileOps::open(const std::string& path, int flags, mode_t mode) {
+  return ::open(path.c_str(), flags, mode);
+}
+ssize_t FileOps::read(int fd, void* buffer, std::size_t size) {
+  return ::read(fd, buffer, size);
+}
+int FileOps::fstat(int fd, struct stat* status) {
+  return ::fstat(fd, status);
+}
+ssize_t FileOps::write(int fd, const void* data, std::size_t size) {
+  return ::write(fd, data, size);
+}
+int FileOps::fsync(int fd) {
+  return ::fsync(fd);
+}
+int FileOps::close(int fd) {
+  return ::close(fd);
+}
+int FileOps::rename(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str());
+}
+int FileOps::rename_noreplace(const std::string& from, const std::string& to) {
+  int r = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  if (r == 0 || (errno != EINVAL && errno != ENOSYS)) return r;
+  // The file system cannot refuse to replace: a hard link can, where links work.
+  if (::link(from.c_str(), to.c_str()) != 0) return -1;
+  return ::unlink(from.c_str());
+}
+int FileOps::unlink(const std::string& path) {
+  return ::unlink(path.c_str());
+}
+int FileOps::mkdir(const std::string& path, mode_t mode) {
+  return ::mkdir(path.c_str(), mode);
+}
+int FileOps::access(const std::string& path, int mode) {
+  return ::access(path.c_str(), mode);
 }
 
-std::string folder_of(const std::string& path) {
-  const auto slash = path.rfind('/');
+FileOps& SystemFileOps() {
+  static FileOps ops;
+  return ops;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string base_of(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+std::string TempNameFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  std::size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  return folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }
 
-// A link is followed, so saving through it replaces the file it names, not the link.
-std::string resolve_link(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_symlink(path, ec)) return path;
-  auto target = std::filesystem::canonical(path, ec);
-  return ec ? path : target.string();
-}
-
-std::string temp_name(const std::string& target) {
-  static thread_local std::mt19937_64 engine{std::random_device{}()};
-  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  std::string suffix(6, '0');
-  for (char& c : suffix)
-    c = kDigits[engine() % (sizeof kDigits - 1)];
-  return folder_of(target) + "/." + base_of(target).substr(0, kMaxTempBase) + "." + suffix;
-}
-
-int open_temp(const std::string& target, std::string& temp) {
-  for (int attempt = 1;; ++attempt) {
-    temp = temp_name(target);
-    const int fd = detail::file_calls().open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST || attempt == kTempAttempts) return fd;
-  }
-}
-
-// 0 or the errno of the failure. A write that stores fewer bytes than asked is
-// continued; one that stores none is a full disk.
-int write_all(int fd, std::span<const std::uint8_t> data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = detail::file_calls().write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    if (n == 0) return ENOSPC;
-    done += static_cast<std::size_t>(n);
+int WriteAll(FileOps& ops, int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ops.write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;  // nothing stored and no reason given: the disk is full
+    data.remove_prefix(static_cast<std::size_t>(n));
   }
   return 0;
 }
 
-// 0 or the errno of the failure: the temporary file holds `data` on the disk.
-int fill_temp(int fd, const std::string& target, std::span<const std::uint8_t> data) {
-  auto& calls = detail::file_calls();
-  struct stat old {};
-  if (calls.stat(target.c_str(), &old) == 0) {
-    calls.fchmod(fd, old.st_mode & 07777);  // best effort: some file systems have no modes
+int FsyncRetrying(FileOps& ops, int fd) {
+  while (ops.fsync(fd) != 0) {
+    if (errno != EINTR) return errno;
   }
-  int error = write_all(fd, data);
-  if (error == 0 && calls.fsync(fd) != 0) error = errno;
-  if (calls.close(fd) != 0 && error == 0) error = errno;
-  return error;
+  return 0;
 }
 
-void sync_folder(const std::string& folder, const std::string& shown) {
-  auto& calls = detail::file_calls();
-  int error = 0;
-  const int fd = calls.open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (fd < 0) {
-    error = errno;
-  } else {
-    // EINVAL: the file system cannot flush folders; there is nothing more to do.
-    if (calls.fsync(fd) != 0 && errno != EINVAL) error = errno;
-    calls.close(fd);
-  }
-  if (error != 0) {
-    throw Exception(Format("Soubor \"%s\" byl zapsán, ale systém nepotvrdil jeho uložení na disk: %s",
-                           {shown, detail::ErrorText(error)}));
-  }
+// Writes, syncs and closes the temporary file; it is closed whatever happens.
+int FillTemp(FileOps& ops, int fd, std::string_view data) {
+  int err = WriteAll(ops, fd, data);
+  if (err == 0) err = FsyncRetrying(ops, fd);
+  // A close interrupted by a signal has still released the descriptor, and the data is
+  // already on disk; any other close error may be a lost write-back.
+  if (ops.close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
+  return err;
+}
+
+void SyncFolder(FileOps& ops, const std::string& folder) {
+  int fd = ops.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  if (fd < 0) return;
+  FsyncRetrying(ops, fd);
+  ops.close(fd);
+}
+
+std::string Timestamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &tm);
+  return buf;
 }
 
 }  // namespace
 
-void SaveFileAtomically(const std::string& path, std::span<const std::uint8_t> data) {
-  const std::string target = resolve_link(path);
-  auto& calls = detail::file_calls();
+int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data) {
   std::string temp;
-  const int fd = open_temp(target, temp);
-  if (fd < 0) raise_save_error(path, errno);
-  int error = fill_temp(fd, target, data);
-  if (error == 0 && calls.rename(temp.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
-    calls.unlink(temp.c_str());
-    raise_save_error(path, error);
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = TempNameFor(path);
+    fd = ops.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return errno;
   }
-  sync_folder(folder_of(target), path);
+  if (fd < 0) return EEXIST;
+  int err = FillTemp(ops, fd, data);
+  if (err == 0 && ops.rename(temp, path) != 0) err = errno;
+  if (err != 0) {
+    ops.unlink(temp);
+    return err;
+  }
+  SyncFolder(ops, FolderOf(path));
+  return 0;
+}
+
+int MoveAside(FileOps& ops, const std::string& path, std::string& newPath) {
+  std::string base = path + ".broken-" + Timestamp();
+  for (int n = 1; n < 1000; ++n) {
+    newPath = n == 1 ? base : base + "-" + std::to_string(n);
+    if (ops.rename_noreplace(path, newPath) == 0) {
+      SyncFolder(ops, FolderOf(path));
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int MakeFolders(FileOps& ops, const std::string& folder) {
+  if (folder.empty()) return ENOENT;
+  for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
+    if (pos < folder.size() && folder[pos] != '/') continue;
+    if (ops.mkdir(folder.substr(0, pos), 0700) != 0 && errno != EEXIST) return errno;
+  }
+  return 0;
 }
 
 }  // namespace osc

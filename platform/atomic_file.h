@@ -1,27 +1,51 @@
 #pragma once
-// Saving a whole file so that a failure never destroys the previous one.
+// Replacing a file so that a crash, a full disk or a failing device never leaves it
+// half-written, and the one seam through which those file system calls go, so tests can
+// make any of them fail.
 //
-// The data goes to a hidden temporary file beside the target (".<name>.XXXXXX" in the
-// same folder, so the rename stays on one file system); every write is checked for
-// its full length, so a short write on a full disk is an error, not a truncated file;
-// the file is flushed to the disk (fsync) and closed, then renamed over the target,
-// and the folder is flushed so the rename itself survives a power cut.
-//
-// Assumptions: the disk honours fsync; the folder is writable (the temporary file is
-// created there). A target that is a symbolic link keeps the link: the file it points
-// to is replaced. The permissions of a replaced file are kept; a new file gets the
-// usual 0666 less the umask.
-#include <cstdint>
-#include <span>
+// Assumes what every careful saver assumes: rename() within a folder is atomic, and
+// fsync() really reaches the disk.
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <string>
+#include <string_view>
 
 namespace osc {
 
-// Replaces the file `path` with `data`. On failure raises osc::Exception with a message
-// naming `path` and the system's reason; when the failure came before the rename, the
-// previous file is untouched and no temporary file is left. A failure to flush the
-// folder after the rename is reported too (the new file is then in place, but the
-// system could not confirm it is on the disk).
-void SaveFileAtomically(const std::string& path, std::span<const std::uint8_t> data);
+// The file system calls of the save path (and of loaders: read, fstat), with POSIX
+// results: -1 and errno on failure.
+class FileOps {
+ public:
+  virtual ~FileOps() = default;
+  virtual int open(const std::string& path, int flags, mode_t mode);
+  virtual ssize_t read(int fd, void* buffer, std::size_t size);
+  virtual int fstat(int fd, struct stat* status);
+  virtual ssize_t write(int fd, const void* data, std::size_t size);
+  virtual int fsync(int fd);
+  virtual int close(int fd);
+  virtual int rename(const std::string& from, const std::string& to);
+  // As rename, but fails with EEXIST instead of replacing an existing `to`.
+  virtual int rename_noreplace(const std::string& from, const std::string& to);
+  virtual int unlink(const std::string& path);
+  virtual int mkdir(const std::string& path, mode_t mode);
+  virtual int access(const std::string& path, int mode);
+};
+
+// The real calls.
+FileOps& SystemFileOps();
+
+// Makes `path` hold `data`: writes a temporary file in the same folder (a short write is
+// continued, a write that stores nothing is an error), fsyncs it, renames it over `path`
+// and fsyncs the folder. Returns 0, or the errno of the step that failed, in which case
+// `path` is untouched and the temporary file removed. A failing fsync of the folder is
+// not reported: the new file is in place by then, and some file systems refuse it.
+int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data);
+
+// Renames `path` to "<path>.broken-<YYYYMMDD-hhmmss>" (with "-2", "-3"... when taken)
+// without replacing any file. Returns 0 and the new name in `newPath`, or an errno.
+int MoveAside(FileOps& ops, const std::string& path, std::string& newPath);
+
+// Creates `folder` and its missing parents (mode 0700 for the new ones). 0 or an errno.
+int MakeFolders(FileOps& ops, const std::string& folder);
 
 }  // namespace osc

@@ -1,15 +1,19 @@
 #include "platform/read_file.h"
 
 #include "platform/errors.h"
-#include "platform/file_io_internal.h"
 #include "platform/locale.h"
 
 #include <fcntl.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace osc {
 namespace {
+
+std::string error_text(int error) {
+  return std::generic_category().message(error);
+}
 
 [[noreturn]] void raise_open_error(const std::string& path, const std::string& reason) {
   throw Exception(Format("Nelze otevřít soubor \"%s\": %s", {path, reason}));
@@ -17,36 +21,35 @@ namespace {
 
 }  // namespace
 
-TReadFile::TReadFile(std::string path) : path_(std::move(path)) {
-  auto& calls = detail::file_calls();
+TReadFile::TReadFile(std::string path, FileOps& ops) : path_(std::move(path)), ops_(ops) {
   // O_NONBLOCK: opening a pipe without a writer must not wait; regular files ignore it.
-  fd_ = calls.open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
-  if (fd_ < 0) raise_open_error(path_, detail::ErrorText(errno));
+  fd_ = ops_.open(path_, O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+  if (fd_ < 0) raise_open_error(path_, error_text(errno));
   struct stat status {};
-  if (calls.fstat(fd_, &status) != 0) {
+  if (ops_.fstat(fd_, &status) != 0) {
     const int error = errno;
-    calls.close(fd_);
-    raise_open_error(path_, detail::ErrorText(error));
+    ops_.close(fd_);
+    raise_open_error(path_, error_text(error));
   }
   if (!S_ISREG(status.st_mode)) {
-    calls.close(fd_);
+    ops_.close(fd_);
     raise_open_error(path_, "není to obyčejný soubor");
   }
   size_ = static_cast<std::uint64_t>(status.st_size);
 }
 
 TReadFile::~TReadFile() {
-  detail::file_calls().close(fd_);
+  ops_.close(fd_);
 }
 
 std::size_t TReadFile::Read(std::span<std::uint8_t> into) {
   std::size_t done = 0;
   while (done < into.size()) {
-    const ssize_t n = detail::file_calls().read(fd_, into.data() + done, into.size() - done);
+    const ssize_t n = ops_.read(fd_, into.data() + done, into.size() - done);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw Exception(Format("Chyba při čtení souboru \"%s\": %s", {path_, detail::ErrorText(errno)}));
+      throw Exception(Format("Chyba při čtení souboru \"%s\": %s", {path_, error_text(errno)}));
     }
     done += static_cast<std::size_t>(n);
   }

@@ -4,6 +4,8 @@
 // (path as given) and the system's reason; nothing blocks: a pipe, a device or a
 // folder is refused when opened, so a loader never waits on a writer or reads an
 // endless device.
+#include "platform/atomic_file.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -12,8 +14,8 @@ namespace osc {
 
 class TReadFile {
  public:
-  // Raises "Nelze otevřít soubor "<path>": <reason>".
-  explicit TReadFile(std::string path);
+  // Raises "Nelze otevřít soubor "<path>": <reason>". `ops` must outlive the file.
+  TReadFile(std::string path, FileOps& ops = SystemFileOps());
   ~TReadFile();
   TReadFile(const TReadFile&) = delete;
   TReadFile& operator=(const TReadFile&) = delete;
@@ -27,6 +29,7 @@ class TReadFile {
 
  private:
   std::string path_;
+  FileOps& ops_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
 };

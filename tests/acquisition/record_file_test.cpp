@@ -1,7 +1,7 @@
 #include "acquisition/record_file.h"
 
 #include "platform/errors.h"
-#include "support/file_faults.h"
+#include "support/faulty_file_ops.h"
 #include "support/small_tmpfs.h"
 #include "support/temp_dir.h"
 
@@ -17,7 +17,7 @@
 #include <vector>
 
 using namespace osc;
-using osc::test::FileFaults;
+using osc::test::FaultyFileOps;
 
 namespace {
 
@@ -305,29 +305,45 @@ TEST(RecordFile, FilesOf2GiBOrMoreAreRefusedBeforeTheyAreRead) {
     const auto path = dir.file("huge.ch1");
     WriteAll(path, RecordBytes(1, 2880, 100, 100));
     ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);  // sparse: no disk used
-    FileFaults faults;
-    faults.FailNth(1000, EIO);  // only counts the calls
-    auto loaded = LoadRecordFiles({path});
+    FaultyFileOps ops;
+    auto loaded = LoadRecordFiles({path}, ops);
     ASSERT_EQ(loaded.Errors.size(), 1u);
     EXPECT_EQ(loaded.Errors[0], "Soubor \"" + path + "\" není platný záznam: soubor má 2 GiB nebo více");
-    EXPECT_EQ(std::count(faults.Log().begin(), faults.Log().end(), FileFaults::Read), 1);
+    EXPECT_EQ(ops.reads(), 1);
     EXPECT_EQ(loaded.Stores[0], nullptr);
   }
 }
 
 TEST(RecordFile, FilesThatCannotBeReadAreRefusedWithTheirName) {
   test::TempDir dir;
-  SaveToFile(*Recorded(1, 0x01, 100000), dir.file("a.ch1"));
-  for (int failing : {1, 2}) {  // the header, the samples
-    SCOPED_TRACE(failing);
-    FileFaults faults;
-    faults.FailNth(failing, EIO, FileFaults::Read);
-    auto loaded = LoadRecordFiles({dir.file("missing.ch2"), dir.file("a.ch1")});
-    ASSERT_EQ(loaded.Errors.size(), 2u);
-    EXPECT_EQ(loaded.Errors[0],
-              "Nelze otevřít soubor \"" + dir.file("missing.ch2") + "\": No such file or directory");
-    EXPECT_EQ(loaded.Errors[1], "Chyba při čtení souboru \"" + dir.file("a.ch1") + "\": Input/output error");
+  const auto path = dir.file("a.ch1");
+  SaveToFile(*Recorded(1, 0x01, 100000), path);
+  struct Row {
+    int failingCall;  // open, fstat, read of the header, read of the samples
+    std::string error;
+  };
+  const Row rows[] = {
+      {1, "Nelze otevřít soubor \"" + path + "\": Input/output error"},
+      {2, "Nelze otevřít soubor \"" + path + "\": Input/output error"},
+      {3, "Chyba při čtení souboru \"" + path + "\": Input/output error"},
+      {4, "Chyba při čtení souboru \"" + path + "\": Input/output error"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.failingCall);
+    FaultyFileOps ops;
+    ops.interrupt_reads = true;  // interrupted reads are simply repeated
+    ops.fail_call(r.failingCall, EIO);
+    auto loaded = LoadRecordFiles({path}, ops);
+    EXPECT_EQ(loaded.Errors, std::vector<std::string>{r.error});
+    EXPECT_EQ(loaded.Stores[0], nullptr);
   }
+  FaultyFileOps ops;
+  ops.interrupt_reads = true;
+  auto loaded = LoadRecordFiles({dir.file("missing.ch2"), path}, ops);
+  EXPECT_EQ(loaded.Errors, std::vector<std::string>{"Nelze otevřít soubor \"" + dir.file("missing.ch2") +
+                                                    "\": No such file or directory"});
+  ASSERT_NE(loaded.Stores[0], nullptr);
+  EXPECT_EQ(loaded.Stores[0]->Count(), 100000u);
 }
 
 // A save that fails keeps the file it would have replaced and names it; the files of
@@ -341,16 +357,17 @@ TEST(RecordFile, FailedSaveKeepsTheOldFileAndEndsTheSave) {
   stores[1] = Recorded(2, 0x0B, 100);
   stores[3] = Recorded(4, 0x0B, 100);
   const auto names = RecordFileNames(dir.file("run.CH1"), stores);
-  {
-    FileFaults faults;
-    faults.FailNth(3, ENOSPC, FileFaults::Fsync);  // file and folder of slot 1, then slot 2's file
-    try {
-      SaveRecording(stores, names);
-      FAIL() << "no error";
-    } catch (const Exception& e) {
-      EXPECT_EQ(std::string(e.what()),
-                "Soubor \"" + dir.file("run.ch2") + "\" nelze uložit: No space left on device");
-    }
+  FaultyFileOps count;
+  SaveToFile(*stores[0], dir.file("probe"), count);
+  std::filesystem::remove(dir.file("probe"));
+  FaultyFileOps ops;
+  ops.fail_call(count.save_calls() + 3, ENOSPC);  // open, write, fsync of slot 2's file
+  try {
+    SaveRecording(stores, names, ops);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Soubor \"" + dir.file("run.ch2") + "\" nelze uložit: No space left on device");
   }
   EXPECT_EQ(ReadAll(dir.file("run.ch1")).size(), 356u);
   EXPECT_EQ(ReadAll(dir.file("run.ch2")), (Bytes{9, 9, 9}));

@@ -1,6 +1,6 @@
 // Fuzz target: any bytes as a record file must be ignored, refused with the file named,
 // or loaded into a store that never reaches beyond its block.
-#include "fuzz/record_file_probe.h"
+#include "record_file_probe.h"
 
 #include <cstdio>
 #include <cstdlib>

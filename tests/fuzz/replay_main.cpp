@@ -1,6 +1,7 @@
-// Replays saved fuzz inputs through a target's LLVMFuzzerTestOneInput, where libFuzzer
-// is not available (GCC builds): each argument is a file or a folder of files. Fails
-// when it finds no input at all, so a wrong corpus path cannot pass unnoticed.
+// Feeds saved fuzz inputs to the target's entry point, for builds without libFuzzer.
+// Arguments are files or folders (read recursively); no input at all is an error, so a
+// wrong corpus path cannot pass silently.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -12,29 +13,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace {
 
-void replay(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+std::vector<std::filesystem::path> InputsIn(const std::filesystem::path& path) {
+  std::vector<std::filesystem::path> files;
+  if (std::filesystem::is_directory(path)) {
+    for (const auto& e : std::filesystem::recursive_directory_iterator(path)) {
+      if (e.is_regular_file()) files.push_back(e.path());
+    }
+  } else if (std::filesystem::is_regular_file(path)) {
+    files.push_back(path);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::size_t inputs = 0;
+  std::size_t count = 0;
   for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path arg(argv[i]);
-    if (std::filesystem::is_directory(arg)) {
-      for (const auto& entry : std::filesystem::directory_iterator(arg)) {
-        if (!entry.is_regular_file()) continue;
-        replay(entry.path());
-        ++inputs;
-      }
-    } else if (std::filesystem::is_regular_file(arg)) {
-      replay(arg);
-      ++inputs;
+    for (const auto& file : InputsIn(argv[i])) {
+      std::ifstream in(file, std::ios::binary);
+      std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      std::fprintf(stderr, "%s\n", file.c_str());  // the last name printed is the culprit of a crash
+      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+      ++count;
     }
   }
-  std::printf("replayed %zu inputs\n", inputs);
-  return inputs == 0 ? 1 : 0;
+  std::printf("replayed %zu inputs\n", count);
+  return count > 0 ? 0 : 1;
 }

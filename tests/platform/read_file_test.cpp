@@ -1,7 +1,7 @@
 #include "platform/read_file.h"
 
 #include "platform/errors.h"
-#include "support/file_faults.h"
+#include "support/faulty_file_ops.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <fstream>
 
 using namespace osc;
-using osc::test::FileFaults;
+using osc::test::FaultyFileOps;
 
 namespace {
 
@@ -51,9 +51,9 @@ TEST(ReadFile, ReadsTheWholeFileThroughInterruptionsAndNamesItOnErrors) {
   const auto path = dir.file("a.ch1");
   std::ofstream(path) << "0123456789";
   {
-    FileFaults faults;
-    faults.Interrupt(FileFaults::Read);
-    TReadFile file(path);
+    FaultyFileOps ops;
+    ops.interrupt_reads = true;
+    TReadFile file(path, ops);
     EXPECT_EQ(file.Size(), 10u);
     std::array<std::uint8_t, 16> buffer{};
     EXPECT_EQ(file.Read(std::span(buffer).first(4)), 4u);
@@ -61,9 +61,9 @@ TEST(ReadFile, ReadsTheWholeFileThroughInterruptionsAndNamesItOnErrors) {
     EXPECT_EQ(buffer[0], '4');
     EXPECT_EQ(file.Read(buffer), 0u);
   }
-  FileFaults faults;
-  faults.FailNth(1, EIO, FileFaults::Read);
-  TReadFile file(path);
+  FaultyFileOps ops;
+  ops.fail_call(3, EIO);  // open, fstat, read
+  TReadFile file(path, ops);
   std::array<std::uint8_t, 16> buffer{};
   try {
     file.Read(buffer);
