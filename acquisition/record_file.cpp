@@ -59,11 +59,15 @@ std::unique_ptr<TDataStore> CreateFromFile(const std::string& path, FileOps& ops
   if (!is_slot(header.Slot)) return nullptr;
   if (file.Size() >= kRecordFileMaxSize) refuse(path, "soubor má 2 GiB nebo více");
   check_header(path, header);
-  return TDataStore::FromRecord(static_cast<std::uint32_t>(file.Size()), file_name_of(path),
-                                [&](std::span<std::uint8_t> block) {
-                                  std::copy(head.begin(), head.end(), block.begin());
-                                  return head.size() + file.Read(block.subspan(head.size()));
-                                });
+  try {
+    return TDataStore::FromRecord(static_cast<std::uint32_t>(file.Size()), file_name_of(path),
+                                  [&](std::span<std::uint8_t> block) {
+                                    std::copy(head.begin(), head.end(), block.begin());
+                                    return head.size() + file.Read(block.subspan(head.size()));
+                                  });
+  } catch (const EOutOfMemory&) {
+    throw EOutOfMemory(Format("Soubor \"%s\" nelze načíst: nedostatek paměti", {path}));
+  }
 }
 
 std::string RecordFileName(const std::string& chosen, int slot) {

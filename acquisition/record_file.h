@@ -10,7 +10,7 @@
 // - Refused with a message naming the file (osc::Exception): a file that cannot be
 //   opened or read, or is not a regular file; a file of 2 GiB or more; a header with
 //   sample rate 0, a start time or a lower or upper value that is not a finite number,
-//   or a sample count of 2^31 or more; a block that cannot be allocated.
+//   or a sample count of 2^31 or more; a block that cannot be allocated (EOutOfMemory).
 // - Taken as it stands otherwise: a sample count beyond the bytes present is cut to
 //   the samples the file holds (the header in memory says so too); a unit length above
 //   3 reads the 3 bytes of the field. The magic is not checked.

@@ -1,11 +1,13 @@
 #include "acquisition/record_file.h"
 
 #include "platform/errors.h"
+#include "platform/memory_internal.h"
 #include "support/faulty_file_ops.h"
 #include "support/small_tmpfs.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
@@ -344,6 +346,49 @@ TEST(RecordFile, FilesThatCannotBeReadAreRefusedWithTheirName) {
                                                     "\": No such file or directory"});
   ASSERT_NE(loaded.Stores[0], nullptr);
   EXPECT_EQ(loaded.Stores[0]->Count(), 100000u);
+}
+
+// Nothing waits for a writer that never comes, and nothing reads an endless device.
+TEST(RecordFile, PipesDevicesAndFilesWithoutMemoryAreRefusedWithTheirName) {
+  test::TempDir dir;
+  const auto fifo = dir.file("pipe.ch2");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  SaveToFile(*Recorded(1, 0x01, 10), dir.file("a.ch1"));
+  SaveToFile(*Recorded(3, 0x04, 2000000, 200), dir.file("big.ch3"));
+
+  auto loaded = LoadRecordFiles({fifo, "/dev/zero", dir.file("a.ch1")});
+  EXPECT_EQ(loaded.Errors, (std::vector<std::string>{
+                               "Nelze otevřít soubor \"" + fifo + "\": není to obyčejný soubor",
+                               "Nelze otevřít soubor \"/dev/zero\": není to obyčejný soubor",
+                           }));
+  EXPECT_NE(loaded.Stores[0], nullptr);
+
+  const auto saved = win::detail::memory_calls();
+  win::detail::memory_calls().map = [](std::size_t) -> void* { return nullptr; };
+  loaded = LoadRecordFiles({dir.file("big.ch3")});
+  win::detail::memory_calls() = saved;
+  EXPECT_EQ(loaded.Errors, std::vector<std::string>{"Soubor \"" + dir.file("big.ch3") +
+                                                    "\" nelze načíst: nedostatek paměti"});
+}
+
+// A file cut short while it is read (another program truncating it) gives the record
+// that was read, its block no larger.
+TEST(RecordFile, FileThatShrinksWhileReadIsTakenAsRead) {
+  struct GrowingStat : FaultyFileOps {
+    int fstat(int fd, struct stat* status) override {
+      const int result = FaultyFileOps::fstat(fd, status);
+      status->st_size += 1000;
+      return result;
+    }
+  };
+  test::TempDir dir;
+  SaveToFile(*Recorded(4, 0x08, 300), dir.file("a.ch4"));
+  GrowingStat ops;
+  auto store = CreateFromFile(dir.file("a.ch4"), ops);
+  ASSERT_NE(store, nullptr);
+  EXPECT_EQ(store->Capacity(), 556u);
+  EXPECT_EQ(store->Count(), 300u);
+  EXPECT_EQ(store->Samples()[299], static_cast<std::uint8_t>(299 * 13 + 4));
 }
 
 // A save that fails keeps the file it would have replaced and names it; the files of
