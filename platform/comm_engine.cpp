@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::int64_t kNever = INT64_MAX;
 constexpr std::uintptr_t kStatusPending = 0x103;
+constexpr int kBackoffMs = 5;
 
 // now + multiplier x count + constant, in 64 bits (the product alone overflows 32),
 // saturating at kNever.
@@ -399,8 +400,12 @@ void CommPort::run() {
 
     pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {dead_ ? -1 : device_->poll_fd(), 0, 0}};
     if (!(input_flow_control_ && input_.full())) fds[1].events |= POLLIN;
-    if (!writes_.empty() && !break_on_) fds[1].events |= POLLOUT;
+    bool writing = !writes_.empty() && !break_on_;
+    if (writing && !output_backoff_) fds[1].events |= POLLOUT;
     int timeout = sync_waiters_ > 0 ? 0 : next_timeout(now);
+    // A device whose descriptor reports writable while it takes nothing is retried
+    // every few milliseconds instead of spinning.
+    if (writing && output_backoff_) timeout = timeout < 0 ? kBackoffMs : std::min(timeout, kBackoffMs);
     lock.unlock();
     int n = sys_.poll(fds, 2, timeout);
     int error = errno;
@@ -416,6 +421,7 @@ void CommPort::run() {
       sys_.read(wake_fd_, &count, sizeof count);
     }
     ready = fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL);
+    device_writable_ = fds[1].revents & POLLOUT;
     hang_up = fds[1].revents & (POLLHUP | POLLERR | POLLNVAL);
   }
 }
@@ -428,7 +434,6 @@ void CommPort::service(std::int64_t now, bool deviceReady, bool hangUp) {
 }
 
 void CommPort::pump_input(std::int64_t now, bool hangUp) {
-  bool got = false;
   for (int chunk = 0; chunk < 64; ++chunk) {
     if (input_flow_control_ && input_.full()) {
       // Leave the rest in the device so that its flow control holds the sender.
@@ -438,14 +443,16 @@ void CommPort::pump_input(std::int64_t now, bool hangUp) {
     ssize_t n = device_->read_some(scratch_.data(), scratch_.size());
     if (n > 0) {
       received_ += static_cast<std::size_t>(n);
-      got = true;
       deliver(scratch_.data(), static_cast<std::size_t>(n), now);
       continue;
     }
-    if (n < 0 || hangUp) device_gone();
+    bool transient = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+    // Any other failure ends the device too: retrying it would only spin.
+    if ((n < 0 && !transient) || (n == 0 && hangUp)) device_gone();
     break;
   }
-  if (got && !dead_) note_errors(device_->take_errors());
+  // A device may be readable only to report a line error.
+  if (!dead_) note_errors(device_->take_errors());
 }
 
 // Reads are served in issue order: the current read takes the bytes first; what no read
@@ -513,6 +520,7 @@ void CommPort::start_writes(std::int64_t now) {
 }
 
 void CommPort::pump_output(std::int64_t now) {
+  if (writes_.empty()) output_backoff_ = false;
   while (!writes_.empty()) {
     start_writes(now);
     CommRequest& w = *writes_.front();
@@ -524,9 +532,13 @@ void CommPort::pump_output(std::int64_t now) {
     ssize_t n = device_->write_some(w.data + w.done, w.count - w.done);
     if (n > 0) {
       w.done += static_cast<DWORD>(n);
+      output_backoff_ = false;
       continue;
     }
-    if (n == 0) return;
+    if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+      output_backoff_ = device_writable_;
+      return;
+    }
     if (vanished(errno)) {
       device_gone();
       return;

@@ -111,6 +111,8 @@ class CommPort final : public KernelObject {
   bool break_on_ = false;       // transmission suspended
   bool abort_tripped_ = false;  // fAbortOnError: transfers fail until ClearCommError
   bool input_flow_control_ = false;
+  bool device_writable_ = false;  // the last poll said so
+  bool output_backoff_ = false;   // it said so, yet the device took nothing
   DCB dcb_{};
   COMMTIMEOUTS timeouts_{};
   ByteRing input_{kDefaultInputQueue};
