@@ -127,6 +127,25 @@ class CommPort::WithdrawGuard {
   bool dismissed_ = false;
 };
 
+// Holds off pthread_cancel while a request is being queued: a thread cut off there
+// would leave its buffer in the queue with nobody to take it out.
+class CommPort::NoCancellation {
+ public:
+  NoCancellation() { pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous_); }
+  ~NoCancellation() { restore(); }
+  NoCancellation(const NoCancellation&) = delete;
+  NoCancellation& operator=(const NoCancellation&) = delete;
+  void restore() {
+    if (restored_) return;
+    restored_ = true;
+    pthread_setcancelstate(previous_, nullptr);
+  }
+
+ private:
+  int previous_ = PTHREAD_CANCEL_ENABLE;
+  bool restored_ = false;
+};
+
 CommPort::CommPort(std::unique_ptr<CommDevice> device, bool overlapped, const CommSys& sys,
                    std::function<void()> release)
     : sys_(sys), device_(std::move(device)), overlapped_(overlapped), release_(std::move(release)) {
@@ -180,6 +199,7 @@ void CommPort::wake() {
 DWORD CommPort::setup(DWORD inQueue, DWORD outQueue) {
   if (inQueue == 0 || inQueue > kMaxQueue || outQueue > kMaxQueue) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   std::size_t dropped = input_.resize(inQueue);
   if (dropped > 0) {
     dropped_ += dropped;
@@ -198,6 +218,7 @@ DWORD CommPort::get_state(DCB* dcb) {
 DWORD CommPort::set_state(const DCB& dcb) {
   if (!dcb_valid(dcb)) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   if (dead_) return ERROR_DEVICE_NOT_CONNECTED;
   if (!device_->configure(dcb)) {
     int e = errno;
@@ -257,6 +278,7 @@ DWORD CommPort::transfer(bool isRead, void* buffer, DWORD count, DWORD* transfer
   }
   if (request->event) request->event->set_signalled(false);
 
+  NoCancellation no_cancel;
   std::unique_lock lock(mutex_);
   DWORD refused = closing_         ? ERROR_INVALID_HANDLE
                   : dead_          ? ERROR_DEVICE_NOT_CONNECTED
@@ -280,14 +302,16 @@ DWORD CommPort::transfer(bool isRead, void* buffer, DWORD count, DWORD* transfer
       wake();
       return ERROR_IO_PENDING;
     }
-    result = wait_blocking(request, lock);
+    result = wait_blocking(request, lock, no_cancel);
   }
   if (transferred) *transferred = request->done;
   return result;
 }
 
-DWORD CommPort::wait_blocking(const RequestPtr& request, std::unique_lock<std::mutex>& lock) {
+DWORD CommPort::wait_blocking(const RequestPtr& request, std::unique_lock<std::mutex>& lock,
+                              NoCancellation& noCancel) {
   WithdrawGuard guard(*this, *request, lock);
+  noCancel.restore();  // from here a cancelled thread takes its request with it
   wake();
   changed_.wait(lock, [&] { return request->finished; });  // a cancellation point
   guard.dismiss();
@@ -314,6 +338,7 @@ void CommPort::wait(OVERLAPPED* overlapped) {
 
 DWORD CommPort::cancel_calling_thread_io() {
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   auto me = std::this_thread::get_id();
   for (Queue* queue : {&reads_, &writes_}) {
     for (auto it = queue->begin(); it != queue->end();) {
@@ -335,6 +360,7 @@ DWORD CommPort::purge(DWORD flags) {
   if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
     return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   if (flags & PURGE_RXABORT) fail_all(reads_, ERROR_OPERATION_ABORTED);
   if (flags & PURGE_TXABORT) fail_all(writes_, ERROR_OPERATION_ABORTED);
   if (flags & PURGE_RXCLEAR) input_.clear();
@@ -346,6 +372,7 @@ DWORD CommPort::purge(DWORD flags) {
 
 DWORD CommPort::set_break(bool on) {
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   if (dead_) return ERROR_DEVICE_NOT_CONNECTED;
   if (!device_->set_break(on)) return vanished(errno) ? ERROR_DEVICE_NOT_CONNECTED : ERROR_GEN_FAILURE;
   break_on_ = on;
@@ -355,6 +382,7 @@ DWORD CommPort::set_break(bool on) {
 
 DWORD CommPort::clear_error(DWORD* errors, COMSTAT* stat) {
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   if (dead_) return ERROR_DEVICE_NOT_CONNECTED;
   DWORD found = errors_ | device_->take_errors();
   errors_ = 0;

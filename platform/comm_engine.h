@@ -74,11 +74,13 @@ class CommPort final : public KernelObject {
 
  private:
   class WithdrawGuard;
+  class NoCancellation;
   using RequestPtr = std::shared_ptr<CommRequest>;
   using Queue = std::deque<RequestPtr>;
 
   DWORD transfer(bool isRead, void* buffer, DWORD count, DWORD* transferred, OVERLAPPED* overlapped);
-  DWORD wait_blocking(const RequestPtr& request, std::unique_lock<std::mutex>& lock);
+  DWORD wait_blocking(const RequestPtr& request, std::unique_lock<std::mutex>& lock,
+                      NoCancellation& noCancel);
   void withdraw(CommRequest& request);
   void run();
   void service(std::int64_t now, bool deviceReady, bool hangUp);
