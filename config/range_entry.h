@@ -16,20 +16,20 @@ struct TChannelCalib {
 
 // Channels are numbered 1..6; an index outside that range throws std::out_of_range.
 class TChannelCalibs {
-public:
+ public:
   TChannelCalib& operator[](int channel) { return items_.at(static_cast<std::size_t>(channel - 1)); }
   const TChannelCalib& operator[](int channel) const {
     return items_.at(static_cast<std::size_t>(channel - 1));
   }
 
-private:
+ private:
   std::array<TChannelCalib, 6> items_{};
 };
 
 struct TOscRozsah {
   explicit TOscRozsah(double range) : Range(range) {}
 
-  double Range;            // full scale of the analogue channels 1 to 4, volts
+  double Range;             // full scale of the analogue channels 1 to 4, volts
   double RangeCh5 = 500.0;  // full scale of auxiliary channel 5, user unit
   double RangeCh6 = 500.0;
   TChannelCalibs CH;

@@ -49,8 +49,8 @@
 
 namespace osc::win {
 
-HANDLE CreateFile(const std::string& name, DWORD desiredAccess, DWORD shareMode,
-                  DWORD creationDisposition, DWORD flagsAndAttributes);
+HANDLE CreateFile(const std::string& name, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition,
+                  DWORD flagsAndAttributes);
 
 BOOL SetupComm(HANDLE file, DWORD inQueue, DWORD outQueue);
 BOOL GetCommState(HANDLE file, DCB* dcb);
@@ -59,8 +59,7 @@ BOOL GetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts);
 BOOL SetCommTimeouts(HANDLE file, const COMMTIMEOUTS* timeouts);
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead, OVERLAPPED* overlapped);
-BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten,
-               OVERLAPPED* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten, OVERLAPPED* overlapped);
 // wait FALSE on a pending request: FALSE with ERROR_IO_INCOMPLETE.
 BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, DWORD* transferred, BOOL wait);
 // Cancels the pending requests that the calling thread issued on `file`; they end with

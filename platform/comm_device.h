@@ -5,16 +5,16 @@
 // poll() on poll_fd().
 #include "platform/win32.h"
 
+#include <sys/types.h>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 
 namespace osc::win {
 
 class CommDevice {
-public:
+ public:
   virtual ~CommDevice() = default;
 
   // Readable (POLLIN) while read_some has bytes or an error to report; POLLHUP/POLLERR

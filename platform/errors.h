@@ -8,32 +8,32 @@ namespace osc {
 
 // The general error class: a message and nothing else.
 class Exception : public std::runtime_error {
-public:
+ public:
   explicit Exception(const std::string& message) : std::runtime_error(message) {}
   std::string message() const { return what(); }
 };
 
 // Raised when a fixed-size memory block is full (the sample store's "Mem Full").
 class EOutOfMemory : public Exception {
-public:
+ public:
   using Exception::Exception;
 };
 
 // Raised when text is not a number of the expected kind.
 class EConvertError : public Exception {
-public:
+ public:
   using Exception::Exception;
 };
 
 // Raised for an index outside a list.
 class EListError : public Exception {
-public:
+ public:
   using Exception::Exception;
 };
 
 // Raised when an operation that has no implementation in this class is called.
 class EAbstractError : public Exception {
-public:
+ public:
   EAbstractError() : Exception("Abstract Error") {}
 };
 

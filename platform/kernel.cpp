@@ -2,9 +2,12 @@
 
 #include "platform/kernel_object.h"
 
-#include <chrono>
+#include <pthread.h>
+#include <sched.h>
+#include <time.h>
+
+#include <cerrno>
 #include <cstdint>
-#include <thread>
 #include <unordered_map>
 
 namespace osc::win {
@@ -24,13 +27,37 @@ HandleTable& table() {
 
 }  // namespace
 
+namespace {
+
+timespec deadline_after(DWORD milliseconds) {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  t.tv_sec += static_cast<time_t>(milliseconds / 1000);
+  t.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+  if (t.tv_nsec >= 1000000000L) {
+    t.tv_sec += 1;
+    t.tv_nsec -= 1000000000L;
+  }
+  return t;
+}
+
+}  // namespace
+
+// A wait is a cancellation point (platform/threads.h). The condition variable is
+// waited on through pthreads directly: std::condition_variable's waits are noexcept,
+// so a cancellation inside them would end the process instead of unwinding. When
+// cancelled, the wait re-acquires the mutex and the lock's destructor releases it.
 DWORD Waitable::wait(DWORD milliseconds) {
   std::unique_lock lock(mutex_);
-  auto ready = [this] { return signalled_; };
-  if (milliseconds == INFINITE) {
-    cond_.wait(lock, ready);
-  } else if (!cond_.wait_for(lock, std::chrono::milliseconds(milliseconds), ready)) {
-    return WAIT_TIMEOUT;
+  const timespec deadline = deadline_after(milliseconds == INFINITE ? 0 : milliseconds);
+  while (!signalled_) {
+    if (milliseconds == INFINITE) {
+      pthread_cond_wait(cond_.native_handle(), mutex_.native_handle());
+    } else if (pthread_cond_clockwait(cond_.native_handle(), mutex_.native_handle(), CLOCK_MONOTONIC,
+                                      &deadline) == ETIMEDOUT &&
+               !signalled_) {
+      return WAIT_TIMEOUT;
+    }
   }
   if (auto_reset_) signalled_ = false;
   return WAIT_OBJECT_0;
@@ -94,8 +121,12 @@ namespace {
 thread_local DWORD last_error = ERROR_SUCCESS;
 }
 
-DWORD GetLastError() { return last_error; }
-void SetLastError(DWORD code) { last_error = code; }
+DWORD GetLastError() {
+  return last_error;
+}
+void SetLastError(DWORD code) {
+  last_error = code;
+}
 
 HANDLE CreateEvent(bool manualReset, bool initialState) {
   return detail::register_object(std::make_shared<detail::Event>(manualReset, initialState));
@@ -140,8 +171,35 @@ BOOL CloseHandle(HANDLE handle) {
   return 1;
 }
 
+HANDLE DuplicateHandle(HANDLE source) {
+  auto object = detail::lookup(source);
+  if (!object) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return detail::register_object(std::move(object));
+}
+
+// Waits on a condition that nobody signals rather than calling nanosleep: a
+// cancellation point all the same, and one that the sanitizers follow through a
+// cancellation (they lose track of a thread cancelled inside nanosleep).
 void Sleep(DWORD milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  if (milliseconds == 0) {
+    sched_yield();
+    return;
+  }
+  std::mutex mutex;
+  std::condition_variable cond;
+  std::unique_lock lock(mutex);
+  const timespec deadline = detail::deadline_after(milliseconds == INFINITE ? 0 : milliseconds);
+  for (;;) {
+    if (milliseconds == INFINITE) {
+      pthread_cond_wait(cond.native_handle(), mutex.native_handle());
+    } else if (pthread_cond_clockwait(cond.native_handle(), mutex.native_handle(), CLOCK_MONOTONIC,
+                                      &deadline) == ETIMEDOUT) {
+      return;
+    }
+  }
 }
 
 }  // namespace osc::win

@@ -23,16 +23,25 @@ BOOL ResetEvent(HANDLE event);
 
 // WAIT_OBJECT_0 when the object is (or becomes) signalled within `milliseconds`,
 // WAIT_TIMEOUT when not, WAIT_FAILED (last error set) for a bad handle or an object
-// that cannot be waited on. INFINITE waits for ever.
+// that cannot be waited on. INFINITE waits for ever. A thread (platform/threads.h) is
+// signalled once it has ended. Waits and sleeps are cancellation points.
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
 // Closes any handle of the table. FALSE with ERROR_INVALID_HANDLE when unknown.
 BOOL CloseHandle(HANDLE handle);
 
+// A second handle to the same object (within this process); nullptr with
+// ERROR_INVALID_HANDLE when `source` is unknown. Each handle is closed on its own.
+HANDLE DuplicateHandle(HANDLE source);
+
 void Sleep(DWORD milliseconds);
 
 // Full-barrier increments returning the resulting value.
-inline LONG InterlockedIncrement(std::atomic<LONG>& value) { return ++value; }
-inline LONG InterlockedDecrement(std::atomic<LONG>& value) { return --value; }
+inline LONG InterlockedIncrement(std::atomic<LONG>& value) {
+  return ++value;
+}
+inline LONG InterlockedDecrement(std::atomic<LONG>& value) {
+  return --value;
+}
 
 }  // namespace osc::win

@@ -12,7 +12,7 @@
 namespace osc::win::detail {
 
 class KernelObject {
-public:
+ public:
   virtual ~KernelObject() = default;
   // Called once by CloseHandle after the handle has left the table. Objects that a
   // thread inside a call may still hold (a port with a blocked read) end their work
@@ -22,16 +22,16 @@ public:
 
 // An object with a signalled state that threads can wait for.
 class Waitable : public KernelObject {
-public:
+ public:
   // WAIT_OBJECT_0 or WAIT_TIMEOUT; an auto-reset object is cleared by the waiter it wakes.
   DWORD wait(DWORD milliseconds);
   void set_signalled(bool signalled);
   bool signalled() const;
 
-protected:
+ protected:
   explicit Waitable(bool autoReset, bool initial) : auto_reset_(autoReset), signalled_(initial) {}
 
-private:
+ private:
   mutable std::mutex mutex_;
   std::condition_variable cond_;
   const bool auto_reset_;
@@ -39,7 +39,7 @@ private:
 };
 
 class Event final : public Waitable {
-public:
+ public:
   Event(bool manualReset, bool initial) : Waitable(!manualReset, initial) {}
 };
 

@@ -1,12 +1,12 @@
 #include "platform/locale.h"
 
+#include <langinfo.h>
+#include <locale.h>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <langinfo.h>
-#include <locale.h>
 
 namespace osc {
 
@@ -32,25 +32,59 @@ std::string from_strftime(const std::string& f) {
       c = f[++i];
     }
     switch (c) {
-      case 'H': case 'k': out += no_pad || c == 'k' ? "h" : "hh"; break;
-      case 'I': case 'l': out += no_pad || c == 'l' ? "h" : "hh"; break;
-      case 'M': out += no_pad ? "n" : "nn"; break;
-      case 'S': out += no_pad ? "s" : "ss"; break;
-      case 'd': out += no_pad ? "d" : "dd"; break;
-      case 'e': out += "d"; break;
-      case 'm': out += no_pad ? "m" : "mm"; break;
-      case 'y': out += "yy"; break;
-      case 'Y': out += "yyyy"; break;
-      case 'T': out += "hh:nn:ss"; break;
-      case 'R': out += "hh:nn"; break;
-      case 'D': out += "mm/dd/yy"; break;
-      case 'F': out += "yyyy-mm-dd"; break;
-      case 'p': case 'P': case 'Z': case 'z': break;
-      default: break;
+      case 'H':
+      case 'k':
+        out += no_pad || c == 'k' ? "h" : "hh";
+        break;
+      case 'I':
+      case 'l':
+        out += no_pad || c == 'l' ? "h" : "hh";
+        break;
+      case 'M':
+        out += no_pad ? "n" : "nn";
+        break;
+      case 'S':
+        out += no_pad ? "s" : "ss";
+        break;
+      case 'd':
+        out += no_pad ? "d" : "dd";
+        break;
+      case 'e':
+        out += "d";
+        break;
+      case 'm':
+        out += no_pad ? "m" : "mm";
+        break;
+      case 'y':
+        out += "yy";
+        break;
+      case 'Y':
+        out += "yyyy";
+        break;
+      case 'T':
+        out += "hh:nn:ss";
+        break;
+      case 'R':
+        out += "hh:nn";
+        break;
+      case 'D':
+        out += "mm/dd/yy";
+        break;
+      case 'F':
+        out += "yyyy-mm-dd";
+        break;
+      case 'p':
+      case 'P':
+      case 'Z':
+      case 'z':
+        break;
+      default:
+        break;
     }
   }
   // Drop blanks left behind by dropped AM/PM or zone fields.
-  while (!out.empty() && out.back() == ' ') out.pop_back();
+  while (!out.empty() && out.back() == ' ')
+    out.pop_back();
   return out;
 }
 
@@ -102,21 +136,32 @@ std::string Format(const char* format, std::initializer_list<FormatArg> args) {
     }
     std::string spec = "%";
     ++p;
-    while (*p && std::string_view("-+ #0").find(*p) != std::string_view::npos) spec += *p++;
-    while (*p >= '0' && *p <= '9') spec += *p++;
+    while (*p && std::string_view("-+ #0").find(*p) != std::string_view::npos)
+      spec += *p++;
+    while (*p >= '0' && *p <= '9')
+      spec += *p++;
     if (*p == '.') {
       spec += *p++;
-      while (*p >= '0' && *p <= '9') spec += *p++;
+      while (*p >= '0' && *p <= '9')
+        spec += *p++;
     }
-    while (*p == 'l' || *p == 'h' || *p == 'z') ++p;  // lengths come from the argument
+    while (*p == 'l' || *p == 'h' || *p == 'z')
+      ++p;  // lengths come from the argument
     char conv = *p ? *p++ : 'd';
     const FormatArg* a = next != args.end() ? &*next++ : nullptr;
     char buf[512];
     switch (conv) {
-      case 'd': case 'i': case 'u': case 'x': case 'X': case 'c': {
+      case 'd':
+      case 'i':
+      case 'u':
+      case 'x':
+      case 'X':
+      case 'c': {
         long long v = 0;
-        if (a && a->kind == FormatArg::Kind::Int) v = a->i;
-        else if (a && a->kind == FormatArg::Kind::Double) v = static_cast<long long>(a->d);
+        if (a && a->kind == FormatArg::Kind::Int)
+          v = a->i;
+        else if (a && a->kind == FormatArg::Kind::Double)
+          v = static_cast<long long>(a->d);
         if (conv == 'c') {
           std::snprintf(buf, sizeof buf, (spec + "c").c_str(), static_cast<int>(v));
         } else {
@@ -125,10 +170,17 @@ std::string Format(const char* format, std::initializer_list<FormatArg> args) {
         out += buf;
         break;
       }
-      case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': {
+      case 'f':
+      case 'F':
+      case 'e':
+      case 'E':
+      case 'g':
+      case 'G': {
         double v = 0;
-        if (a && a->kind == FormatArg::Kind::Double) v = a->d;
-        else if (a && a->kind == FormatArg::Kind::Int) v = static_cast<double>(a->i);
+        if (a && a->kind == FormatArg::Kind::Double)
+          v = a->d;
+        else if (a && a->kind == FormatArg::Kind::Int)
+          v = static_cast<double>(a->i);
         std::snprintf(buf, sizeof buf, (spec + conv).c_str(), v);
         for (char* c = buf; *c; ++c) {
           if (*c == '.') *c = formatSettings().DecimalSeparator;
@@ -192,11 +244,13 @@ std::string FloatToStrF(double value, FloatFormat format, int precision, int dig
         std::size_t start = s[0] == '-' ? 1 : 0;
         std::size_t end = s.find('.');
         if (end == std::string::npos) end = s.size();
-        for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(end) - 3; i > static_cast<std::ptrdiff_t>(start); i -= 3) {
+        for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(end) - 3; i > static_cast<std::ptrdiff_t>(start);
+             i -= 3) {
           s.insert(static_cast<std::size_t>(i), 1, '\x01');
         }
         std::string r;
-        for (char c : s) r += c == '\x01' ? formatSettings().ThousandSeparator : c;
+        for (char c : s)
+          r += c == '\x01' ? formatSettings().ThousandSeparator : c;
         s = r;
       }
       return localise(s);
@@ -259,7 +313,8 @@ constexpr double kMsPerDay = 86400000.0;
 }  // namespace
 
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {
-  long long days = days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixEpochDay;
+  long long days =
+      days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixEpochDay;
   double frac = ((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + msec;
   return static_cast<double>(days) + frac / kMsPerDay;
 }
@@ -298,7 +353,8 @@ std::string FormatDateTime(const std::string& format, TDateTime value) {
   std::string out;
   auto count = [&](std::size_t i, char c) {
     std::size_t n = 0;
-    while (i + n < format.size() && (format[i + n] | 0x20) == c) ++n;
+    while (i + n < format.size() && (format[i + n] | 0x20) == c)
+      ++n;
     return n;
   };
   auto num = [](int v, int width) {
@@ -310,7 +366,8 @@ std::string FormatDateTime(const std::string& format, TDateTime value) {
     char c = static_cast<char>(format[i] | 0x20);
     if (format[i] == '"' || format[i] == '\'') {
       char q = format[i++];
-      while (i < format.size() && format[i] != q) out += format[i++];
+      while (i < format.size() && format[i] != q)
+        out += format[i++];
       ++i;
       continue;
     }

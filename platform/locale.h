@@ -17,7 +17,7 @@ struct FormatSettings {
   char ThousandSeparator = ',';
   char TimeSeparator = ':';
   char DateSeparator = '/';
-  std::string LongTimeFormat = "hh:nn:ss";    // tokens as FormatDateTime takes them
+  std::string LongTimeFormat = "hh:nn:ss";  // tokens as FormatDateTime takes them
   std::string ShortTimeFormat = "hh:nn";
   std::string ShortDateFormat = "dd/mm/yyyy";
 };
@@ -65,7 +65,7 @@ std::string FormatDateTime(const std::string& format, TDateTime value);
 
 TDateTime Now();
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec);
-void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& minute,
-                    int& second, int& msec);
+void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& minute, int& second,
+                    int& msec);
 
 }  // namespace osc

@@ -8,7 +8,7 @@ namespace {
 
 // Czech settings, as a user in Prague has them.
 class CzechLocale : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     saved_ = formatSettings();
     FormatSettings& s = formatSettings();
@@ -21,7 +21,7 @@ protected:
   }
   void TearDown() override { formatSettings() = saved_; }
 
-private:
+ private:
   FormatSettings saved_;
 };
 

@@ -1,10 +1,10 @@
 // Test main for widget tests: they must run without a display, in any order.
-#include <QApplication>
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QApplication>
+#include <cstdlib>
+#include <string>
 
 int main(int argc, char** argv) {
   // gtest_discover_tests runs the binary without the test's environment, so the

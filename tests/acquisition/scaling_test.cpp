@@ -1,0 +1,221 @@
+#include "acquisition/scaling.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+using namespace osc;
+
+namespace {
+
+constexpr std::uint16_t kAux5 = 0x0100;  // high byte of the mode word: channel 5 instead of 1
+constexpr std::uint16_t kAux6 = 0x0200;
+
+TOscRozsah Range16() {
+  return TOscRozsah(16.0);
+}
+
+}  // namespace
+
+TEST(ChannelScale, AnalogueChannelsInTheThreePolarities) {
+  struct Row {
+    const char* name;
+    double range;
+    double gainCorrection;  // percent, channel 1
+    int gain, polarity;
+    std::uint8_t b;
+    float low, high;
+  };
+  const Row rows[] = {
+      {"16 V Positive x 1", 16, 0, giX1, piPositive, 0, 0.0f, 16.0f},
+      {"16 V Bipolar x 2, b = 21", 16, 0, giX2, piBipolar, 21, -4.1875f, 3.8125f},
+      {"10 V AC x 4, b = 96", 10, 0, giX4, piAC, 96, -1.25f, 1.25f},
+      {"Positive offset moves the zero", 16, 25, giX1, piPositive, 64, 5.0f, 25.0f},  // fs 20, k 4
+      {"Bipolar x 1 spans the full scale", 16, 0, giX1, piBipolar, 0, -5.5f, 10.5f},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    TOscRozsah range(r.range);
+    range.CH[1].Gain = r.gainCorrection;
+    auto scales = ComputeChannelScales(range, r.gain, r.polarity, 0, r.b);
+    EXPECT_EQ(scales[0].Low, r.low);
+    EXPECT_EQ(scales[0].High, r.high);
+  }
+}
+
+TEST(ChannelScale, ZeroCorrectionsBelongToTheirPolarity) {
+  TOscRozsah range = Range16();
+  range.CH[3].OffsetBip = 10;  // percent of the full scale: +1.6 V
+  range.CH[3].OffsetAC = -5;   // -0.8 V
+  auto bipolar = ComputeChannelScales(range, giX1, piBipolar, 0, 0);
+  EXPECT_FLOAT_EQ(bipolar[2].Low, -5.5f + 1.6f);
+  EXPECT_FLOAT_EQ(bipolar[2].High, 16 - 5.5f + 1.6f);
+  EXPECT_EQ(bipolar[1].Low, -5.5f);  // other channels keep their own calibration
+  auto ac = ComputeChannelScales(range, giX1, piAC, 0, 0);
+  EXPECT_FLOAT_EQ(ac[2].Low, -8.0f - 0.8f);
+  auto positive = ComputeChannelScales(range, giX1, piPositive, 0, 0);
+  EXPECT_EQ(positive[2].Low, 0.0f);
+}
+
+TEST(ChannelScale, AuxiliaryChannelsReplaceSlotsOneAndTwo) {
+  TOscRozsah range = Range16();
+  range.RangeCh6 = 100;
+  range.CH[5].Unit = "A";
+  range.CH[6].Unit = "°C";
+  range.CH[6].OffsetAC = 10;  // +10 °C
+  range.CH[1].Unit = "x";
+
+  auto only5 = ComputeChannelScales(range, giX1, piPositive, kAux5, 0);
+  EXPECT_EQ(only5[0].Low, -500.0f);
+  EXPECT_EQ(only5[0].High, 500.0f);
+  EXPECT_EQ(only5[0].Unit, "A");
+  EXPECT_EQ(only5[1].Low, 0.0f);  // slot 2 stays channel 2
+  EXPECT_EQ(only5[1].High, 16.0f);
+
+  auto only6 = ComputeChannelScales(range, giX2, piBipolar, kAux6, 64);
+  EXPECT_EQ(only6[0].Unit, "x");    // channel 1
+  EXPECT_EQ(only6[1].Low, -40.0f);  // -(1 - 0.5) * 100 + 10
+  EXPECT_EQ(only6[1].High, 60.0f);  // 100 * 2 / 2 + Low
+  EXPECT_EQ(only6[1].Unit, "°C");
+
+  // Slots 3 and 4 are never auxiliary, whatever the mode word says.
+  auto all = ComputeChannelScales(range, giX1, piPositive, 0xFF00, 0);
+  EXPECT_EQ(all[2].High, 16.0f);
+  EXPECT_EQ(all[3].High, 16.0f);
+}
+
+TEST(ChannelScale, DefaultOffsetTable) {
+  struct Row {
+    int polarity, gain;
+    bool aux;
+    std::uint8_t b;
+  };
+  const Row rows[] = {
+      {piPositive, giX1, false, 0}, {piPositive, giX2, false, 0}, {piPositive, giX4, false, 0},
+      {piBipolar, giX1, false, 0},  {piBipolar, giX2, false, 21}, {piBipolar, giX4, false, 53},
+      {piAC, giX1, false, 0},       {piAC, giX2, false, 64},      {piAC, giX4, false, 96},
+      {piPositive, giX1, true, 0},  {piPositive, giX2, true, 64}, {piBipolar, giX4, true, 96},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(DefaultOffset(r.polarity, r.gain, r.aux), r.b) << r.polarity << "/" << r.gain << "/" << r.aux;
+  }
+}
+
+TEST(SampleValue, RawExtremesMapExactlyToTheHeaderValues) {
+  const std::pair<float, float> ranges[] = {
+      {0.0f, 16.0f}, {-4.1875f, 3.8125f}, {-500.0f, 500.0f}, {-3.9f, 12.1f},
+      {0.1f, 0.3f},  {0.0f, 0.7f},        {-7.0f, 0.0f},
+  };
+  for (auto [low, high] : ranges) {
+    SCOPED_TRACE(testing::Message() << low << ".." << high);
+    EXPECT_EQ(RawToValue(0, low, high), double{low});
+    EXPECT_EQ(RawToValue(255, low, high), double{high});
+    EXPECT_NEAR(RawToValue(51, low, high), low + (double{high} - low) * 0.2, 1e-9);
+  }
+}
+
+// Samples 10 50 20 | 5 30 40 | 60 1 at step 3.
+TEST(SampleValue, PeakDisplayShowsMaximumThenMinimumOfEachWindow) {
+  const std::vector<std::uint8_t> samples = {10, 50, 20, 5, 30, 40, 60, 1};
+  struct Row {
+    bool peak;
+    std::uint32_t index;
+    int raw;  // -1: beyond the samples
+  };
+  const Row rows[] = {
+      {true, 0, 50}, {true, 1, 5},   {true, 2, 60}, {true, 3, 1},   {true, 4, -1},
+      {true, 5, -1}, {false, 0, 10}, {false, 1, 5}, {false, 2, 60}, {false, 3, -1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << (r.peak ? "peak " : "plain ") << r.index);
+    std::uint8_t raw = 0xEE;
+    const bool found = PointSample(samples, 3, r.index, r.peak, raw);
+    EXPECT_EQ(found, r.raw >= 0);
+    EXPECT_EQ(raw, r.raw >= 0 ? r.raw : 0xEE);
+  }
+  // Below step 2 the peak display has nothing to pair.
+  std::uint8_t raw = 0;
+  ASSERT_TRUE(PointSample(samples, 1, 3, true, raw));
+  EXPECT_EQ(raw, 5);
+}
+
+// Long windows: the extreme may sit anywhere, also in the part after the last whole
+// group of 32 and in a window cut short by the end of the samples.
+TEST(SampleValue, PeakDisplayFindsTheExtremeAnywhereInALongWindow) {
+  constexpr std::uint32_t kStep = 50;  // windows of 100 samples
+  const std::uint32_t positions[] = {0, 1, 31, 32, 63, 64, 95, 96, 99};
+  for (std::uint32_t count : {200u, 197u}) {
+    for (std::uint32_t at : positions) {
+      if (100 + at >= count) continue;
+      SCOPED_TRACE(testing::Message() << "count " << count << ", extreme at " << at);
+      std::vector<std::uint8_t> samples(count, 100);
+      samples[at] = 200;                   // first window's maximum
+      samples[at + 1 - 2 * (at % 2)] = 7;  // and its minimum, next to it
+      samples[100 + at] = 255;             // second window's
+      samples[100 + (at + 1) % (count - 100)] = 0;
+      std::uint8_t raw = 0;
+      ASSERT_TRUE(PointSample(samples, kStep, 0, true, raw));
+      EXPECT_EQ(raw, 200);
+      ASSERT_TRUE(PointSample(samples, kStep, 1, true, raw));
+      EXPECT_EQ(raw, 7);
+      ASSERT_TRUE(PointSample(samples, kStep, 2, true, raw));
+      EXPECT_EQ(raw, 255);
+      ASSERT_TRUE(PointSample(samples, kStep, 3, true, raw));
+      EXPECT_EQ(raw, 0);
+    }
+  }
+}
+
+TEST(SampleValue, ValueOfAStoredPointUsesTheStoreStepAndScale) {
+  TDataStore store(1, 60, 0, 0x0F, false, TChannelScale{100.0f, -155.0f, ""});  // 1 per raw step
+  const std::uint8_t samples[] = {10, 50, 20, 5, 30, 40, 60, 1};
+  for (std::uint8_t s : samples)
+    store.AddSample(s);
+  store.SetSpan(1.5 / 86400);  // 960 points per second of 2880: step 3
+  ASSERT_EQ(store.Step(), 3u);
+  double value = std::numeric_limits<double>::quiet_NaN();
+  ASSERT_TRUE(GetSampleValue(store, 1, true, value));
+  EXPECT_DOUBLE_EQ(value, -150.0);
+  ASSERT_TRUE(GetSampleValue(store, 2, false, value));
+  EXPECT_DOUBLE_EQ(value, -95.0);
+  value = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_FALSE(GetSampleValue(store, 4, true, value));
+  EXPECT_TRUE(std::isnan(value));  // untouched
+}
+
+TEST(OffsetBar, FollowsTheGain) {
+  TOffsetBar bar;
+  EXPECT_EQ(bar.PageSize(), 128);
+  EXPECT_FALSE(bar.Enabled());
+  struct Row {
+    int gain;
+    std::uint8_t b;
+    int page, maxPosition;
+    bool enabled;
+  };
+  const Row rows[] = {{giX1, 0, 256, 0, false}, {giX2, 21, 128, 128, true}, {giX4, 96, 64, 192, true}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.gain);
+    bar.Reset(r.gain, r.b);
+    EXPECT_EQ(bar.PageSize(), r.page);
+    EXPECT_EQ(bar.MaxPosition(), r.maxPosition);
+    EXPECT_EQ(bar.Enabled(), r.enabled);
+    EXPECT_EQ(bar.Position(), r.b);
+    EXPECT_EQ(bar.Scroll(300, false), r.maxPosition);
+    EXPECT_EQ(bar.Scroll(-5, false), 0);
+    EXPECT_EQ(bar.Scroll(r.maxPosition / 2, false), r.maxPosition / 2);
+    EXPECT_EQ(bar.Scroll(r.maxPosition / 2, true), std::nullopt);
+  }
+}
+
+TEST(OffsetBar, TakesANewPositionAsTheOffset) {
+  TOffsetBar bar;
+  bar.Reset(giX2, 21);
+  std::uint8_t b = 21;
+  EXPECT_FALSE(bar.Take(21, b));
+  EXPECT_TRUE(bar.Take(40, b));
+  EXPECT_EQ(b, 40);
+  EXPECT_EQ(bar.Position(), 40);
+}

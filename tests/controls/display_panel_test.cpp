@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include "controls/qt/lx_display_panel.h"
+#include "widget_rig.h"
+
+using namespace osc;
+using osc::test::CountNear;
+
+namespace {
+
+// Pixels of the panel's inside that are not the window colour.
+int InkInside(qt::TLxDisplayPanel& panel) {
+  const QImage img = panel.grab().toImage();
+  const QRect inside = panel.contentsRect().adjusted(1, 1, -1, -1);
+  const QRgb window = panel.palette().color(QPalette::Base).rgb();
+  return inside.width() * inside.height() - CountNear(img, inside, window, 0);
+}
+
+}  // namespace
+
+TEST(DisplayPanel, ANewPanelShowsNoText) {
+  QWidget form;
+  form.setObjectName("LblValue");
+  auto* panel = new qt::TLxDisplayPanel(&form);
+  panel->setObjectName("LblValue");
+  panel->setGeometry(5, 5, 120, 24);
+  form.show();
+  EXPECT_EQ(panel->text(), "");
+  EXPECT_EQ(panel->Caption(), "");
+  EXPECT_EQ(panel->palette().color(QPalette::Window), panel->palette().color(QPalette::Base))
+      << "window colour";
+  EXPECT_EQ(InkInside(*panel), 0);
+  panel->SetCaption("12.5 V");
+  EXPECT_GT(InkInside(*panel), 10);
+}
+
+TEST(DisplayPanel, CaptionIsWrittenOnlyWhenItDiffers) {
+  qt::TLxDisplayPanel panel;
+  panel.resize(120, 24);
+  panel.SetCaption("1.23 V");
+  EXPECT_EQ(panel.text(), "1.23 V");
+  panel.setText("changed elsewhere");
+  panel.SetCaption("1.23 V");
+  EXPECT_EQ(panel.text(), "changed elsewhere") << "an equal caption changes nothing";
+  panel.SetCaption("");
+  EXPECT_EQ(panel.text(), "");
+  EXPECT_EQ(InkInside(panel), 0) << "an empty caption clears the display";
+}
+
+TEST(DisplayPanel, StaysOnTheWindowColourWhenThePaletteChanges) {
+  qt::TLxDisplayPanel panel;
+  QPalette pal = panel.palette();
+  pal.setColor(QPalette::Base, QColor(250, 250, 200));
+  panel.setPalette(pal);
+  EXPECT_EQ(panel.palette().color(QPalette::Window), QColor(250, 250, 200));
+}

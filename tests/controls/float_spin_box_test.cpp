@@ -1,0 +1,194 @@
+#include "controls/float_spin_box.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/errors.h"
+#include "spin_rig.h"
+
+using namespace osc;
+using osc::test::SeparatorScope;
+using Rig = osc::test::SpinRig<TFloatSpinBox>;
+
+namespace {
+
+// The gain calibration's voltage box: two decimals.
+void Volts(TFloatSpinBox& b) {
+  b.SetDigits(2);
+}
+
+}  // namespace
+
+TEST(FloatSpinBox, KeepsTwoDecimalsOfWhatIsTyped) {
+  Rig rig;
+  Volts(rig.box);
+  rig.Type("2.345678");
+  EXPECT_DOUBLE_EQ(rig.box.Value(), 2.35);
+  EXPECT_EQ(rig.edit.Text(), "2.345678") << "the typed text stays until commit";
+  rig.LeaveBox();
+  EXPECT_EQ(rig.edit.Text(), "2.35");
+  EXPECT_EQ(rig.changes, 1);
+  EXPECT_EQ(rig.editings, 1);
+}
+
+TEST(FloatSpinBox, FilterDropsLettersAndTheSymbol) {
+  struct Case {
+    const char* symbol;
+    const char* typed;
+    double value;
+  };
+  const Case cases[] = {
+      {"", "2.5 V", 2.5},       {"", "U=+3.25V", 3.25}, {" V", "4 v", 4.0},
+      {" V", "4.5 V", 4.5},     {"V", "-1.5V", -1.5},   {"", "1e3", 13.0},  // the exponent letter goes too
+      {"", "1,234.50", 1234.5},  // ffNumber's own grouping reads back
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    Volts(rig.box);
+    rig.box.SetSymbol(c.symbol);
+    EXPECT_DOUBLE_EQ(rig.box.TextToValue(c.typed), c.value) << c.typed;
+  }
+}
+
+TEST(FloatSpinBox, NotANumberRaisesAConversionErrorAndTypingKeepsTheValue) {
+  Rig rig;
+  Volts(rig.box);
+  rig.box.SetValue(1.5);
+  for (const char* text : {"abc", "-", "1.2.3", "2,5"}) {
+    try {
+      rig.box.TextToValue(text);
+      ADD_FAILURE() << "no error for '" << text << "'";
+    } catch (const EConvertError& e) {
+      EXPECT_NE(std::string(e.what()).find(std::string("'") + text + "'"), std::string::npos) << e.what();
+    }
+  }
+  rig.Type("abc");
+  EXPECT_DOUBLE_EQ(rig.box.Value(), 1.5);
+  EXPECT_EQ(rig.editings, 0);
+  EXPECT_EQ(rig.edit.Text(), "abc");
+  rig.LeaveBox();
+  EXPECT_EQ(rig.edit.Text(), "1.50");
+}
+
+TEST(FloatSpinBox, CzechSeparatorsShowAndReadBack) {
+  Rig rig;
+  SeparatorScope czech(',', ' ');
+  Volts(rig.box);
+  rig.box.SetValue(1234.5);
+  EXPECT_EQ(rig.edit.Text(), "1 234,50");
+  EXPECT_DOUBLE_EQ(rig.box.TextToValue(rig.edit.Text()), 1234.5);
+  EXPECT_DOUBLE_EQ(rig.box.TextToValue("2,5 V"), 2.5);
+  EXPECT_THROW(rig.box.TextToValue("2.5"), EConvertError);
+}
+
+TEST(FloatSpinBox, FormatsFollowTheFormatProperty) {
+  struct Case {
+    TFloatFormat format;
+    double value;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {TFloatFormat::ffNumber, 1e10, "10,000,000,000.00"},
+      {TFloatFormat::ffFixed, 1234.5, "1234.50"},
+      {TFloatFormat::ffGeneral, 2.345678, "2.35"},
+      {TFloatFormat::ffExponent, 2.5, "2.50000000000000E+00"},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.box.SetDigits(2);
+    rig.box.SetFormat(c.format);
+    rig.box.SetValue(c.value);
+    EXPECT_EQ(rig.edit.Text(), c.shown);
+  }
+}
+
+TEST(FloatSpinBox, LimitsClampLikeTheIntegerBox) {
+  struct Case {
+    const char* typed;
+    double value;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"12", 10, "10.00"},  // above a positive maximum: rewritten
+      {"0.5", 1, "0.5"},    // below a positive minimum: left for more digits
+      {"7.25", 7.25, "7.25"},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    Volts(rig.box);
+    rig.box.SetMinValue(1);
+    rig.box.SetMaxValue(10);
+    rig.Type(c.typed);
+    EXPECT_DOUBLE_EQ(rig.box.Value(), c.value) << c.typed;
+    EXPECT_EQ(rig.edit.Text(), c.shown) << c.typed;
+  }
+}
+
+TEST(FloatSpinBox, StepsSnapToTheIncrement) {
+  Rig rig;
+  rig.box.SetIncrement(0.1);
+  rig.box.SetValue(0.3);
+  rig.box.Step(false, false);
+  EXPECT_EQ(rig.box.Value(), 0.4);
+  rig.box.Step(true, true);
+  rig.box.Step(true, true);
+  EXPECT_EQ(rig.box.Value(), 0.2);
+  EXPECT_EQ(rig.edit.Text(), "0.2");
+}
+
+TEST(FloatSpinBox, HugeAndUnknownValuesStaySafe) {
+  Rig rig;
+  rig.box.SetDigits(2);
+  rig.box.SetIncrement(1e-300);
+  rig.box.SetValue(1e300);
+  rig.box.Step(false, false);  // v / Increment overflows: left unsnapped
+  EXPECT_DOUBLE_EQ(rig.box.Value(), 1e300);
+
+  rig.changes = 0;
+  rig.box.SetValue(std::nan(""));
+  EXPECT_TRUE(std::isnan(rig.box.Value()));
+  EXPECT_EQ(rig.edit.Text(), "");
+  EXPECT_EQ(rig.changes, 1);
+  rig.box.UpdateText();
+  EXPECT_EQ(rig.changes, 1) << "NaN committed once, not on every commit";
+  rig.Type("3");
+  EXPECT_EQ(rig.box.Value(), 3.0);
+
+  Rig limited;
+  limited.box.SetMinValue(-5);
+  limited.box.SetMaxValue(5);
+  limited.box.SetValue(std::numeric_limits<double>::infinity());
+  EXPECT_EQ(limited.box.Value(), 5.0);
+}
+
+TEST(FloatSpinBox, BlankAndDataEvents) {
+  Rig rig;
+  rig.box.SetValue(2.5);
+  rig.box.SetBlank(true);
+  EXPECT_EQ(rig.edit.Text(), "");
+  EXPECT_EQ(rig.box.TextToValue("9"), 2.5);
+  rig.box.SetBlank(false);
+  rig.box.OnGetData = [](TFloatSpinBox&, const std::string& text, double& result) {
+    result = text == "half" ? 0.5 : -1;
+  };
+  EXPECT_EQ(rig.box.TextToValue("half"), 0.5);
+  rig.box.OnSetData = [](TFloatSpinBox&, double v, std::string& text) { text = v > 1 ? "big" : text; };
+  rig.box.SetValue(3);
+  EXPECT_EQ(rig.edit.Text(), "big");
+}
+
+TEST(FloatSpinBox, OnChangeOnlyOnCommit) {
+  Rig rig;
+  Volts(rig.box);
+  rig.Type("1");
+  rig.Type("1.5");
+  rig.Type("1.50");  // same value
+  EXPECT_EQ(rig.editings, 2);
+  EXPECT_EQ(rig.changes, 0);
+  rig.box.EnterPressed();
+  EXPECT_EQ(rig.changes, 1);
+  rig.LeaveBox();
+  EXPECT_EQ(rig.changes, 1);
+}

@@ -1,0 +1,131 @@
+#include "controls/spin_button.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace osc;
+
+namespace {
+
+struct Click {
+  std::uint64_t at;
+  bool down;
+  bool repeated;
+  bool operator==(const Click&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Click& c) {
+  return os << "{" << c.at << (c.down ? " down" : " up") << (c.repeated ? " repeated}" : "}");
+}
+
+struct ButtonRig {
+  TSteppedTimers timers;
+  TSpinBoxBtn button{timers};
+  std::vector<Click> clicks;
+  std::vector<int> repaints;
+  ButtonRig() {
+    button.OnBtnClick = [this](TSpinBoxBtn&, bool down, bool repeated) {
+      clicks.push_back({timers.NowMs(), down, repeated});
+    };
+    button.OnRepaint = [this](int halves) { repaints.push_back(halves); };
+  }
+};
+
+}  // namespace
+
+TEST(SpinButtonRepeat, OnceAtOnceThenAfter400MsThenEvery100) {
+  ButtonRig rig;
+  rig.button.MouseDown(15, 21);  // lower half
+  EXPECT_EQ(rig.clicks, (std::vector<Click>{{0, true, false}}));
+  rig.timers.Advance(399);
+  EXPECT_EQ(rig.clicks.size(), 1u) << "nothing before 400 ms";
+  rig.timers.Advance(1);
+  rig.timers.Advance(250);
+  EXPECT_EQ(rig.clicks,
+            (std::vector<Click>{{0, true, false}, {400, true, true}, {500, true, true}, {600, true, true}}));
+  rig.button.MouseUp();
+  EXPECT_FALSE(rig.button.Repeating());
+  EXPECT_EQ(rig.timers.RunningCount(), 0u);
+  rig.timers.Advance(1000);
+  EXPECT_EQ(rig.clicks.size(), 4u);
+}
+
+TEST(SpinButtonRepeat, APressWhileTheTimerRunsRestartsTheCountdown) {
+  ButtonRig rig;
+  rig.button.MouseDown(0, 21);
+  rig.timers.Advance(250);
+  rig.button.MouseDown(0, 21);  // a second press before any release
+  EXPECT_EQ(rig.timers.RunningCount(), 1u) << "one timer only";
+  rig.timers.Advance(350);  // ticks at 300, 400, 500 count down; 600 repeats
+  ASSERT_EQ(rig.clicks.size(), 3u);
+  EXPECT_EQ(rig.clicks[2], (Click{600, false, true}));
+}
+
+TEST(SpinButtonRepeat, HalvesSplitAtHalfTheHeight) {
+  struct Case {
+    int y;
+    int height;
+    int index;
+  };
+  for (const Case& c :
+       {Case{0, 21, 1}, Case{9, 21, 1}, Case{10, 21, 2}, Case{20, 21, 2}, Case{11, 22, 2}, Case{10, 22, 1}}) {
+    ButtonRig rig;
+    rig.button.MouseDown(c.y, c.height);
+    EXPECT_EQ(rig.button.BmpIndex(), c.index) << "y " << c.y << " of " << c.height;
+    EXPECT_EQ(rig.clicks.at(0).down, c.index == 2);
+  }
+}
+
+TEST(SpinButtonRepeat, DisablingReleasesAndStops) {
+  ButtonRig rig;
+  rig.button.MouseDown(20, 21);
+  rig.button.SetEnabled(false);
+  EXPECT_EQ(rig.button.BmpIndex(), 0);
+  EXPECT_EQ(rig.timers.RunningCount(), 0u);
+  rig.timers.Advance(1000);
+  EXPECT_EQ(rig.clicks.size(), 1u) << "no repeats (and never upwards) once disabled";
+  rig.button.MouseDown(20, 21);
+  EXPECT_EQ(rig.clicks.size(), 1u) << "a disabled button ignores presses";
+}
+
+TEST(SpinButtonRepeat, DestroyingStopsTheTimer) {
+  TSteppedTimers timers;
+  auto button = std::make_unique<TSpinBoxBtn>(timers);
+  int clicks = 0;
+  button->OnBtnClick = [&](TSpinBoxBtn&, bool, bool) { ++clicks; };
+  button->MouseDown(0, 21);
+  button.reset();
+  EXPECT_EQ(timers.RunningCount(), 0u);
+  timers.Advance(1000);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST(SpinButtonRepaint, OnlyTheHalvesWhoseStateChanged) {
+  struct Case {
+    int from;
+    int to;
+    std::vector<int> repaints;
+  };
+  const Case cases[] = {
+      {0, 1, {1}}, {0, 2, {2}}, {1, 0, {1}}, {2, 0, {2}}, {1, 2, {3}}, {2, 2, {}}, {0, 0, {}},
+  };
+  for (const Case& c : cases) {
+    ButtonRig rig;
+    rig.button.SetBmpIndex(c.from);
+    rig.repaints.clear();
+    rig.button.SetBmpIndex(c.to);
+    EXPECT_EQ(rig.repaints, c.repaints) << c.from << " -> " << c.to;
+  }
+}
+
+TEST(SpinButtonRepaint, EnablingAndVisibilityRepaintBoth) {
+  ButtonRig rig;
+  rig.button.SetEnabled(true);
+  rig.button.SetVisible(true);
+  EXPECT_TRUE(rig.repaints.empty()) << "unchanged flags repaint nothing";
+  rig.button.SetEnabled(false);
+  rig.button.SetVisible(false);
+  EXPECT_EQ(rig.repaints, (std::vector<int>{3, 3}));
+}

@@ -1,0 +1,351 @@
+#include "platform/threads.h"
+
+#include "platform/kernel.h"
+#include "platform/threads_internal.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+
+using namespace osc::win;
+
+namespace {
+
+constexpr DWORD kLong = 10000;  // generous: only reached when something is broken
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
+// Runs a std::function as the thread routine.
+struct Job {
+  std::function<DWORD()> body;
+};
+
+DWORD RunJob(void* p) {
+  return static_cast<Job*>(p)->body();
+}
+
+struct ThreadCase {
+  Job job;
+  HANDLE thread = nullptr;
+  DWORD id = 0;
+
+  explicit ThreadCase(std::function<DWORD()> body, DWORD flags = 0) : job{std::move(body)} {
+    thread = CreateThread(&RunJob, &job, flags, &id);
+  }
+  ~ThreadCase() {
+    if (thread) {
+      WaitForSingleObject(thread, kLong);
+      CloseHandle(thread);
+    }
+  }
+  DWORD exit_code() const {
+    DWORD code = 0xdeadbeef;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    return code;
+  }
+};
+
+struct Event {
+  HANDLE h = CreateEvent(true, false);
+  ~Event() { CloseHandle(h); }
+  void set() const { SetEvent(h); }
+  bool wait() const { return WaitForSingleObject(h, kLong) == WAIT_OBJECT_0; }
+};
+
+int nice_of(DWORD tid) {
+  errno = 0;
+  return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+}
+
+}  // namespace
+
+TEST(Threads, HandleIsSignalledWithTheExitCodeOnceTheRoutineReturns) {
+  Event release;
+  std::atomic<DWORD> seenId{0};
+  ThreadCase t([&] {
+    seenId = GetCurrentThreadId();
+    release.wait();
+    return DWORD{42};
+  });
+  ASSERT_NE(t.thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(t.thread, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(t.exit_code(), STILL_ACTIVE);
+  release.set();
+  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(t.exit_code(), 42u);
+  EXPECT_EQ(seenId.load(), t.id);
+  EXPECT_NE(t.id, GetCurrentThreadId());
+}
+
+TEST(Threads, SuspendedThreadRunsNothingUntilResumed) {
+  std::atomic<bool> ran{false};
+  ThreadCase t(
+      [&] {
+        ran = true;
+        return DWORD{7};
+      },
+      CREATE_SUSPENDED);
+  ASSERT_NE(t.thread, nullptr);
+  EXPECT_NE(t.id, 0u);  // the thread exists, only its routine waits
+  EXPECT_EQ(WaitForSingleObject(t.thread, 20), WAIT_TIMEOUT);
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(ResumeThread(t.thread), 1u);
+  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(ResumeThread(t.thread), 0u);
+  EXPECT_EQ(t.exit_code(), 7u);
+}
+
+TEST(Threads, ClosingTheHandleLeavesTheThreadRunning) {
+  Event release, done;
+  std::atomic<bool> finished{false};
+  Job job{[&] {
+    release.wait();
+    finished = true;
+    done.set();
+    return DWORD{0};
+  }};
+  HANDLE thread = CreateThread(&RunJob, &job, 0, nullptr);
+  ASSERT_TRUE(CloseHandle(thread));
+  release.set();
+  ASSERT_TRUE(done.wait());
+  EXPECT_TRUE(finished);
+}
+
+TEST(Threads, DuplicatedHandleOutlivesTheOriginal) {
+  ThreadCase t([] { return DWORD{5}; });
+  HANDLE copy = DuplicateHandle(t.thread);
+  ASSERT_NE(copy, nullptr);
+  ASSERT_TRUE(CloseHandle(t.thread));
+  t.thread = nullptr;
+  ASSERT_EQ(WaitForSingleObject(copy, kLong), WAIT_OBJECT_0);
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeThread(copy, &code));
+  EXPECT_EQ(code, 5u);
+  EXPECT_TRUE(CloseHandle(copy));
+  SetLastError(0);
+  EXPECT_EQ(DuplicateHandle(copy), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Threads, ExceptionEndsOnlyItsThread) {
+  ThreadCase t([]() -> DWORD { throw std::runtime_error("boom"); });
+  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(t.exit_code(), THREAD_EXIT_EXCEPTION);
+}
+
+// A routine blocked in each kind of cancellation point is unwound: its destructors run
+// and its locks are released, and the handle reports the requested exit code.
+TEST(Threads, TerminateUnwindsARoutineBlockedInACancellationPoint) {
+  struct Blocker {
+    const char* name;
+    std::function<void(HANDLE never)> block;
+    // ThreadSanitizer loses track of a thread cancelled inside poll() and then
+    // reports races that are not there.
+    bool sanitizerFollows = true;
+  };
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  const Blocker blockers[] = {
+      {"Sleep", [](HANDLE) { Sleep(60000); }},
+      {"WaitForSingleObject", [](HANDLE never) { WaitForSingleObject(never, INFINITE); }},
+      {"WaitForSingleObject with time-out", [](HANDLE never) { WaitForSingleObject(never, 60000); }},
+      {"poll",
+       [&](HANDLE) {
+         pollfd p{pipeFds[0], POLLIN, 0};
+         poll(&p, 1, -1);
+       },
+       false},
+      {"read",
+       [&](HANDLE) {
+         char c;
+         [[maybe_unused]] auto n = read(pipeFds[0], &c, 1);
+       }},
+  };
+  for (const auto& b : blockers) {
+    SCOPED_TRACE(b.name);
+    if (kThreadSanitizer && !b.sanitizerFollows) continue;
+    Event never, entered;
+    std::mutex held;
+    std::atomic<bool> unwound{false}, returned{false};
+    ThreadCase t([&] {
+      struct Guard {
+        std::atomic<bool>& flag;
+        ~Guard() { flag = true; }
+      } guard{unwound};
+      std::lock_guard lock(held);
+      entered.set();
+      b.block(never.h);
+      returned = true;
+      return DWORD{0};
+    });
+    ASSERT_TRUE(entered.wait());
+    EXPECT_TRUE(TerminateThread(t.thread, 77));
+    EXPECT_EQ(WaitForSingleObject(t.thread, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(t.exit_code(), 77u);
+    EXPECT_TRUE(unwound);
+    EXPECT_FALSE(returned);
+    EXPECT_TRUE(held.try_lock());
+    held.unlock();
+  }
+  close(pipeFds[0]);
+  close(pipeFds[1]);
+}
+
+TEST(Threads, TerminateOfASuspendedThreadNeverRunsIt) {
+  std::atomic<bool> ran{false};
+  ThreadCase t(
+      [&] {
+        ran = true;
+        return DWORD{0};
+      },
+      CREATE_SUSPENDED);
+  EXPECT_TRUE(TerminateThread(t.thread, 3));
+  EXPECT_EQ(t.exit_code(), 3u);
+  EXPECT_FALSE(ran);
+}
+
+TEST(Threads, TerminateOfAnEndedThreadKeepsItsExitCode) {
+  ThreadCase t([] { return DWORD{9}; });
+  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
+  EXPECT_TRUE(TerminateThread(t.thread, 1));
+  EXPECT_EQ(t.exit_code(), 9u);
+}
+
+TEST(Threads, TerminateOfItselfUnwindsTheCaller) {
+  std::atomic<bool> unwound{false}, returned{false};
+  ThreadCase* self = nullptr;
+  Event go;
+  ThreadCase t([&] {
+    struct Guard {
+      std::atomic<bool>& flag;
+      ~Guard() { flag = true; }
+    } guard{unwound};
+    go.wait();
+    TerminateThread(self->thread, 11);
+    returned = true;
+    return DWORD{0};
+  });
+  self = &t;
+  go.set();
+  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(t.exit_code(), 11u);
+  EXPECT_TRUE(unwound);
+  EXPECT_FALSE(returned);
+}
+
+// Waits for the grace period once: a routine that shields itself from cancellation
+// cannot be killed, and that is reported, not hidden.
+TEST(Threads, TerminateReportsARoutineThatCannotBeUnwound) {
+  Event entered, release;
+  ThreadCase t([&] {
+    CancellationDisabled shield;
+    entered.set();
+    release.wait();
+    return DWORD{4};
+  });
+  ASSERT_TRUE(entered.wait());
+  SetLastError(0);
+  EXPECT_FALSE(TerminateThread(t.thread, 1));
+  EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+  EXPECT_EQ(t.exit_code(), STILL_ACTIVE);
+  release.set();
+  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
+  EXPECT_EQ(t.exit_code(), 4u);  // ended on its own before reaching a cancellation point
+}
+
+TEST(Threads, CallsOnOtherHandlesFail) {
+  Event e;
+  DWORD code = 0xdeadbeef;
+  const HANDLE bad[] = {nullptr, e.h, INVALID_HANDLE_VALUE};
+  for (HANDLE h : bad) {
+    SetLastError(0);
+    EXPECT_FALSE(GetExitCodeThread(h, &code));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(ResumeThread(h), 0xFFFFFFFFu);
+    EXPECT_FALSE(TerminateThread(h, 1));
+    EXPECT_FALSE(SetThreadPriority(h, THREAD_PRIORITY_LOWEST));
+    EXPECT_EQ(GetThreadPriority(h), THREAD_PRIORITY_ERROR_RETURN);
+  }
+  EXPECT_EQ(code, 0xdeadbeef);
+  SetLastError(0);
+  EXPECT_EQ(CreateThread(nullptr, nullptr, 0, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+// Priorities through the system calls of this machine: whatever the privileges, the
+// value read back is the one in effect as a nice value.
+TEST(ThreadPriority, ReadsBackOnlyWhatIsInEffect) {
+  Event release;
+  ThreadCase t(
+      [&] {
+        release.wait();
+        return DWORD{0};
+      },
+      CREATE_SUSPENDED);
+  const int base = nice_of(t.id);
+  EXPECT_EQ(GetThreadPriority(t.thread), THREAD_PRIORITY_NORMAL);
+  SetLastError(0);
+  EXPECT_FALSE(SetThreadPriority(t.thread, 3));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+  const int sequence[] = {THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_NORMAL,
+                          THREAD_PRIORITY_HIGHEST,      THREAD_PRIORITY_IDLE,   THREAD_PRIORITY_TIME_CRITICAL,
+                          THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_NORMAL};
+  for (int p : sequence) {
+    SCOPED_TRACE(p);
+    int before = GetThreadPriority(t.thread);
+    BOOL ok = SetThreadPriority(t.thread, p);
+    int now = GetThreadPriority(t.thread);
+    EXPECT_EQ(now, ok ? p : before);
+    if (!ok) {
+      EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    }
+    EXPECT_EQ(nice_of(t.id), std::clamp(base + detail::nice_offset(now), -20, 19));
+  }
+  ResumeThread(t.thread);
+  release.set();
+}
+
+// As an unprivileged user sees it: lowering works, raising is refused.
+TEST(ThreadPriority, RefusedRaiseKeepsThePriority) {
+  static int nice = 0;
+  auto saved = detail::nice_calls();
+  detail::nice_calls() = {[](pid_t, int* n) {
+                            *n = nice;
+                            return 0;
+                          },
+                          [](pid_t, int n) {
+                            if (n < nice) return EACCES;
+                            nice = n;
+                            return 0;
+                          }};
+  ThreadCase t([] { return DWORD{0}; }, CREATE_SUSPENDED);
+  EXPECT_TRUE(SetThreadPriority(t.thread, THREAD_PRIORITY_LOWEST));
+  EXPECT_EQ(nice, 4);
+  SetLastError(0);
+  EXPECT_FALSE(SetThreadPriority(t.thread, THREAD_PRIORITY_NORMAL));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetThreadPriority(t.thread), THREAD_PRIORITY_LOWEST);
+  EXPECT_TRUE(SetThreadPriority(t.thread, THREAD_PRIORITY_IDLE));
+  EXPECT_EQ(nice, 19);
+  EXPECT_EQ(GetThreadPriority(t.thread), THREAD_PRIORITY_IDLE);
+  ResumeThread(t.thread);
+  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
+  // An ended thread only keeps the value: its id may be someone else's by now.
+  nice = -100;
+  EXPECT_TRUE(SetThreadPriority(t.thread, THREAD_PRIORITY_HIGHEST));
+  EXPECT_EQ(nice, -100);
+  EXPECT_EQ(GetThreadPriority(t.thread), THREAD_PRIORITY_HIGHEST);
+  detail::nice_calls() = saved;
+}
