@@ -318,7 +318,7 @@ TEST_F(PrintTest, PaperStaysWhiteAndTheScreenUntouched) {
   ASSERT_FALSE(page.isNull());
   EXPECT_EQ(Foreign(page, {clWhite, kAxis, kText, kGrid, kTrace}), "");
   const auto colours = Colours(page);
-  for (TColor ink : {kAxis, kText, kGrid})
+  for (TColor ink : {kAxis, kText, kGrid, kTrace})
     EXPECT_GT(PixelsNear(colours, ink), 0) << std::hex << ink;
 }
 
