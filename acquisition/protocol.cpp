@@ -55,7 +55,7 @@ bool DeviceProtocol::ReadReply(std::size_t length) {
     return false;
   }
   DWORD transferred = 0;
-  if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, FALSE)) {
+  if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
     if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
       throw ECommError("Error reading from the communications device");
     return false;
@@ -112,7 +112,9 @@ bool DeviceProtocol::SendParameters() {
     if (!Exchange(request.size(), length)) return false;
     if (!ParameterEchoMatches(reply_.data(), state_.DeviceType, state_.ModeWord, state_.OffsetByte))
       return false;
-    if (length == 5) host_.ShowAnalogReadings(Format("AN1: %3d   AN2: %3d", {static_cast<int>(reply_[3]), static_cast<int>(reply_[4])}));
+    if (length == 5)
+      host_.ShowAnalogReadings(
+          Format("AN1: %3d   AN2: %3d", {static_cast<int>(reply_[3]), static_cast<int>(reply_[4])}));
     return true;
   });
 }
@@ -167,10 +169,11 @@ void DeviceProtocol::BeginStartReply() {
 bool DeviceProtocol::FinishStartReply() {
   return Guarded([&] {
     const int length = static_cast<int>(start_reply_.size());
-    if (!Overlapped()) return com_.Read(start_reply_.data(), length) == length && start_reply_[0] == start_byte_;
+    if (!Overlapped())
+      return com_.Read(start_reply_.data(), length) == length && start_reply_[0] == start_byte_;
     if (!WaitForPort()) return false;
     DWORD transferred = 0;
-    if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, FALSE)) {
+    if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
       if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
         throw ECommError("Error reading from the communications device");
       return false;

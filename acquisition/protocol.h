@@ -37,7 +37,7 @@ struct ProtocolState {
 
 // What the exchanges need of the main window.
 class ProtocolHost {
-public:
+ public:
   virtual ~ProtocolHost() = default;
   // The port chosen by the operator (the settings dialog's port field).
   virtual std::string PortName() = 0;
@@ -54,7 +54,7 @@ public:
 // Reads of a failed exchange may still be pending on the port into this object's
 // buffers: the port must be closed (or destroyed) before the protocol is destroyed.
 class DeviceProtocol {
-public:
+ public:
   static constexpr win::DWORD kReplyWait = 100;  // ms, on the port's event
   static constexpr win::DWORD kActivatePause = 160;
 
@@ -96,7 +96,7 @@ public:
   // module has been found or the port is closed.
   std::int32_t QueryRawValue(int slot, bool zeroCalibration);
 
-private:
+ private:
   bool Overlapped() const;
   bool Exchange(std::size_t requestLength, std::size_t replyLength);
   bool ReadReply(std::size_t length);

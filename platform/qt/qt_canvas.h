@@ -82,6 +82,8 @@ class TQtImage : public TCanvasImage {
   int Width() const override { return image_.width(); }
   int Height() const override { return image_.height(); }
   TCanvas& Canvas() override { return canvas_; }
+  // The pixels. Copy them with QImage::copy(): thin lines are written into this
+  // image's memory directly, so a shallow copy taken now would change with it.
   const QImage& Image() const { return image_; }
 
  private:

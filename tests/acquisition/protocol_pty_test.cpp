@@ -2,17 +2,18 @@
 // the protocol reaches it through the real termios backend, as on a serial line.
 #include "acquisition/protocol.h"
 
+#include "platform/comm.h"
 #include "platform/kernel.h"
 #include "protocol_rig.h"
 #include "simulator/signal.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 extern char** environ;
 
@@ -21,7 +22,7 @@ namespace {
 
 // The tool as a child process; its first output line is the terminal's path.
 class SimPtyProcess {
-public:
+ public:
   explicit SimPtyProcess(std::vector<std::string> args) {
     int out[2];
     if (pipe(out) != 0) return;
@@ -31,14 +32,16 @@ public:
     posix_spawn_file_actions_addclose(&actions, out[0]);
     args.insert(args.begin(), OSC_SIMPTY_PATH);
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+      argv.push_back(a.data());
     argv.push_back(nullptr);
     if (posix_spawn(&pid_, OSC_SIMPTY_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     char c;
     pollfd p{out[0], POLLIN, 0};
-    while (poll(&p, 1, 10000) == 1 && read(out[0], &c, 1) == 1 && c != '\n') path_ += c;
+    while (poll(&p, 1, 10000) == 1 && read(out[0], &c, 1) == 1 && c != '\n')
+      path_ += c;
     close(out[0]);
   }
   ~SimPtyProcess() {
@@ -49,7 +52,7 @@ public:
   }
   const std::string& path() const { return path_; }
 
-private:
+ private:
   pid_t pid_ = -1;
   std::string path_;
 };
@@ -62,7 +65,7 @@ TEST_P(ProtocolPtyTest, IdentifyParametersStartStreamStop) {
 
   ProtocolRig rig(GetParam(), tool.path());
   rig.protocol.SetSleep([](win::DWORD ms) { win::Sleep(ms); });  // the real waits
-  rig.state.ChannelMask = 0x0B;                                   // slots 1, 2 and 4
+  rig.state.ChannelMask = 0x0B;                                  // slots 1, 2 and 4
   rig.state.ModeWord = 0x0002;
   ASSERT_TRUE(rig.protocol.IdentifyAndSendParameters());
   EXPECT_EQ(rig.state.DeviceType, '4');
@@ -82,13 +85,14 @@ TEST_P(ProtocolPtyTest, IdentifyParametersStartStreamStop) {
     for (auto& r : records) {
       ASSERT_EQ(win::WaitForSingleObject(r.hEvent, 5000), win::WAIT_OBJECT_0);
       win::DWORD n = 0;
-      EXPECT_TRUE(win::GetOverlappedResult(rig.com.Handle, &r, &n, FALSE));
+      EXPECT_TRUE(win::GetOverlappedResult(rig.com.Handle, &r, &n, 0));
       EXPECT_EQ(n, static_cast<win::DWORD>(length));
       win::CloseHandle(r.hEvent);
     }
   } else {
     ASSERT_TRUE(rig.protocol.FinishStartReply());
-    for (int b = 0; b < 4; ++b) ASSERT_EQ(rig.com.Read(data.data() + b * length, length), length);
+    for (int b = 0; b < 4; ++b)
+      ASSERT_EQ(rig.com.Read(data.data() + b * length, length), length);
   }
   for (std::size_t k = 0; k < data.size(); ++k) {
     const int slot = std::array{1, 2, 4}[k % 3];

@@ -11,7 +11,7 @@
 namespace osc::test {
 
 class FakeProtocolHost : public ProtocolHost {
-public:
+ public:
   std::string PortName() override { return port; }
   void ApplyModelType(int modelIndex) override { models.push_back(modelIndex); }
   void TwoChannelModelFound() override { ++two_channel_found; }

@@ -20,11 +20,15 @@ using sim::Fault;
 using sim::FaultMode;
 using sim::SimulatedModuleFor;
 
-sim::SimulatedModule& Sim4() { return SimulatedModuleFor("SIM4"); }
-sim::SimulatedModule& Sim2() { return SimulatedModuleFor("SIM2"); }
+sim::SimulatedModule& Sim4() {
+  return SimulatedModuleFor("SIM4");
+}
+sim::SimulatedModule& Sim2() {
+  return SimulatedModuleFor("SIM2");
+}
 
 class ProtocolTest : public ::testing::TestWithParam<bool> {
-protected:
+ protected:
   void SetUp() override {
     sim::RegisterSimulatedPorts();
     sim::ResetSimulatedModules();
@@ -55,7 +59,7 @@ std::vector<std::uint8_t> ReadBlocks(TSerialCom& com, bool overlapped, int block
   for (auto& r : records) {
     EXPECT_EQ(win::WaitForSingleObject(r.hEvent, 5000), win::WAIT_OBJECT_0);
     win::DWORD n = 0;
-    EXPECT_TRUE(win::GetOverlappedResult(com.Handle, &r, &n, FALSE));
+    EXPECT_TRUE(win::GetOverlappedResult(com.Handle, &r, &n, 0));
     EXPECT_EQ(n, static_cast<win::DWORD>(length));
     win::CloseHandle(r.hEvent);
   }
@@ -134,7 +138,8 @@ TEST_P(ProtocolTest, RawValuesAndTheirMarker) {
 // Start, a few blocks of stream, stop: the interleaving, and (5) in place of CH 1.
 TEST_P(ProtocolTest, StartStreamAndStop) {
   Sim4().set_pace(20);
-  for (int ch = 1; ch <= 4; ++ch) Sim4().set_signal(ch, {sim::Waveform::Pattern});
+  for (int ch = 1; ch <= 4; ++ch)
+    Sim4().set_signal(ch, {sim::Waveform::Pattern});
   Sim4().set_signal(5, {sim::Waveform::DC, 0, 0, 250.0});  // raw 191 over +-500
   InputSelection in;
   in.ch5 = in.ch3 = in.ch4 = true;
@@ -172,7 +177,8 @@ TEST_P(ProtocolTest, SlowModeRunsAt19200UntilTheStopsIdentification) {
   auto data = ReadBlocks(rig4.com, overlapped(), 2, BlockLengthOf(true),
                          [&] { started = rig4.protocol.FinishStartReply(); });
   ASSERT_TRUE(started);
-  for (std::size_t k = 0; k < data.size(); ++k) ASSERT_EQ(data[k], sim::ExpectedSample(2, k)) << k;
+  for (std::size_t k = 0; k < data.size(); ++k)
+    ASSERT_EQ(data[k], sim::ExpectedSample(2, k)) << k;
   EXPECT_TRUE(rig4.protocol.Stop());
   EXPECT_EQ(rig4.com.DCB().BaudRate(), 115200u);
   EXPECT_EQ(Sim4().host_baud(), 115200u);
@@ -202,7 +208,7 @@ TEST_P(ProtocolTest, HandshakeRecoversByBreakAndSecondTry) {
 enum class Exchange { Identify, Parameters, Start, RawValue };
 
 class FaultMatrix {
-public:
+ public:
   explicit FaultMatrix(ProtocolRig& rig) : rig_(rig) {
     Sim4().set_pace(20);  // a start that fails half-way leaves the module streaming
     rig_.state.ChannelMask = 0x01;
@@ -212,8 +218,8 @@ public:
   void run(Exchange e, std::initializer_list<Fault> faults) {
     for (Fault f : faults) {
       for (FaultMode mode : {FaultMode::Once, FaultMode::Always}) {
-        SCOPED_TRACE(::testing::Message() << "fault " << static_cast<int>(f)
-                                          << (mode == FaultMode::Once ? " once" : " for good"));
+        SCOPED_TRACE(::testing::Message()
+                     << "fault " << static_cast<int>(f) << (mode == FaultMode::Once ? " once" : " for good"));
         auto t0 = std::chrono::steady_clock::now();
         EXPECT_EQ(faulty(e, f, mode), std::optional<bool>(false));
         EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3)) << "hang guard";
@@ -224,7 +230,7 @@ public:
     }
   }
 
-private:
+ private:
   // One attempt as the program makes it: the timer tick's handshake (with its break
   // and second try) before parameters and a start; a start ends with a stop.
   bool attempt(Exchange e) {
