@@ -68,16 +68,17 @@ void TRecorder::ReadControls() {
   controls_ = host_.RecordingControls();
   ProtocolState& s = state_;
   s.SlowMode = controls_.SampleIndex != 0;
-  blockLength_ = acq::BlockLengthOf(s.SlowMode);
-  s.ModeWord = acq::ModeWordOf(controls_.AcqIndex, controls_.GainIndex, controls_.PolarityIndex, controls_.Inputs);
+  blockLength_ = BlockLengthOf(s.SlowMode);
+  s.ModeWord = ModeWordOf(controls_.AcqIndex, controls_.GainIndex, controls_.PolarityIndex, controls_.Inputs);
   // Once Start is pressed the slots are fixed: the stores were made for them.
-  s.ChannelMask = armed_ ? startMask_ : acq::ChannelMaskOf(controls_.Inputs);
+  s.ChannelMask = armed_ ? startMask_ : ChannelMaskOf(controls_.Inputs);
 }
 
 void TRecorder::UpdateScale(const TOscRozsah* range) {
   if (range == nullptr) return;
   const ProtocolState& s = state_;
-  scales_ = ComputeChannelScales(*range, controls_.GainIndex, controls_.PolarityIndex, s.ModeWord, s.OffsetByte);
+  scales_ =
+      ComputeChannelScales(*range, controls_.GainIndex, controls_.PolarityIndex, s.ModeWord, s.OffsetByte);
 }
 
 // ---------------------------------------------------------------- stores and series
@@ -300,7 +301,7 @@ void TRecorder::EndByError(const std::string& message) {
 
 bool TRecorder::MaskStillMatches() {
   // A 2-channel identification while armed takes slots 3 and 4 away from the module.
-  const std::uint8_t wanted = acq::ChannelMaskOf(host_.RecordingControls().Inputs);
+  const std::uint8_t wanted = ChannelMaskOf(host_.RecordingControls().Inputs);
   return (wanted & startMask_) == startMask_;
 }
 

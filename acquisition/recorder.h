@@ -43,7 +43,7 @@ enum class TAcquisitionPath { Overlapped, Blocking };
 
 // What the recording reads from the main window's selectors.
 struct TRecordingControls {
-  acq::InputSelection Inputs;
+  InputSelection Inputs;
   int SampleIndex = 0;    // "11 kHz", "  2 kHz"
   int AcqIndex = 1;       // "Sample", "Avg", "Max"
   int GainIndex = 0;      // "x 1", "x 2", "x 4"
@@ -83,8 +83,7 @@ class TRecorder {
   static constexpr int kSlots = 4;
 
   TRecorder(TRecorderHost& host, TSerialCom& com, ProtocolState& state, DeviceProtocol& protocol,
-            TVelaGraphData& data, TVelaGraph& view,
-            TAcquisitionPath path);
+            TVelaGraphData& data, TVelaGraph& view, TAcquisitionPath path);
   // Stops a running recording and frees the requests once every one has ended.
   ~TRecorder();
   TRecorder(const TRecorder&) = delete;
