@@ -48,8 +48,10 @@ std::uint32_t ChooseStep(std::uint32_t rate, double spanDays) {
 }
 
 double PointXStep(std::uint32_t rate, std::uint32_t step) {
-  const std::uint32_t pointsPerSecond = rate / std::max<std::uint32_t>(step, 1);
-  return (1 / kSecondsPerDay) / pointsPerSecond;
+  // In floating point: rate / step in integers (3840 / 13 = 295) would put the last
+  // point of a 10-minute record seconds away from its true time.
+  if (rate == 0) return 1 / kSecondsPerDay;
+  return static_cast<double>(std::max<std::uint32_t>(step, 1)) / rate / kSecondsPerDay;
 }
 
 TDataStore::TDataStore(std::uint32_t capacity, std::string name)

@@ -29,8 +29,8 @@ std::uint32_t SlotRate(std::uint8_t channelMask, bool slowMode);
 // per second that still gives at least 1000 points (the store's own rate when even
 // 1920 gives fewer); rate / density, at least 1.
 std::uint32_t ChooseStep(std::uint32_t rate, double spanDays);
-// Distance in days between series points: one second / (rate / step), the division
-// in integers.
+// Distance in days between series points: step / rate seconds, in floating point so
+// that every point sits at its true time.
 double PointXStep(std::uint32_t rate, std::uint32_t step);
 
 class TDataStore {

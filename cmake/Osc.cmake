@@ -3,7 +3,15 @@
 set(OSC_WARNINGS -Wall -Wextra -Wpedantic -Werror -Wnon-virtual-dtor)
 
 set(OSC_SAN_FLAGS "")
-if(OSC_SANITIZE)
+if(OSC_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "OSC_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  # Coverage for libFuzzer in every library, with ASan and UBSan; fuzz programs add
+  # -fsanitize=fuzzer when they link.
+  set(OSC_SAN_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+      -fno-omit-frame-pointer)
+elseif(OSC_SANITIZE)
   set(OSC_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 elseif(OSC_TSAN)
   set(OSC_SAN_FLAGS -fsanitize=thread -fno-omit-frame-pointer)

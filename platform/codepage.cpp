@@ -100,6 +100,13 @@ std::string Cp1250ToUtf8(std::string_view cp1250) {
   return out;
 }
 
+bool IsValidUtf8(std::string_view utf8) {
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    if (next_code_point(utf8, pos) == kInvalid) return false;
+  }
+  return true;
+}
+
 std::string Utf8Left(std::string_view utf8, std::size_t count) {
   std::size_t pos = 0;
   for (std::size_t n = 0; n < count && pos < utf8.size(); ++n)

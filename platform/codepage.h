@@ -13,6 +13,10 @@ namespace osc {
 std::string Utf8ToCp1250(std::string_view utf8);
 std::string Cp1250ToUtf8(std::string_view cp1250);
 
+// True when the text is well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool IsValidUtf8(std::string_view utf8);
+
 // The first `count` characters (code points) of a UTF-8 text; an invalid byte counts
 // as one character.
 std::string Utf8Left(std::string_view utf8, std::size_t count);

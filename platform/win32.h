@@ -25,6 +25,7 @@ constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 
 // Last-error codes.
 constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
@@ -37,6 +38,7 @@ constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_BUSY = 170;
 constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
@@ -46,6 +48,7 @@ constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
 constexpr DWORD ERROR_KEY_DELETED = 1018;
 constexpr DWORD ERROR_BADKEY = 1010;
 constexpr DWORD ERROR_CANTWRITE = 1013;
+constexpr DWORD ERROR_CHILD_MUST_BE_VOLATILE = 1021;
 constexpr DWORD ERROR_TIMEOUT = 1460;
 
 // The record of one asynchronous transfer. Internal/InternalHigh hold the status and

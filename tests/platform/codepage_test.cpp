@@ -47,3 +47,10 @@ TEST(CodePage, LeftCountsCharactersNotBytes) {
   EXPECT_EQ(Utf8Left("ab", 3), "ab");
   EXPECT_EQ(Utf8Left("", 3), "");
 }
+
+TEST(CodePage, ValidUtf8RefusesWhatCannotBeDecoded) {
+  EXPECT_TRUE(IsValidUtf8("µV ž \xF0\x9F\x98\x80"));
+  EXPECT_TRUE(IsValidUtf8(std::string("a\0b", 3)));
+  for (const char* bad : {"a\xC5", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE8\xE1"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+}

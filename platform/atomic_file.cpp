@@ -1,0 +1,155 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+namespace osc {
+
+int FileOps::open(const std::string& path, int flags, mode_t mode) {
+  return ::open(path.c_str(), flags, mode);
+}
+ssize_t FileOps::write(int fd, const void* data, std::size_t size) {
+  return ::write(fd, data, size);
+}
+int FileOps::fsync(int fd) {
+  return ::fsync(fd);
+}
+int FileOps::close(int fd) {
+  return ::close(fd);
+}
+int FileOps::rename(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str());
+}
+int FileOps::rename_noreplace(const std::string& from, const std::string& to) {
+  int r = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  if (r == 0 || (errno != EINVAL && errno != ENOSYS)) return r;
+  // The file system cannot refuse to replace: a hard link can, where links work.
+  if (::link(from.c_str(), to.c_str()) != 0) return -1;
+  return ::unlink(from.c_str());
+}
+int FileOps::unlink(const std::string& path) {
+  return ::unlink(path.c_str());
+}
+int FileOps::mkdir(const std::string& path, mode_t mode) {
+  return ::mkdir(path.c_str(), mode);
+}
+int FileOps::access(const std::string& path, int mode) {
+  return ::access(path.c_str(), mode);
+}
+
+FileOps& SystemFileOps() {
+  static FileOps ops;
+  return ops;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string TempNameFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  std::size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  return folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+int WriteAll(FileOps& ops, int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ops.write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;  // nothing stored and no reason given: the disk is full
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+int FsyncRetrying(FileOps& ops, int fd) {
+  while (ops.fsync(fd) != 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
+// Writes, syncs and closes the temporary file; it is closed whatever happens.
+int FillTemp(FileOps& ops, int fd, std::string_view data) {
+  int err = WriteAll(ops, fd, data);
+  if (err == 0) err = FsyncRetrying(ops, fd);
+  // A close interrupted by a signal has still released the descriptor, and the data is
+  // already on disk; any other close error may be a lost write-back.
+  if (ops.close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
+  return err;
+}
+
+void SyncFolder(FileOps& ops, const std::string& folder) {
+  int fd = ops.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  if (fd < 0) return;
+  FsyncRetrying(ops, fd);
+  ops.close(fd);
+}
+
+std::string Timestamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &tm);
+  return buf;
+}
+
+}  // namespace
+
+int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data) {
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = TempNameFor(path);
+    fd = ops.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return errno;
+  }
+  if (fd < 0) return EEXIST;
+  int err = FillTemp(ops, fd, data);
+  if (err == 0 && ops.rename(temp, path) != 0) err = errno;
+  if (err != 0) {
+    ops.unlink(temp);
+    return err;
+  }
+  SyncFolder(ops, FolderOf(path));
+  return 0;
+}
+
+int MoveAside(FileOps& ops, const std::string& path, std::string& newPath) {
+  std::string base = path + ".broken-" + Timestamp();
+  for (int n = 1; n < 1000; ++n) {
+    newPath = n == 1 ? base : base + "-" + std::to_string(n);
+    if (ops.rename_noreplace(path, newPath) == 0) {
+      SyncFolder(ops, FolderOf(path));
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int MakeFolders(FileOps& ops, const std::string& folder) {
+  if (folder.empty()) return ENOENT;
+  for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
+    if (pos < folder.size() && folder[pos] != '/') continue;
+    if (ops.mkdir(folder.substr(0, pos), 0700) != 0 && errno != EEXIST) return errno;
+  }
+  return 0;
+}
+
+}  // namespace osc

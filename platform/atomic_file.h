@@ -1,0 +1,47 @@
+#pragma once
+// Replacing a file so that a crash, a full disk or a failing device never leaves it
+// half-written, and the one seam through which those file system calls go, so tests can
+// make any of them fail.
+//
+// Assumes what every careful saver assumes: rename() within a folder is atomic, and
+// fsync() really reaches the disk.
+#include <sys/types.h>
+#include <string>
+#include <string_view>
+
+namespace osc {
+
+// The file system calls of the save path, with POSIX results: -1 and errno on failure.
+class FileOps {
+ public:
+  virtual ~FileOps() = default;
+  virtual int open(const std::string& path, int flags, mode_t mode);
+  virtual ssize_t write(int fd, const void* data, std::size_t size);
+  virtual int fsync(int fd);
+  virtual int close(int fd);
+  virtual int rename(const std::string& from, const std::string& to);
+  // As rename, but fails with EEXIST instead of replacing an existing `to`.
+  virtual int rename_noreplace(const std::string& from, const std::string& to);
+  virtual int unlink(const std::string& path);
+  virtual int mkdir(const std::string& path, mode_t mode);
+  virtual int access(const std::string& path, int mode);
+};
+
+// The real calls.
+FileOps& SystemFileOps();
+
+// Makes `path` hold `data`: writes a temporary file in the same folder (a short write is
+// continued, a write that stores nothing is an error), fsyncs it, renames it over `path`
+// and fsyncs the folder. Returns 0, or the errno of the step that failed, in which case
+// `path` is untouched and the temporary file removed. A failing fsync of the folder is
+// not reported: the new file is in place by then, and some file systems refuse it.
+int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data);
+
+// Renames `path` to "<path>.broken-<YYYYMMDD-hhmmss>" (with "-2", "-3"... when taken)
+// without replacing any file. Returns 0 and the new name in `newPath`, or an errno.
+int MoveAside(FileOps& ops, const std::string& path, std::string& newPath);
+
+// Creates `folder` and its missing parents (mode 0700 for the new ones). 0 or an errno.
+int MakeFolders(FileOps& ops, const std::string& folder);
+
+}  // namespace osc

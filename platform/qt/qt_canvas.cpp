@@ -1,0 +1,315 @@
+#include "platform/qt/qt_canvas.h"
+
+#include <QPaintEngine>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+namespace osc {
+
+namespace {
+
+Qt::PenStyle ToQtStyle(TPenStyle s) {
+  switch (s) {
+    case psDash:
+      return Qt::DashLine;
+    case psDot:
+      return Qt::DotLine;
+    case psDashDot:
+      return Qt::DashDotLine;
+    case psDashDotDot:
+      return Qt::DashDotDotLine;
+    case psClear:
+      return Qt::NoPen;
+    case psSolid:
+    case psInsideFrame:
+      break;
+  }
+  return Qt::SolidLine;
+}
+
+QRect ToQRect(const TRect& r) {
+  return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+}
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+TQtCanvas::TQtCanvas(QPainter& painter, int fallbackResolution)
+    : painter_(painter), fallbackResolution_(fallbackResolution) {
+  Restart();
+}
+
+void TQtCanvas::Restart() {
+  penDirty_ = true;
+  fontDirty_ = true;
+  mode_ = QPainter::CompositionMode_SourceOver;
+  raster_ = false;
+  if (!Ready()) return;
+  raster_ = painter_.paintEngine() != nullptr && painter_.paintEngine()->type() == QPaintEngine::Raster;
+  painter_.setRenderHint(QPainter::Antialiasing, false);
+  painter_.setRenderHint(QPainter::TextAntialiasing, true);
+  painter_.setCompositionMode(mode_);
+  if (clipped_) {
+    painter_.setClipRect(ToQRect(clip_));
+  } else {
+    painter_.setClipping(false);
+  }
+}
+
+void TQtCanvas::SetPenColor(TColor c) {
+  if (c != pen_.Color) penDirty_ = true;
+  TCanvas::SetPenColor(c);
+}
+
+void TQtCanvas::SetPenWidth(int w) {
+  if (w != pen_.Width) penDirty_ = true;
+  TCanvas::SetPenWidth(w);
+}
+
+void TQtCanvas::SetPenStyle(TPenStyle s) {
+  if (s != pen_.Style) penDirty_ = true;
+  TCanvas::SetPenStyle(s);
+}
+
+void TQtCanvas::SetPenMode(TPenMode m) {
+  TCanvas::SetPenMode(m);
+}
+
+void TQtCanvas::SetFont(const TFont& f) {
+  if (!(f == font_)) fontDirty_ = true;
+  TCanvas::SetFont(f);
+}
+
+void TQtCanvas::UsePen() {
+  const QPainter::CompositionMode mode = pen_.Mode == pmNotXor ? QPainter::RasterOp_NotSourceXorDestination
+                                                               : QPainter::CompositionMode_SourceOver;
+  UseMode(mode);
+  if (!penDirty_) return;
+  penColor_ = ToQColor(pen_.Color);
+  QPen pen(penColor_);
+  pen.setWidth(std::max(1, std::abs(pen_.Width)));
+  pen.setCosmetic(true);
+  pen.setCapStyle(Qt::FlatCap);
+  pen.setJoinStyle(Qt::MiterJoin);
+  pen.setStyle(ToQtStyle(pen_.Style));
+  painter_.setPen(pen);
+  penDirty_ = false;
+}
+
+void TQtCanvas::UseFont() {
+  if (!fontDirty_) return;
+  QFont font(ToQString(font_.Name));
+  font.setPointSize(font_.Size);
+  font.setBold(font_.Bold);
+  painter_.setFont(font);
+  fontDirty_ = false;
+}
+
+void TQtCanvas::UseMode(QPainter::CompositionMode mode) {
+  if (mode == mode_) return;
+  painter_.setCompositionMode(mode);
+  mode_ = mode;
+}
+
+void TQtCanvas::LineTo(int x, int y) {
+  const TPoint from = penPos_;
+  penPos_ = TPoint{x, y};
+  if (!Ready() || (from.X == x && from.Y == y) || pen_.Style == psClear) return;
+  if (pen_.Mode == pmNotXor && !CanInvert()) return;
+  UsePen();
+  if (raster_ && pen_.Style == psSolid && std::abs(pen_.Width) <= 1) {
+    SteppedLine(from, penPos_);
+    return;
+  }
+  // Qt samples a line at pixel centres and leaves out the larger end: moved by half a
+  // pixel (and, when it runs backwards, by one more half along its main direction) it
+  // keeps the start point and leaves out the end point.
+  const bool xMajor = std::abs(x - from.X) >= std::abs(y - from.Y);
+  const double major1 = xMajor ? from.X : from.Y, major2 = xMajor ? x : y;
+  const double minor1 = xMajor ? from.Y : from.X, minor2 = xMajor ? y : x;
+  double majorShift = 0, minorShift = 0.5;
+  if (major2 < major1) {
+    majorShift = 0.5;
+  } else {
+    minorShift -= 0.5 * (minor2 - minor1) / (major2 - major1);
+  }
+  const QPointF a(major1 + majorShift, minor1 + minorShift), b(major2 + majorShift, minor2 + minorShift);
+  painter_.drawLine(xMajor ? QLineF(a, b) : QLineF(a.y(), a.x(), b.y(), b.x()));
+}
+
+TRect TQtCanvas::Bounds() const {
+  TRect device{0, 0, painter_.device()->width(), painter_.device()->height()};
+  if (!clipped_) return device;
+  return TRect{std::max(device.Left, clip_.Left), std::max(device.Top, clip_.Top),
+               std::min(device.Right, clip_.Right), std::min(device.Bottom, clip_.Bottom)};
+}
+
+void TQtCanvas::SteppedLine(TPoint from, TPoint to) {
+  const bool xMajor = std::abs(to.X - from.X) >= std::abs(to.Y - from.Y);
+  // Work along the main direction a with the other coordinate b.
+  const std::int64_t a0 = xMajor ? from.X : from.Y, b0 = xMajor ? from.Y : from.X;
+  const std::int64_t da = (xMajor ? to.X : to.Y) - a0, db = (xMajor ? to.Y : to.X) - b0;
+  const std::int64_t n = std::abs(da), sa = da < 0 ? -1 : 1, sb = db < 0 ? -1 : 1, adb = std::abs(db);
+  // Only the steps whose pixels can be inside the drawable area are visited.
+  const TRect bounds = Bounds();
+  if (bounds.IsEmpty()) return;
+  const std::int64_t lo = xMajor ? bounds.Left : bounds.Top, hi = (xMajor ? bounds.Right : bounds.Bottom) - 1;
+  std::int64_t first = sa > 0 ? lo - a0 : a0 - hi, last = sa > 0 ? hi - a0 : a0 - lo;
+  first = std::max<std::int64_t>(first, 0);
+  last = std::min<std::int64_t>(last, n - 1);
+  if (first > last) return;
+  auto minorAt = [&](std::int64_t i) { return b0 + sb * ((2 * i * adb + n) / (2 * n)); };
+  auto fill = [&](std::int64_t i1, std::int64_t i2, std::int64_t b) {
+    const std::int64_t aLow = sa > 0 ? a0 + i1 : a0 - i2, length = i2 - i1 + 1;
+    const QRect run = xMajor
+                          ? QRect(static_cast<int>(aLow), static_cast<int>(b), static_cast<int>(length), 1)
+                          : QRect(static_cast<int>(b), static_cast<int>(aLow), 1, static_cast<int>(length));
+    painter_.fillRect(run, penColor_);
+  };
+  std::int64_t runStart = first, runMinor = minorAt(first);
+  for (std::int64_t i = first + 1; i <= last; ++i) {
+    const std::int64_t b = minorAt(i);
+    if (b == runMinor) continue;
+    fill(runStart, i - 1, runMinor);
+    runStart = i;
+    runMinor = b;
+  }
+  fill(runStart, last, runMinor);
+}
+
+void TQtCanvas::FillRect(const TRect& r) {
+  if (!Ready() || r.IsEmpty() || brush_.Style == bsClear) return;
+  UseMode(QPainter::CompositionMode_SourceOver);
+  painter_.fillRect(ToQRect(r), ToQColor(brush_.Color));
+}
+
+void TQtCanvas::Ellipse(const TRect& r) {
+  if (!Ready() || r.IsEmpty()) return;
+  if (pen_.Mode == pmNotXor && !CanInvert()) return;
+  UsePen();
+  painter_.setBrush(brush_.Style == bsClear ? QBrush(Qt::NoBrush) : QBrush(ToQColor(brush_.Color)));
+  // The outline of a QRect ellipse reaches one pixel beyond its width and height.
+  painter_.drawEllipse(QRect(r.Left, r.Top, r.Right - r.Left - 1, r.Bottom - r.Top - 1));
+  painter_.setBrush(Qt::NoBrush);
+}
+
+void TQtCanvas::InvertRect(const TRect& r) {
+  if (!Ready() || r.IsEmpty() || !CanInvert()) return;
+  // NOT(black XOR destination) inverts the colour and keeps the alpha byte opaque.
+  UseMode(QPainter::RasterOp_NotSourceXorDestination);
+  painter_.fillRect(ToQRect(r), QColor(0, 0, 0));
+}
+
+TSize TQtCanvas::TextExtent(const std::string& text) {
+  if (!Ready()) return TSize{};
+  UseFont();
+  const QFontMetrics metrics = painter_.fontMetrics();
+  return TSize{metrics.horizontalAdvance(ToQString(text)), metrics.height()};
+}
+
+void TQtCanvas::WriteText(int x, int y, const std::string& text) {
+  UseFont();
+  UseMode(QPainter::CompositionMode_SourceOver);
+  const QString s = ToQString(text);
+  const QFontMetrics metrics = painter_.fontMetrics();
+  if (brush_.Style != bsClear) {
+    painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(s), metrics.height()), ToQColor(brush_.Color));
+  }
+  painter_.setPen(ToQColor(font_.Color));
+  penDirty_ = true;
+  painter_.drawText(x, y + metrics.ascent(), s);
+}
+
+void TQtCanvas::TextOut(int x, int y, const std::string& text) {
+  if (!Ready() || text.empty()) return;
+  WriteText(x, y, text);
+}
+
+void TQtCanvas::TextRect(const TRect& clip, int x, int y, const std::string& text) {
+  if (!Ready() || clip.IsEmpty()) return;
+  const bool wasClipped = clipped_;
+  const TRect oldClip = clip_;
+  TRect r = clip;
+  if (wasClipped) {
+    r.Left = std::max(r.Left, oldClip.Left);
+    r.Top = std::max(r.Top, oldClip.Top);
+    r.Right = std::min(r.Right, oldClip.Right);
+    r.Bottom = std::min(r.Bottom, oldClip.Bottom);
+  }
+  if (!r.IsEmpty()) {
+    SetClipRect(r);
+    FillRect(r);
+    if (!text.empty()) {
+      const TBrushStyle style = brush_.Style;
+      brush_.Style = bsClear;
+      WriteText(x, y, text);
+      brush_.Style = style;
+    }
+  }
+  if (wasClipped) {
+    SetClipRect(oldClip);
+  } else {
+    ResetClip();
+  }
+}
+
+int TQtCanvas::FontResolution() const {
+  if (!Ready() || painter_.device() == nullptr) return fallbackResolution_;
+  return painter_.device()->logicalDpiY();
+}
+
+bool TQtCanvas::CanInvert() const {
+  return Ready() && painter_.paintEngine() != nullptr &&
+         painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes) &&
+         painter_.paintEngine()->type() == QPaintEngine::Raster;
+}
+
+void TQtCanvas::SetClipRect(const TRect& r) {
+  clipped_ = true;
+  clip_ = r;
+  if (Ready()) painter_.setClipRect(ToQRect(r));
+}
+
+void TQtCanvas::ResetClip() {
+  clipped_ = false;
+  if (Ready()) painter_.setClipping(false);
+}
+
+void TQtCanvas::Draw(int x, int y, TCanvasImage& image) {
+  auto* source = dynamic_cast<TQtImage*>(&image);
+  if (!Ready() || source == nullptr || source->Image().isNull()) return;
+  UseMode(QPainter::CompositionMode_SourceOver);
+  painter_.drawImage(QPoint(x, y), source->Image());
+}
+
+// ---- TQtImage ---------------------------------------------------------------------
+
+TQtImage::TQtImage(int resolution) : resolution_(resolution), canvas_(painter_, resolution) {}
+
+TQtImage::~TQtImage() {
+  if (painter_.isActive()) painter_.end();
+}
+
+void TQtImage::SetSize(int width, int height) {
+  width = std::max(0, width);
+  height = std::max(0, height);
+  if (width == image_.width() && height == image_.height()) return;
+  if (painter_.isActive()) painter_.end();
+  if (width == 0 || height == 0) {
+    image_ = QImage();
+  } else {
+    image_ = QImage(width, height, QImage::Format_RGB32);
+    const int dotsPerMeter = static_cast<int>(std::lround(resolution_ / 0.0254));
+    image_.setDotsPerMeterX(dotsPerMeter);
+    image_.setDotsPerMeterY(dotsPerMeter);
+    image_.fill(Qt::white);
+    painter_.begin(&image_);
+  }
+  canvas_.Restart();
+}
+
+}  // namespace osc

@@ -1,0 +1,206 @@
+// TRegs: opening by path, the setters' reopening, typed reads and writes and their errors.
+#include "config/regs.h"
+#include "platform/errors.h"
+#include "support/scratch_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <variant>
+
+namespace osc {
+namespace {
+
+using namespace win;
+using test::ScratchRegistry;
+using namespace std::literals;
+
+void Store(const char* key, const char* name, DWORD type, std::vector<BYTE> data) {
+  HKEY k = nullptr;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueEx(k, name, 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+  RegCloseKey(k);
+}
+
+std::vector<BYTE> Raw(const char* key, const char* name, DWORD& type) {
+  HKEY k = nullptr;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &k), ERROR_SUCCESS);
+  std::vector<BYTE> data(64);
+  DWORD size = static_cast<DWORD>(data.size());
+  EXPECT_EQ(RegQueryValueEx(k, name, nullptr, &type, data.data(), &size), ERROR_SUCCESS);
+  RegCloseKey(k);
+  data.resize(size);
+  return data;
+}
+
+std::vector<BYTE> DoubleBytes(double v) {
+  std::vector<BYTE> b(8);
+  std::memcpy(b.data(), &v, 8);  // the test machines are little-endian, as the layout is
+  return b;
+}
+
+std::vector<BYTE> Chars(std::string_view s) {
+  return {s.begin(), s.end()};
+}
+
+TRegs& OnLocalMachine(TRegs& regs, const std::string& key) {
+  regs.SetRootKey(TRootKey::rkLocalMachine);
+  regs.OpenKey(key);
+  return regs;
+}
+
+TEST(Regs, AccessMaskRequestsItsMembersRightsPlusReadControl) {
+  EXPECT_EQ(TRegs::kDefaultAccessMask.rights(), 0x2001Fu);
+  EXPECT_EQ(TAccessMasks{}.rights(), 0x20000u);
+  EXPECT_EQ((TAccessMasks{TAccessMask::amKeyCreateLink}).rights(), 0x20020u);
+  EXPECT_EQ((TAccessMasks{TAccessMask::amKeyQueryValue, TAccessMask::amKeyEnumerateSubKeys}).rights(),
+            0x20009u);
+  TRegs regs;
+  EXPECT_EQ(regs.AccessMask(), TRegs::kDefaultAccessMask);
+  EXPECT_TRUE(regs.CanCreate());
+  EXPECT_TRUE(regs.LazyWrite());
+  EXPECT_EQ(regs.RootKey(), TRootKey::rkCurrentUser);
+}
+
+TEST(Regs, RootKeyReadsBackAndAnOutOfRangeValueSelectsCurrentUser) {
+  ScratchRegistry reg;
+  TRegs regs;
+  for (int i = 0; i <= static_cast<int>(TRootKey::rkDynData); ++i) {
+    regs.SetRootKey(static_cast<TRootKey>(i));
+    EXPECT_EQ(regs.RootKey(), static_cast<TRootKey>(i));
+  }
+  regs.SetRootKey(static_cast<TRootKey>(42));
+  EXPECT_EQ(regs.RootKey(), TRootKey::rkCurrentUser);
+  regs.OpenKey("K");
+  regs.WriteInteger("v", 1);
+  regs.Close();
+  EXPECT_TRUE(std::filesystem::exists(reg.folder() + "/HKEY_CURRENT_USER.reg"));
+}
+
+TEST(Regs, AKeyThatCannotBeOpenedRaisesTheRegistryMessage) {
+  ScratchRegistry reg;
+  TRegs regs;
+  regs.SetRootKey(TRootKey::rkLocalMachine);
+  regs.SetCanCreate(false);
+  try {
+    regs.OpenKey("Missing");
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Selhalo oteření klíče registru.");
+  }
+  EXPECT_FALSE(regs.Opened());
+  EXPECT_EQ(regs.Handle(), nullptr);
+  regs.SetCanCreate(true);
+  regs.OpenKey("Missing");
+  EXPECT_TRUE(regs.Opened());
+}
+
+TEST(Regs, ChangingKeyRootOrMaskReopensOnlyAnOpenKey) {
+  ScratchRegistry reg;
+  TRegs regs;
+  OnLocalMachine(regs, "A");
+  regs.SetKey("B");
+  EXPECT_TRUE(regs.Opened());
+  regs.WriteInteger("in B", 1);
+  regs.Close();
+  regs.SetKey("C");  // closed: stored only
+  EXPECT_FALSE(regs.Opened());
+  HKEY k = nullptr;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "C", 0, KEY_READ, &k), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "B", 0, KEY_READ, &k), ERROR_SUCCESS);
+  RegCloseKey(k);
+
+  regs.SetKey("B");
+  regs.SetOpened(true);
+  regs.SetAccessMask({TAccessMask::amKeyQueryValue});
+  EXPECT_TRUE(regs.Opened());
+  EXPECT_EQ(regs.ReadInteger("in B", 0), 1);
+  try {
+    regs.WriteInteger("x", 2);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Chyba při zápisu hodnoty 'x'.");
+  }
+}
+
+// One stored value and what each read makes of it: a number, a text, or the error.
+struct ReadCase {
+  const char* name;
+  DWORD type;
+  std::vector<BYTE> data;
+  std::variant<int, double, std::string> expected;  // Read* chosen by the alternative
+  bool raises;
+};
+
+TEST(Regs, ReadsCheckTypeAndSizeAndFallBackToTheDefault) {
+  ScratchRegistry reg;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const ReadCase cases[] = {
+      {"dword", REG_DWORD, {0xff, 0xff, 0xff, 0xff}, -1, false},
+      {"dword of 2 bytes", REG_DWORD, {5, 0}, 0, true},
+      {"short string as integer", REG_SZ, Chars("5\0"sv), 0, true},
+      {"long string as integer", REG_SZ, Chars("12345\0"sv), -7, false},
+      {"binary as integer", REG_BINARY, DoubleBytes(1.0), -7, false},
+      {"double", REG_BINARY, DoubleBytes(-2.5e-3), -2.5e-3, false},
+      {"dword as double", REG_DWORD, {1, 0, 0, 0}, 0.0, true},
+      {"4 binary bytes as double", REG_BINARY, {1, 2, 3, 4}, 0.0, true},
+      {"string longer than 8 bytes as double", REG_SZ, Chars("123456789\0"sv), -7.0, false},
+      {"NaN", REG_BINARY, DoubleBytes(nan), -7.0, false},
+      {"infinity", REG_BINARY, DoubleBytes(-inf), -7.0, false},
+      {"string", REG_SZ, Chars("abc\0"sv), std::string("abc"), false},
+      {"expandable string", REG_EXPAND_SZ, Chars("%X%\0"sv), std::string("%X%"), false},
+      {"string without its zero", REG_SZ, Chars("abcd"sv), std::string("abcd"), false},
+      {"string with an inner zero", REG_SZ, Chars("ab\0cd\0"sv), std::string("ab"), false},
+      {"empty data", REG_SZ, {}, std::string("dflt"), false},
+      {"dword as string", REG_DWORD, {1, 0, 0, 0}, std::string(), true},
+  };
+  TRegs regs;
+  OnLocalMachine(regs, "K");
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Store("K", c.name, c.type, c.data);
+    try {
+      if (auto* i = std::get_if<int>(&c.expected)) {
+        EXPECT_EQ(regs.ReadInteger(c.name, -7), *i);
+      } else if (auto* d = std::get_if<double>(&c.expected)) {
+        EXPECT_EQ(regs.ReadFloat(c.name, -7.0), *d);
+      } else {
+        EXPECT_EQ(regs.ReadString(c.name, "dflt"), std::get<std::string>(c.expected));
+      }
+      EXPECT_FALSE(c.raises) << "no error";
+    } catch (const Exception& e) {
+      EXPECT_TRUE(c.raises) << e.what();
+      EXPECT_EQ(e.message(), std::string("Nesprávný typ hodnoty '") + c.name + "'.");
+    }
+  }
+  EXPECT_EQ(regs.ReadInteger("missing", 3), 3);
+  EXPECT_EQ(regs.ReadFloat("missing", 3.5), 3.5);
+  EXPECT_EQ(regs.ReadString("missing", "x"), "x");
+  EXPECT_EQ(regs.GetDataSize("missing"), -1);
+  EXPECT_EQ(regs.GetDataSize("string"), 4);
+}
+
+TEST(Regs, WritesUseTheRegistryTypesAndLittleEndianBytes) {
+  ScratchRegistry reg;
+  TRegs regs;
+  OnLocalMachine(regs, "K");
+  regs.WriteFloat("f", 16.0);
+  regs.WriteInteger("i", -2);
+  regs.WriteString("s", "µV");
+  regs.Close();
+  DWORD type = 0;
+  EXPECT_EQ(Raw("K", "f", type), (std::vector<BYTE>{0, 0, 0, 0, 0, 0, 0x30, 0x40}));
+  EXPECT_EQ(type, REG_BINARY);
+  EXPECT_EQ(Raw("K", "i", type), (std::vector<BYTE>{0xfe, 0xff, 0xff, 0xff}));
+  EXPECT_EQ(type, REG_DWORD);
+  EXPECT_EQ(Raw("K", "s", type), (std::vector<BYTE>{0xC2, 0xB5, 'V', 0}));
+  EXPECT_EQ(type, REG_SZ);
+}
+
+}  // namespace
+}  // namespace osc

@@ -1,0 +1,370 @@
+// Loading and saving the settings: defaults, damaged values, the round trip, failed saves.
+#include "config/settings.h"
+#include "platform/errors.h"
+#include "support/faulty_file_ops.h"
+#include "support/scratch_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace osc {
+namespace {
+
+using namespace win;
+using namespace std::literals;
+using test::ScratchRegistry;
+
+const std::string kRanges = std::string(kSettingsKey) + "\\Ranges";
+
+void Store(const std::string& key, const std::string& name, DWORD type, std::vector<BYTE> data) {
+  HKEY k = nullptr;
+  ASSERT_EQ(
+      RegCreateKeyEx(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+      ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueEx(k, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
+            ERROR_SUCCESS);
+  RegCloseKey(k);
+}
+
+void StoreDword(const std::string& key, const std::string& name, std::uint32_t v) {
+  Store(key, name, REG_DWORD,
+        {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
+         static_cast<BYTE>(v >> 24)});
+}
+
+std::vector<BYTE> DoubleBytes(double v) {
+  std::vector<BYTE> b(8);
+  std::memcpy(b.data(), &v, 8);
+  return b;
+}
+
+bool KeyExists(const std::string& key) {
+  HKEY k = nullptr;
+  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+void ExpectSameEntry(const TOscRozsah& a, const TOscRozsah& b) {
+  EXPECT_EQ(a.Range, b.Range);
+  EXPECT_EQ(a.RangeCh5, b.RangeCh5);
+  EXPECT_EQ(a.RangeCh6, b.RangeCh6);
+  for (int d = 1; d <= 6; ++d) {
+    SCOPED_TRACE("channel " + std::to_string(d));
+    EXPECT_EQ(a.CH[d].Gain, b.CH[d].Gain);
+    EXPECT_EQ(a.CH[d].OffsetBip, b.CH[d].OffsetBip);
+    EXPECT_EQ(a.CH[d].OffsetAC, b.CH[d].OffsetAC);
+    EXPECT_EQ(a.CH[d].Unit, b.CH[d].Unit);
+  }
+}
+
+void ExpectSameSettings(const SettingsHolder& a, const SettingsHolder& b) {
+  EXPECT_EQ(a.Port, b.Port);
+  EXPECT_EQ(a.ModelIndex, b.ModelIndex);
+  ASSERT_EQ(a.Ranges.size(), b.Ranges.size());
+  for (std::size_t i = 0; i < a.Ranges.size(); ++i) {
+    SCOPED_TRACE("entry " + std::to_string(i + 1));
+    EXPECT_EQ(a.Ranges[i].Text, b.Ranges[i].Text);
+    ExpectSameEntry(*a.Ranges[i].Entry, *b.Ranges[i].Entry);
+  }
+}
+
+// A fully set entry whose every saved field differs from every default.
+std::shared_ptr<TOscRozsah> FullEntry(double range) {
+  auto e = std::make_shared<TOscRozsah>(range);
+  e->RangeCh5 = 12.5;
+  e->RangeCh6 = 0.25;
+  for (int d = 1; d <= 6; ++d) {
+    if (d <= 4) {
+      e->CH[d].Gain = d * 1.5;
+      e->CH[d].OffsetBip = -d * 0.75;
+    }
+    e->CH[d].OffsetAC = d * 0.125;
+    e->CH[d].Unit = "u" + std::to_string(d);
+  }
+  return e;
+}
+
+TEST(RangeText, HasTwoPlacesAndNoDecimals) {
+  EXPECT_EQ(RangeText(16), "16 V");
+  EXPECT_EQ(RangeText(5), " 5 V");
+  EXPECT_EQ(RangeText(100), "100 V");
+}
+
+TEST(Settings, AnEmptyRegistryLoadsTheDefaultsAndCreatesTheKeys) {
+  ScratchRegistry reg;
+  SettingsHolder s;
+  s.Port = "stale";
+  s.ModelIndex = 1;
+  s.LoadSettings();
+  EXPECT_EQ(s.Port, "COM1");
+  EXPECT_EQ(s.ModelIndex, 0);
+  ASSERT_EQ(s.Ranges.size(), 1u);
+  EXPECT_EQ(s.Ranges[0].Text, "16 V");
+  ExpectSameEntry(*s.Ranges[0].Entry, TOscRozsah(16.0));
+  EXPECT_EQ(s.Ranges[0].Entry->RangeCh5, 500.0);
+  EXPECT_TRUE(s.LoadNotice.empty());
+  EXPECT_FALSE(s.Regs.Opened());
+  reg.restart();
+  EXPECT_TRUE(KeyExists(kRanges));
+}
+
+TEST(Settings, AMissingRangeCh5LoadsOneWhileANewEntryHas500) {
+  ScratchRegistry reg;
+  StoreDword(kRanges, "Count", 1);
+  Store(kRanges + "\\1", "Range", REG_BINARY, DoubleBytes(10));
+  SettingsHolder s;
+  s.LoadSettings();
+  ASSERT_EQ(s.Ranges.size(), 1u);
+  EXPECT_EQ(s.Ranges[0].Text, "10 V");
+  EXPECT_EQ(s.Ranges[0].Entry->RangeCh5, 1.0);
+  EXPECT_EQ(s.Ranges[0].Entry->RangeCh6, 1.0);
+  EXPECT_EQ(TOscRozsah(20).RangeCh5, 500.0);
+}
+
+TEST(Settings, ACountBeyondTheSubkeysLoadsDefaultEntriesAndCreatesTheirKeys) {
+  ScratchRegistry reg;
+  StoreDword(kRanges, "Count", 3);
+  Store(kRanges + "\\1", "Range", REG_BINARY, DoubleBytes(5));
+  Store(kRanges + "\\2", "Range", REG_BINARY, DoubleBytes(50));
+  SettingsHolder s;
+  s.LoadSettings();
+  ASSERT_EQ(s.Ranges.size(), 3u);
+  EXPECT_EQ(s.Ranges[0].Text, " 5 V");
+  EXPECT_EQ(s.Ranges[1].Text, "50 V");
+  EXPECT_EQ(s.Ranges[2].Text, "16 V");
+  EXPECT_EQ(s.Ranges[2].Entry->RangeCh5, 1.0);
+  reg.restart();
+  EXPECT_TRUE(KeyExists(kRanges + "\\3"));
+}
+
+TEST(Settings, ACountOfZeroOrLessGivesOneEntryAndAnAbsurdCountIsCapped) {
+  for (std::uint32_t count : {0u, 0xFFFFFFFFu, 0x80000000u, 5000u}) {
+    SCOPED_TRACE(count);
+    ScratchRegistry reg;
+    StoreDword(kRanges, "Count", count);
+    SettingsHolder s;
+    s.LoadSettings();
+    EXPECT_EQ(s.Ranges.size(), count == 5000 ? 1000u : 1u);
+    EXPECT_EQ(s.Ranges[0].Text, "16 V");
+  }
+}
+
+// Each value is read on its own: a damaged one loads as if missing, the rest of the entry
+// and the entries after it load as stored.
+TEST(Settings, AWronglyTypedValueCostsOnlyItself) {
+  struct Case {
+    const char* value;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  const Case cases[] = {
+      {"Range_Ch5", REG_DWORD, {1, 0, 0, 0}},
+      {"Range_Ch6", REG_BINARY, DoubleBytes(std::numeric_limits<double>::infinity())},
+      {"CH1_Gain", REG_SZ, {'1', 0}},
+      {"CH2_OffsetBip", REG_BINARY, {1, 2, 3, 4}},
+      {"CH3_OffsetAC", REG_BINARY, DoubleBytes(std::numeric_limits<double>::quiet_NaN())},
+      {"CH4_Unit", REG_BINARY, {'m', 'V', 0}},
+      {"Range", REG_DWORD, {20, 0, 0, 0}},
+      {"Range", REG_SZ, {'1', '2', '3', '4', '5', '6', '7', '8', 0}},  // too long: missing
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.value) + " of type " + std::to_string(c.type));
+    ScratchRegistry reg;
+    SettingsHolder saved;
+    saved.LoadSettings();
+    saved.Ranges = {MakeRangeItem(FullEntry(30)), MakeRangeItem(FullEntry(40))};
+    saved.SaveSettings();
+    Store(kRanges + "\\1", c.value, c.type, c.data);
+
+    SettingsHolder loaded;
+    loaded.LoadSettings();
+    ASSERT_EQ(loaded.Ranges.size(), 2u);
+    TOscRozsah expected = *FullEntry(30);
+    std::string v = c.value;
+    if (v == "Range") expected.Range = 16.0;
+    if (v == "Range_Ch5") expected.RangeCh5 = 1.0;
+    if (v == "Range_Ch6") expected.RangeCh6 = 1.0;
+    if (v == "CH1_Gain") expected.CH[1].Gain = 0;
+    if (v == "CH2_OffsetBip") expected.CH[2].OffsetBip = 0;
+    if (v == "CH3_OffsetAC") expected.CH[3].OffsetAC = 0;
+    if (v == "CH4_Unit") expected.CH[4].Unit = "";
+    ExpectSameEntry(*loaded.Ranges[0].Entry, expected);
+    ExpectSameEntry(*loaded.Ranges[1].Entry, *FullEntry(40));
+  }
+}
+
+TEST(Settings, WronglyTypedPortTypeOrCountLoadTheirDefaults) {
+  ScratchRegistry reg;
+  Store(kSettingsKey, "Port", REG_DWORD, {1, 0, 0, 0});
+  Store(kSettingsKey, "Type", REG_SZ, {'1', 0});
+  Store(kRanges, "Count", REG_BINARY, {2, 0});
+  SettingsHolder s;
+  s.LoadSettings();
+  EXPECT_EQ(s.Port, "COM1");
+  EXPECT_EQ(s.ModelIndex, 0);
+  ASSERT_EQ(s.Ranges.size(), 1u);
+}
+
+TEST(Settings, UnitsKeepTheirFirstThreeCharacters) {
+  const std::pair<std::vector<BYTE>, std::string> cases[] = {
+      {{'k', 'm', '/', 'h', 0}, "km/"},
+      {{0xC2, 0xB5, 'V', '/', 'm', 0}, "\xC2\xB5V/"},  // µ is one character of two bytes
+      {{0xE8, 0xE1, 0xED, 0xFD, 0}, "\xE8\xE1\xED"},   // CP1250 bytes: one character each
+      {{'V', 'o', 'l', 't'}, "Vol"},                   // no terminating zero
+      {{'m', 'A', 0}, "mA"},
+  };
+  for (const auto& [stored, expected] : cases) {
+    ScratchRegistry reg;
+    StoreDword(kRanges, "Count", 1);
+    Store(kRanges + "\\1", "CH5_Unit", REG_SZ, stored);
+    SettingsHolder s;
+    s.LoadSettings();
+    EXPECT_EQ(s.Ranges[0].Entry->CH[5].Unit, expected);
+  }
+}
+
+TEST(Settings, GainAndBipolarOffsetOfChannelsFiveAndSixAreNotSaved) {
+  ScratchRegistry reg;
+  SettingsHolder s;
+  s.LoadSettings();
+  auto e = s.Ranges[0].Entry;
+  e->CH[5].Gain = 3;
+  e->CH[5].OffsetBip = 4;
+  e->CH[6].Gain = 5;
+  e->CH[5].OffsetAC = 6;
+  e->CH[5].Unit = "bar";
+  s.SaveSettings();
+  reg.restart();
+  SettingsHolder back;
+  back.LoadSettings();
+  const TOscRozsah& b = *back.Ranges[0].Entry;
+  EXPECT_EQ(b.CH[5].Gain, 0);
+  EXPECT_EQ(b.CH[5].OffsetBip, 0);
+  EXPECT_EQ(b.CH[6].Gain, 0);
+  EXPECT_EQ(b.CH[5].OffsetAC, 6);
+  EXPECT_EQ(b.CH[5].Unit, "bar");
+}
+
+TEST(Settings, RandomSettingsSurviveSavingAndLoadingThroughTheFile) {
+  const std::vector<std::string> pieces = {"a", "Z", "0",        " ",        "\"", "\\",
+                                           "=", "]", "\xC2\xB5", "\xC5\xBE", "%"};
+  ScratchRegistry reg;
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto number = [&] {
+      double magnitude = std::ldexp(static_cast<double>(rng()) / 4294967296.0, pick(80) - 40);
+      return pick(2) ? magnitude : -magnitude;
+    };
+    auto text = [&](int maxChars) {
+      std::string s;
+      for (int i = pick(maxChars + 1); i > 0; --i)
+        s += pieces[static_cast<std::size_t>(pick(11))];
+      return s;
+    };
+    SettingsHolder saved;
+    saved.Port = pick(4) ? "/dev/ttyUSB" + std::to_string(pick(10)) : text(12);
+    saved.ModelIndex = pick(2);
+    for (int n = pick(8); n >= 0; --n) {
+      auto e = std::make_shared<TOscRozsah>(number());
+      e->RangeCh5 = number();
+      e->RangeCh6 = number();
+      for (int d = 1; d <= 6; ++d) {
+        if (d <= 4) {
+          e->CH[d].Gain = number();
+          e->CH[d].OffsetBip = number();
+        }
+        e->CH[d].OffsetAC = number();
+        e->CH[d].Unit = text(3);
+      }
+      saved.Ranges.push_back(MakeRangeItem(e));
+    }
+    saved.SaveSettings();
+    reg.restart();  // read back from the file, not from memory
+    SettingsHolder loaded;
+    loaded.LoadSettings();
+    ExpectSameSettings(saved, loaded);
+  }
+}
+
+TEST(Settings, AFailedSaveKeepsTheOldSettingsWhole) {
+  ScratchRegistry reg;
+  SettingsHolder old;
+  old.LoadSettings();
+  old.Port = "/dev/ttyS1";
+  old.Ranges = {MakeRangeItem(FullEntry(10)), MakeRangeItem(FullEntry(20))};
+  old.SaveSettings();
+  const std::string oldFile = reg.read_file();
+
+  for (int step : {1, 2, 3, 4, 5}) {  // open, write, fsync, close, rename of the new file
+    SCOPED_TRACE("failing step " + std::to_string(step));
+    test::FaultyFileOps ops;
+    ops.fail_call(step, ENOSPC);
+    reg.set_files(&ops);
+    SettingsHolder changed;
+    changed.LoadSettings();
+    changed.Port = "SIM4";
+    changed.ModelIndex = 1;
+    changed.Ranges = {MakeRangeItem(FullEntry(60))};
+    try {
+      changed.SaveSettings();
+      FAIL() << "no error";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.message(),
+                "Nastavení se nepodařilo uložit do souboru " + reg.file() + " (na disku není místo).");
+    }
+    EXPECT_FALSE(changed.Regs.Opened());
+    EXPECT_EQ(reg.read_file(), oldFile);
+    SettingsHolder inMemory;
+    inMemory.LoadSettings();
+    ExpectSameSettings(inMemory, old);
+    reg.set_files(nullptr);
+  }
+}
+
+TEST(Settings, SaveModelTypeWritesOnlyTheModel) {
+  ScratchRegistry reg;
+  SettingsHolder s;
+  s.LoadSettings();
+  s.Port = "not saved";
+  s.ModelIndex = 1;
+  s.SaveModelType();
+  reg.restart();
+  SettingsHolder back;
+  back.LoadSettings();
+  EXPECT_EQ(back.ModelIndex, 1);
+  EXPECT_EQ(back.Port, "COM1");
+}
+
+TEST(Settings, ADamagedFileLoadsTheDefaultsAndSaysWhereItWent) {
+  ScratchRegistry reg;
+  reg.write_file("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\MERVO\\Quadrel\\CurrentVersion]\n\"Port\"=\"COM");
+  reg.restart();
+  SettingsHolder s;
+  s.LoadSettings();
+  EXPECT_EQ(s.Port, "COM1");
+  EXPECT_NE(s.LoadNotice.find(reg.file() + ".broken-"), std::string::npos) << s.LoadNotice;
+}
+
+TEST(Settings, AFolderThatCannotBeWrittenMakesLoadingFail) {
+  ScratchRegistry reg;
+  test::FaultyFileOps ops;
+  ops.deny_access = true;
+  reg.set_files(&ops);
+  SettingsHolder s;
+  try {
+    s.LoadSettings();
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Selhalo oteření klíče registru.");
+  }
+  EXPECT_TRUE(s.Ranges.empty());
+}
+
+}  // namespace
+}  // namespace osc

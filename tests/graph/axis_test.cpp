@@ -1,0 +1,357 @@
+#include "graph/axis.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graph/color_scale.h"
+#include "graph/series.h"
+#include "graph/tick_step.h"
+#include "platform/locale.h"
+#include "printers.h"
+#include "view_fixture.h"
+
+using namespace osc;
+using namespace osc::test;
+
+namespace {
+
+constexpr double kSecond = 1.0 / 86400;
+
+std::unique_ptr<TAxis> FreeAxis(double lo, double hi, double left, double right) {
+  auto a = std::make_unique<TAxis>(nullptr, 1, false);
+  a->SetAutoMinMax(false);
+  a->SetMinMax(lo, hi);
+  a->SetRange(left, right);
+  return a;
+}
+
+#define EXPECT_WINDOW(axis, l, r)        \
+  do {                                   \
+    EXPECT_DOUBLE_EQ((axis).Left(), l);  \
+    EXPECT_DOUBLE_EQ((axis).Right(), r); \
+  } while (0)
+
+}  // namespace
+
+TEST(Axis, WindowIsClampedIntoTheDataRange) {
+  struct Case {
+    double left, right, expectedLeft, expectedRight;
+  };
+  const Case cases[] = {
+      {-5, 20, 0, 10},                // wider than the range: the range
+      {-3, 2, 0, 5},                  // partly below: shifted up, width kept
+      {8, 14, 4, 10},                 // partly above: shifted down
+      {2, 3, 2, 3},    {5, 5, 4, 6},  // empty: ignored
+      {6, 4, 4, 6},                   // inverted: ignored
+  };
+  for (const Case& c : cases) {
+    TAxis a(nullptr, 1, false);
+    a.SetAutoMinMax(false);
+    a.SetMinMax(0, 10);
+    a.SetRange(4, 6);
+    a.SetRange(c.left, c.right);
+    EXPECT_DOUBLE_EQ(a.Left(), c.expectedLeft) << c.left << ".." << c.right;
+    EXPECT_DOUBLE_EQ(a.Right(), c.expectedRight) << c.left << ".." << c.right;
+  }
+}
+
+TEST(Axis, DataRangeChangesMoveTheWindowAndRespectAutoMinMax) {
+  TAxis a(nullptr, 1, true);
+  a.SetMinMax(5, 20);  // ignored while automatic
+  EXPECT_EQ(a.Max(), 1);
+  a.SetAutoMinMax(false);
+  a.SetMinMax(5, 20);
+  EXPECT_WINDOW(a, 5, 6);  // the old window 0..1 is shifted in
+  a.SetMinMax(30, 30);     // ignored
+  a.SetMax(4);             // below Min: ignored
+  EXPECT_EQ(a.Min(), 5);
+  EXPECT_EQ(a.Max(), 20);
+  a.SetRange(10, 20);
+  a.SetMin(12);  // shifts the window down inside 12..20 with its width cut
+  EXPECT_WINDOW(a, 12, 20);
+}
+
+TEST(Axis, NavigationOperations) {
+  struct Case {
+    const char* name;
+    std::function<void(TAxis&)> op;
+    double left, right;
+  };
+  const Case cases[] = {
+      {"ZoomIn", &TAxis::ZoomIn, 45, 55},
+      {"ZoomOut", &TAxis::ZoomOut, 30, 70},
+      {"ZoomAll", &TAxis::ZoomAll, 0, 100},
+      {"ScrollLeft", &TAxis::ScrollLeft, 38, 58},
+      {"ScrollRight", &TAxis::ScrollRight, 42, 62},
+      {"ScrollFastLeft", &TAxis::ScrollFastLeft, 30, 50},
+      {"ScrollFastRight", &TAxis::ScrollFastRight, 50, 70},
+      {"ScrollHome", &TAxis::ScrollHome, 0, 20},
+      {"ScrollEnd", &TAxis::ScrollEnd, 80, 100},
+      {"Scroll -300", [](TAxis& a) { a.Scroll(-300); }, 0, 20},
+  };
+  for (const Case& c : cases) {
+    auto a = FreeAxis(0, 100, 40, 60);
+    c.op(*a);
+    EXPECT_DOUBLE_EQ(a->Left(), c.left) << c.name;
+    EXPECT_DOUBLE_EQ(a->Right(), c.right) << c.name;
+  }
+  auto all = FreeAxis(0, 100, 0, 100);
+  all->ZoomOut();
+  EXPECT_WINDOW(*all, 0, 100);
+}
+
+TEST(TickStep, DecimalAndTimeSelection) {
+  struct Case {
+    double minStep;
+    bool time;
+    double minor;
+    int intervals;
+  };
+  const Case cases[] = {
+      {0.0037, false, 0.001, 5},
+      {1, false, 0.5, 4},
+      {7.5, false, 2, 5},
+      {250, false, 100, 5},
+      {90 * kSecond, true, 30 * kSecond, 4},           // 2 minutes in 4
+      {3 * kSecond, true, 1 * kSecond, 5},             // 5 seconds in 5
+      {15 * 60 * kSecond, true, 5 * 60 * kSecond, 6},  // 30 minutes in 6
+      {3.0 / 24, true, 1.0 / 24, 4},                   // 4 hours in 4
+      {13.0 / 24, true, 6.0 / 24, 4},                  // a day in 4
+      {0.3 * kSecond, true, 0.1 * kSecond, 5},         // below a second: 0.5 s in 5
+      {2, true, 1, 5},                                 // days are decimal
+  };
+  for (const Case& c : cases) {
+    TTickStep s;
+    ASSERT_TRUE(CalcTickStep(c.minStep, c.time, s)) << c.minStep;
+    EXPECT_NEAR(s.Minor, c.minor, c.minor * 1e-12) << c.minStep;
+    EXPECT_EQ(s.Intervals, c.intervals) << c.minStep;
+  }
+  TTickStep s;
+  for (double bad : {0.0, -1.0, std::nan(""), HUGE_VAL})
+    EXPECT_FALSE(CalcTickStep(bad, false, s)) << bad;
+}
+
+TEST(ColorScale, RainbowFromRedAtTheBottomToVioletAtTheTop) {
+  EXPECT_EQ(ValueToColor(11, 0, 10), RGB(0xFF, 0xFF, 0xFF));
+  EXPECT_EQ(ValueToColor(-1, 0, 10), RGB(0x40, 0x40, 0x40));
+  EXPECT_EQ(ValueToColor(0, 0, 10), RGB(255, 0, 0));   // 645 nm
+  EXPECT_EQ(ValueToColor(10, 0, 10), RGB(97, 0, 97));  // 380 nm at 30 % intensity
+  EXPECT_EQ(WavelengthToColor(440), RGB(0, 0, 255));
+  EXPECT_EQ(WavelengthToColor(510), RGB(0, 255, 0));
+  EXPECT_EQ(WavelengthToColor(580), RGB(255, 255, 0));
+  EXPECT_EQ(WavelengthToColor(780), RGB(97, 0, 0));
+  EXPECT_EQ(WavelengthToColor(379.9), RGB(0, 0, 0));
+  EXPECT_EQ(WavelengthToColor(800), RGB(0, 0, 0));
+}
+
+TEST(AxisLabel, NumbersAndTimesFollowTheUserFormats) {
+  const FormatSettings saved = formatSettings();
+  formatSettings().DecimalSeparator = ',';
+  formatSettings().LongTimeFormat = "hh:nn:ss";
+  formatSettings().ShortDateFormat = "d.m.yyyy";
+  formatSettings().DateSeparator = '.';
+  const double noon = EncodeDateTime(2024, 3, 5, 12, 30, 15, 0);
+  EXPECT_EQ(AxisLabel(asNormal, 0.1 + 0.2), "0,3");
+  EXPECT_EQ(AxisLabel(asNormal, -2), "-2");
+  EXPECT_EQ(AxisLabel(asTime, noon), "12:30:15");
+  EXPECT_EQ(AxisLabel(asDate, noon), "5.3.2024");
+  EXPECT_EQ(AxisLabel(asDateTime, noon), "5.3.2024 12:30:15");
+  formatSettings() = saved;
+}
+
+// ---- axes in a view ---------------------------------------------------------------
+
+namespace {
+
+class AxisInView : public ViewFixture {
+ protected:
+  // Vertical tick lines of the X axis strip of graph 1, as their x positions.
+  std::vector<int> XTicks(RecordingCanvas& c) {
+    const TRect r = view.Layout().XAxisRect(1, Client());
+    std::vector<int> xs;
+    for (const Op& op : c.Of(Op::Line)) {
+      if (op.r.Top == r.Top + 1 && op.r.Left == op.r.Right) xs.push_back(op.r.Left);
+    }
+    return xs;
+  }
+};
+
+}  // namespace
+
+TEST_F(AxisInView, LockedScrollMovesEveryXAxisAndReportsOnce) {
+  UseGraphs(3);
+  std::vector<std::string> events;
+  view.OnXPositionChange = [&](TAxis& sender, double l, double r) {
+    events.push_back(std::to_string(sender.GraphNumber()) + ": " + std::to_string(l) + ".." +
+                     std::to_string(r));
+  };
+  view.XAxis(0)->SetRange(10, 30);
+  events.clear();
+  const int before = host.invalidates;
+  view.XAxis(0)->ScrollRight();
+  EXPECT_THAT(events, ::testing::ElementsAre("1: 12.000000..32.000000"));
+  EXPECT_GT(host.invalidates, before);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_WINDOW(*view.XAxis(i), 12, 32);
+  EXPECT_WINDOW(*view.YAxis(0), 0, 10);
+
+  view.GlobalXAxis().SetLocked(false);
+  events.clear();
+  view.XAxis(1)->ScrollLeft();
+  EXPECT_THAT(events, ::testing::ElementsAre("2: 10.000000..30.000000"));
+  EXPECT_WINDOW(*view.XAxis(0), 12, 32);
+  EXPECT_WINDOW(*view.XAxis(2), 12, 32);
+
+  events.clear();
+  view.XAxis(1)->SetRange(0, 20);
+  const int repaints = host.invalidates;
+  view.XAxis(1)->SetRange(-10, 10);  // clamped to the same window: no repaint, no event
+  EXPECT_EQ(host.invalidates, repaints);
+  EXPECT_THAT(events, ::testing::ElementsAre("2: 0.000000..20.000000"));
+  view.YAxis(1)->SetRange(1, 2);  // Y axes never report
+  EXPECT_EQ(events.size(), 1u);
+}
+
+TEST_F(AxisInView, LockingCopiesTheFirstGraphsWindowToAll) {
+  UseGraphs(2);
+  view.GlobalXAxis().SetLocked(false);
+  view.XAxis(0)->SetRange(20, 40);
+  view.XAxis(1)->SetRange(60, 70);
+  view.GlobalXAxis().SetLocked(true);
+  EXPECT_WINDOW(*view.XAxis(1), 20, 40);
+}
+
+TEST_F(AxisInView, AutomaticRangesComeFromTheGraphData) {
+  TBaseEquiDistantSeries a, b;
+  a.SetGraphNumber(1);
+  a.SetCount(11);  // X 0..10
+  a.OnGetValue = [](TVelaSeries&, int i, double& v) { v = i * 2.0; };
+  b.SetGraphNumber(2);
+  b.SetXStart(50);
+  b.SetCount(3);  // X 50..52
+  b.OnGetValue = [](TVelaSeries&, int, double& v) { v = 7; };
+  view.SetGraphData(&data);
+  data.AddSeries(&a);
+  data.AddSeries(&b);
+
+  // Locked X axes share the union of all graphs' X ranges.
+  EXPECT_EQ(view.XAxis(0)->Min(), 0);
+  EXPECT_EQ(view.XAxis(0)->Max(), 52);
+  EXPECT_EQ(view.XAxis(1)->Min(), 0);
+  EXPECT_EQ(view.YAxis(0)->Max(), 20);
+  EXPECT_EQ(view.YAxis(1)->Min(), 6);  // a constant is widened by 1 both ways
+  EXPECT_EQ(view.YAxis(1)->Max(), 8);
+  EXPECT_TRUE(view.YAxis(1)->AutoMinMax());
+
+  view.YAxis(0)->OnSetMinMax = [](TAxis&, double& lo, double& hi) {
+    lo -= 1;
+    hi += 1;
+  };
+  data.UpdateYAxes(1);
+  EXPECT_EQ(view.YAxis(0)->Min(), -1);
+  EXPECT_EQ(view.YAxis(0)->Max(), 21);
+
+  view.GlobalXAxis().SetLocked(false);
+  EXPECT_EQ(view.XAxis(1)->Min(), 50);
+  EXPECT_EQ(view.XAxis(1)->Max(), 52);
+  data.Clear();
+}
+
+TEST_F(AxisInView, TicksFromMinusTwoAndAHalfToTwoAndAHalf) {
+  // A 100-pixel X strip for a window 5 wide: 60 pixels are 3 units, so major ticks
+  // every 5 with 5 minor intervals of 1.
+  host.size = TSize{151, 300};
+  UseGraphs(1);
+  FixAxis(*view.XAxis(0), -2.5, 2.5);
+  RecordingCanvas c;
+  view.XAxis(0)->Draw(c, Client());
+  const int left = view.Layout().XAxisRect(1, Client()).Left;
+  EXPECT_THAT(XTicks(c), ::testing::ElementsAre(left + 10, left + 30, left + 50, left + 70, left + 90));
+  const std::vector<Op> texts = c.Of(Op::Text);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0].text, "0");
+
+  FixAxis(*view.XAxis(0), 0, 5);  // a tick exactly at Right, on the last plot column
+  c.ops.clear();
+  view.XAxis(0)->Draw(c, Client());
+  const TRect plot = view.Layout().PlotRect(1, Client());
+  EXPECT_EQ(XTicks(c).back(), plot.Right - 1);
+  EXPECT_EQ(XTicks(c).size(), 6u);
+}
+
+TEST_F(AxisInView, LabelCallbackSeesThePreviousLabelAndTheMajorStep) {
+  host.size = TSize{151, 300};
+  UseGraphs(1);
+  FixAxis(*view.XAxis(0), 0, 20);  // 60 pixels = 12: major 20, minor 4
+  std::vector<std::string> seen;
+  view.XAxis(0)->OnGetText = [&](TAxis&, std::string& text, double value, double step) {
+    seen.push_back(text + "|" + std::to_string(static_cast<int>(value)) + "/" +
+                   std::to_string(static_cast<int>(step)));
+    text = "v" + std::to_string(static_cast<int>(value));
+  };
+  RecordingCanvas c;
+  view.XAxis(0)->Draw(c, Client());
+  EXPECT_THAT(seen, ::testing::ElementsAre("|0/20", "v0|20/20"));
+}
+
+TEST_F(AxisInView, NoTicksWithoutAMinimumDistance) {
+  UseGraphs(1);
+  view.GlobalXAxis().SetMinMajorTicksDistance(0);
+  RecordingCanvas c;
+  view.XAxis(0)->Draw(c, Client());
+  EXPECT_EQ(c.Of(Op::Line).size(), 1u);  // the axis line only
+  EXPECT_TRUE(c.Of(Op::Text).empty());
+}
+
+TEST_F(AxisInView, WithoutBackgroundFillsLabelsStandOnWhite) {
+  UseGraphs(1);
+  view.SetFillBackgrounds(false);
+  RecordingCanvas c;
+  view.YAxis(0)->Draw(c, Client());
+  EXPECT_TRUE(c.Of(Op::Fill).empty());
+  const std::vector<Op> texts = c.Of(Op::Text);
+  ASSERT_FALSE(texts.empty());
+  for (const Op& t : texts) {
+    EXPECT_EQ(t.brushColor, clWhite);
+    EXPECT_EQ(t.brush, bsSolid);
+    EXPECT_EQ(t.color, view.Colors().YAxisLabels());
+  }
+}
+
+TEST_F(AxisInView, PrinterResolutionKeepsThePhysicalTickDistance) {
+  UseGraphs(1);
+  RecordingCanvas screen, printer;
+  printer.resolution = 600;
+  // The same rectangle on a canvas of higher resolution: ticks 6.25 times sparser.
+  view.XAxis(0)->Draw(screen, Client());
+  view.XAxis(0)->Draw(printer, Client());
+  EXPECT_EQ(XTicks(screen).size(), 21u);  // 349 px: 60 px = 17.2 -> major 20, minor 5
+  EXPECT_EQ(XTicks(printer).size(), 3u);  // 375 px = 107 -> major 200, minor 50: 0, 50, 100
+}
+
+TEST_F(AxisInView, ColorBarStandsBetweenTwoAxisLines) {
+  UseGraphs(1);
+  view.YAxis(0)->SetColorBar(true);
+  view.GlobalYAxis().SetMinMajorTicksDistance(0);  // no ticks: bar and lines only
+  RecordingCanvas c;
+  view.YAxis(0)->Draw(c, Client());
+  TRect r = view.Layout().YAxisRect(1, Client());
+  r.Bottom -= 1;
+  const int w = (r.Right - r.Left) / 4;
+  const std::vector<Op> lines = c.Of(Op::Line);
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(r.Bottom - r.Top + 1 + 2));
+  EXPECT_EQ(lines.front().r, (TRect{r.Right - 2, r.Top, r.Right - 2, r.Bottom}));
+  const Op& top = lines[1];
+  const Op& bottom = lines[lines.size() - 2];
+  EXPECT_EQ(top.r, (TRect{r.Right - w, r.Top, r.Right - w / 2, r.Top}));
+  EXPECT_EQ(top.color, RGB(97, 0, 97));
+  EXPECT_EQ(bottom.color, RGB(255, 0, 0));
+  EXPECT_EQ(lines.back().r, (TRect{r.Right - w - 2, r.Top, r.Right - w - 2, r.Bottom}));
+  EXPECT_EQ(lines.back().color, view.Colors().YAxis());
+}

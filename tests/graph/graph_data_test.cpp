@@ -1,0 +1,479 @@
+#include "graph/graph_data.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "graph/series.h"
+#include "platform/errors.h"
+#include "printers.h"
+#include "recording_view.h"
+
+using namespace osc;
+using osc::test::RecordingView;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr double kBig = 1.7E308;
+
+// A series whose values come from a vector; counts its callbacks and its destruction.
+class VectorSeries : public TBaseEquiDistantSeries {
+ public:
+  explicit VectorSeries(std::vector<double> values, std::uint32_t graph = 1, int* destroyed = nullptr)
+      : values_(std::move(values)), destroyed_(destroyed) {
+    SetGraphNumber(graph);
+    SetCount(static_cast<std::uint32_t>(values_.size()));
+    OnGetValue = [this](TVelaSeries&, int index, double& value) {
+      ++fetches;
+      value = values_.at(static_cast<std::size_t>(index));
+    };
+  }
+  ~VectorSeries() override {
+    if (destroyed_ != nullptr) ++*destroyed_;
+  }
+  int fetches = 0;
+
+ private:
+  std::vector<double> values_;
+  int* destroyed_;
+};
+
+class GraphDataTest : public ::testing::Test {
+ protected:
+  GraphDataTest() { data.AddView(&view); }
+  ~GraphDataTest() override { data.RemoveView(&view); }
+
+  TVelaGraphData data;
+  RecordingView view{&data};
+};
+
+struct Range {
+  double min, max;
+};
+
+Range XRange(TVelaGraphData& d, std::uint32_t g) {
+  Range r{};
+  d.GetXRange(g, r.min, r.max);
+  return r;
+}
+
+Range YRange(TVelaGraphData& d, std::uint32_t g) {
+  Range r{};
+  d.GetYRange(g, r.min, r.max);
+  return r;
+}
+
+#define EXPECT_RANGE(r, lo, hi) \
+  do {                          \
+    const Range got = (r);      \
+    EXPECT_EQ(got.min, lo);     \
+    EXPECT_EQ(got.max, hi);     \
+  } while (0)
+
+}  // namespace
+
+TEST_F(GraphDataTest, ExtentsOfEmptyOneSampleAndConstantGraphs) {
+  EXPECT_RANGE(XRange(data, 1), -1, 1);
+  EXPECT_RANGE(YRange(data, 1), -1, 1);
+
+  VectorSeries one({4.0}, 1);
+  one.SetXStart(10);
+  VectorSeries flat({2.5, 2.5, 2.5}, 2);
+  VectorSeries empty({}, 3);
+  empty.SetXStart(7);
+  data.AddSeries(&one);
+  data.AddSeries(&flat);
+  data.AddSeries(&empty);
+
+  EXPECT_RANGE(XRange(data, 1), 10, 11);  // widened to the right only
+  EXPECT_RANGE(YRange(data, 1), 3, 5);    // widened on both sides
+  EXPECT_RANGE(XRange(data, 2), 0, 2);
+  EXPECT_RANGE(YRange(data, 2), 1.5, 3.5);
+  EXPECT_RANGE(XRange(data, 3), 7, 8);
+  EXPECT_RANGE(YRange(data, 3), kBig, kBig);  // zero width: the axis keeps its range
+  EXPECT_RANGE(XRange(data, 4), -1, 1);       // a graph without series
+  EXPECT_RANGE(YRange(data, 4), -1, 1);
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, ExtentsCombineSeriesAndHonourFixedRanges) {
+  VectorSeries a({1, 5, 3}, 1);
+  a.SetXStart(2);
+  a.SetXStep(0.5);
+  VectorSeries b({-2, 0}, 1);
+  b.SetAutoXMinMax(false);
+  b.SetXMin(-4);
+  b.SetXMax(3);
+  b.SetAutoYMinMax(false);
+  b.SetYMin(-1);
+  b.SetYMax(9);
+  data.AddSeries(&a);
+  data.AddSeries(&b);
+  EXPECT_RANGE(XRange(data, 1), -4, 3);
+  EXPECT_RANGE(YRange(data, 1), -1, 9);
+
+  b.SetXMin(8);  // inverted X extent of the only contributor to the minimum
+  b.SetXMax(6);
+  EXPECT_RANGE(XRange(data, 1), 2, 6);
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, InvertedExtentsDifferBetweenXAndY) {
+  VectorSeries s({1}, 1);
+  s.SetAutoXMinMax(false);
+  s.SetXMin(5);
+  s.SetXMax(2);
+  s.SetAutoYMinMax(false);
+  s.SetYMin(5);
+  s.SetYMax(2);
+  data.AddSeries(&s);
+  EXPECT_RANGE(XRange(data, 1), -1, 1);
+  EXPECT_RANGE(YRange(data, 1), 5, 5);
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, NumbersThatAreNotValuesStayOutOfTheYExtent) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  VectorSeries gaps({nan, 2, inf, -3, -inf, nan}, 1);
+  TBaseEquiDistantSeries silent;  // no callback: every value is NaN
+  silent.SetCount(5);
+  silent.SetGraphNumber(2);
+  data.AddSeries(&gaps);
+  data.AddSeries(&silent);
+  EXPECT_RANGE(YRange(data, 1), -3, 2);
+  EXPECT_RANGE(YRange(data, 2), kBig, kBig);
+  const double v = silent.GetValue(0);
+  EXPECT_TRUE(std::isnan(v));
+  EXPECT_TRUE(std::signbit(v));
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, YExtentFetchesEverySampleOnce) {
+  VectorSeries s({3, 1, 4, 1, 5}, 1);
+  double lo, hi;
+  s.CalcYRange(lo, hi);
+  EXPECT_EQ(s.fetches, 5);
+  EXPECT_EQ(lo, 1);
+  EXPECT_EQ(hi, 5);
+}
+
+TEST_F(GraphDataTest, NumGraphsFollowsTheHighestGraphNumber) {
+  auto* first = new VectorSeries({1}, 1);
+  auto* third = new VectorSeries({1}, 3);
+  data.SetAutoDestroySeries(true);
+  data.AddSeries(first);
+  EXPECT_EQ(data.NumGraphs(), 1u);
+  view.Take();
+
+  data.AddSeries(third);
+  EXPECT_EQ(data.NumGraphs(), 3u);
+  EXPECT_THAT(view.Take(), ElementsAre("count 3", "x 3 (1)", "y 3 (1)", "image", "paint"));
+
+  data.SetNumGraphs(7);  // ignored while automatic
+  EXPECT_EQ(data.NumGraphs(), 3u);
+  EXPECT_THAT(view.Take(), IsEmpty());
+
+  data.DeleteSeries(1);
+  EXPECT_EQ(data.NumGraphs(), 1u);
+  EXPECT_THAT(view.Take(), ElementsAre("count 1", "x 3 (0)", "y 3 (0)", "image", "paint"));
+
+  data.Clear();
+  EXPECT_EQ(data.NumGraphs(), 0u);
+  EXPECT_THAT(view.Take(), ElementsAre("count 0", "image", "paint"));
+}
+
+TEST_F(GraphDataTest, ManualGraphCountAndSwitchingTheAutomaticBackOn) {
+  data.SetAutoNumGraphs(false);
+  data.SetNumGraphs(2);
+  EXPECT_THAT(view.Take(), ElementsAre("count 2", "image", "paint"));
+  data.SetNumGraphs(2);
+  EXPECT_THAT(view.Take(), IsEmpty());
+
+  VectorSeries s({1}, 5);
+  data.AddSeries(&s);
+  EXPECT_EQ(data.NumGraphs(), 2u);  // a series beyond the graphs does not add any
+  view.Take();
+
+  data.Clear();  // every graph's axes are brought up to date
+  EXPECT_THAT(view.Take(), ElementsAre("x 1 (0)", "y 1 (0)", "x 2 (0)", "y 2 (0)", "image", "paint"));
+
+  data.AddSeries(&s);
+  view.Take();
+  data.SetAutoNumGraphs(true);
+  EXPECT_EQ(data.NumGraphs(), 5u);
+  EXPECT_THAT(view.Take(), ElementsAre("count 5", "image", "paint"));
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, MovingASeriesUpdatesTheOldGraphWhileItStillCountsThere) {
+  VectorSeries s({1}, 1);
+  data.AddSeries(&s);
+  view.Take();
+  s.SetGraphNumber(2);
+  EXPECT_THAT(view.Take(),
+              ElementsAre("x 1 (1)", "y 1 (1)", "count 2", "x 2 (1)", "y 2 (1)", "image", "paint"));
+  s.SetGraphNumber(2);
+  EXPECT_THAT(view.Take(), IsEmpty());
+  s.SetGraphNumber(0);  // no graph: neither axis update reaches a view for graph 0
+  EXPECT_THAT(view.Take(), ElementsAre("x 2 (1)", "y 2 (1)", "count 0", "image", "paint"));
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, PropertyWritesNotifyAsDocumented) {
+  VectorSeries s({1}, 2);
+  s.SetXStep(3);  // not in a container yet: nobody to tell
+  data.AddSeries(&s);
+  view.Take();
+
+  struct Case {
+    const char* name;
+    std::function<void()> write;
+    std::vector<std::string> expected;
+  };
+  const std::vector<std::string> none;
+  const std::vector<std::string> repaint{"image", "paint"};
+  const Case cases[] = {
+      {"XStep 0 is ignored", [&] { s.SetXStep(0); }, none},
+      {"XStep negative is ignored", [&] { s.SetXStep(-1); }, none},
+      {"XStep unchanged", [&] { s.SetXStep(3); }, none},
+      {"XStep changed", [&] { s.SetXStep(0.25); }, repaint},
+      {"Title, even unchanged", [&] { s.SetTitle(""); }, repaint},
+      {"YMax changed", [&] { s.SetYMax(4); }, {"y 2 (1)"}},
+      {"YMax unchanged", [&] { s.SetYMax(4); }, none},
+      {"YMin changed", [&] { s.SetYMin(-4); }, {"y 2 (1)"}},
+      {"AutoYMinMax changed", [&] { s.SetAutoYMinMax(false); }, {"y 2 (1)"}},
+      {"AutoYMinMax unchanged", [&] { s.SetAutoYMinMax(false); }, none},
+      {"AutoXMinMax changed", [&] { s.SetAutoXMinMax(false); }, {"x 2 (1)"}},
+      {"plain fields",
+       [&] {
+         s.SetColor(clBlue);
+         s.SetOutOfRangeColor(clNone);
+         s.SetLineWidth(-3);
+         s.SetLineStyle(psDot);
+         s.SetTag(3);
+         s.SetXMin(1);
+         s.SetXMax(2);
+         s.SetXStart(9);
+         s.SetCount(4);
+       },
+       none},
+  };
+  for (const Case& c : cases) {
+    c.write();
+    EXPECT_EQ(view.Take(), c.expected) << c.name;
+  }
+  EXPECT_EQ(s.XStep(), 0.25);
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, FindNearestPrefersTheNearerAndOnATieTheEarlier) {
+  // 101 pixels wide for 0..10: one value unit is 10 pixels both ways.
+  const TRect pixels{0, 0, 100, 100};
+  const TDoubleRect values{0, 0, 10, 10};
+  VectorSeries low({2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}, 1);
+  VectorSeries high({8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}, 1);
+  VectorSeries other({5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5}, 2);
+  data.AddSeries(&low);
+  data.AddSeries(&high);
+  data.AddSeries(&other);
+
+  TPoint pos{33, 25};  // nearer to `high` (y 20) than to `low` (y 80)
+  TDoublePoint sample;
+  EXPECT_EQ(data.FindNearest(1, pixels, values, pos, sample), &high);
+  EXPECT_EQ(pos, (TPoint{30, 20}));
+  EXPECT_EQ(sample, (TDoublePoint{3, 8}));
+
+  pos = TPoint{47, 50};  // equally far from both
+  EXPECT_EQ(data.FindNearest(1, pixels, values, pos, sample), &low);
+  EXPECT_EQ(pos, (TPoint{50, 80}));
+
+  pos = TPoint{47, 50};
+  sample = TDoublePoint{-7, -7};
+  EXPECT_EQ(data.FindNearest(3, pixels, values, pos, sample), nullptr);
+  EXPECT_EQ(pos, (TPoint{47, 50}));
+  EXPECT_EQ(sample, (TDoublePoint{-7, -7}));
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, FindNearestSkipsMissingValues) {
+  VectorSeries gap({1, std::numeric_limits<double>::quiet_NaN(), 1}, 1);
+  data.AddSeries(&gap);
+  TPoint pos{50, 0};
+  TDoublePoint sample;
+  EXPECT_EQ(data.FindNearest(1, TRect{0, 0, 100, 100}, TDoubleRect{0, 0, 2, 2}, pos, sample), nullptr);
+  data.Clear();
+}
+
+TEST(EquiDistantSeries, SampleAtOutsideTheDataGivesTheOrigin) {
+  VectorSeries s({10, 11, 12});
+  s.SetXStart(100);
+  s.SetXStep(2);
+  struct Case {
+    double x;
+    TDoublePoint expected;
+  };
+  const Case cases[] = {
+      {100, {100, 10}}, {101, {100, 10}},  // halves round to even
+      {103, {104, 12}}, {105, {104, 12}},
+      {105.1, {0, 0}},  // rounds to index Count
+      {98.9, {0, 0}},   // rounds to -1
+      {1e300, {0, 0}},  // far beyond any integer
+      {-1e300, {0, 0}}, {std::numeric_limits<double>::quiet_NaN(), {0, 0}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(s.SampleAt(TDoublePoint{c.x, 55}), c.expected) << c.x;
+}
+
+TEST(EquiDistantSeries, SnapToSampleLeavesEverythingUntouchedOutsideTheData) {
+  VectorSeries s({0, 5, 10});  // X 0, 1, 2
+  const TRect pixels{10, 10, 110, 110};
+  const TDoubleRect values{0, 0, 2, 10};
+  TPoint pixel{95, 40};
+  TDoublePoint sample{-1, -1};
+  ASSERT_TRUE(s.SnapToSample(pixels, values, pixel, sample));
+  EXPECT_EQ(pixel, (TPoint{110, 10}));
+  EXPECT_EQ(sample, (TDoublePoint{2, 10}));
+
+  const int columns[] = {136, -2000000000, 2000000000};  // index 3 (= Count) and far away
+  for (int x : columns) {
+    pixel = TPoint{x, 40};
+    sample = TDoublePoint{-1, -1};
+    EXPECT_FALSE(s.SnapToSample(pixels, values, pixel, sample)) << x;
+    EXPECT_EQ(pixel, (TPoint{x, 40}));
+    EXPECT_EQ(sample, (TDoublePoint{-1, -1}));
+  }
+}
+
+TEST(EquiDistantSeries, SnapToSampleOnDaysApartLockedAxesStaysInRange) {
+  // Date-time X: a record that starts days after the window, at 11520 samples/s.
+  TBaseEquiDistantSeries s;
+  s.SetXStart(45000.0);
+  s.SetXStep(1.0 / 86400 / 11520);
+  s.SetCount(6912000);
+  s.OnGetValue = [](TVelaSeries&, int, double& v) { v = 1; };
+  TPoint pixel{500, 20};
+  TDoublePoint sample;
+  EXPECT_FALSE(s.SnapToSample(TRect{0, 0, 1000, 100}, TDoubleRect{44990.0, 0, 44991.0, 2}, pixel, sample));
+  EXPECT_EQ(s.SampleAt(TDoublePoint{44990.5, 0}), (TDoublePoint{0, 0}));
+  EXPECT_EQ(s.SampleAt(TDoublePoint{45010.5, 0}), (TDoublePoint{0, 0}));
+}
+
+TEST_F(GraphDataTest, ListAccessOutsideTheListChangesNothing) {
+  VectorSeries s({1}, 1);
+  EXPECT_EQ(data.AddSeries(nullptr), -1);
+  EXPECT_EQ(data.AddSeries(&s), 0);
+  view.Take();
+  EXPECT_EQ(data.Series(-1), nullptr);
+  EXPECT_EQ(data.Series(1), nullptr);
+  EXPECT_EQ(data.Series(0), &s);
+  EXPECT_THROW(data.DeleteSeries(1), EListError);
+  EXPECT_THROW(data.DeleteSeries(-1), EListError);
+  VectorSeries stranger({1}, 1);
+  EXPECT_THROW(data.RemoveSeries(&stranger), EListError);
+  EXPECT_EQ(data.SeriesCount(), 1);
+  EXPECT_THAT(view.Take(), IsEmpty());
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, GraphSeriesIndexCountsWithinTheGraphInListOrder) {
+  VectorSeries a({1}, 1), b({1}, 2), c({1}, 1), d({1}, 1), outside({1}, 1);
+  for (TVelaSeries* s : {&a, &b, &c, &d})
+    data.AddSeries(s);
+  struct Case {
+    TVelaSeries* s;
+    int index, count;
+  };
+  const Case cases[] = {{&a, 1, 3}, {&b, 1, 1}, {&c, 2, 3}, {&d, 3, 3}, {&outside, 0, 3}};
+  for (const Case& c : cases) {
+    int count = -1;
+    EXPECT_EQ(data.GraphSeriesIndex(c.s, count), c.index);
+    EXPECT_EQ(count, c.count);
+  }
+  EXPECT_EQ(data.MaxGraphNumber(), 2u);
+  data.Clear();
+}
+
+TEST_F(GraphDataTest, ASeriesDestroyedByItsOwnerLeavesTheContainer) {
+  int destroyed = 0;
+  data.SetAutoDestroySeries(true);
+  auto* keep = new VectorSeries({1}, 1, &destroyed);
+  auto* gone = new VectorSeries({1}, 2, &destroyed);
+  data.AddSeries(keep);
+  data.AddSeries(gone);
+  view.Take();
+
+  delete gone;
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(data.SeriesCount(), 1);
+  EXPECT_EQ(data.Series(0), keep);
+  EXPECT_EQ(data.NumGraphs(), 1u);
+  EXPECT_THAT(view.Take(), ElementsAre("count 1", "x 2 (0)", "y 2 (0)", "image", "paint"));
+
+  data.Clear();
+  EXPECT_EQ(destroyed, 2);
+}
+
+TEST_F(GraphDataTest, DroppedSeriesSurviveWithoutAutoDestroy) {
+  int destroyed = 0;
+  VectorSeries a({1}, 1, &destroyed), b({1}, 1, &destroyed);
+  data.AddSeries(&a);
+  data.AddSeries(&b);
+  data.RemoveSeries(&a);
+  EXPECT_EQ(a.GraphData(), nullptr);
+  data.Clear();
+  EXPECT_EQ(b.GraphData(), nullptr);
+  EXPECT_EQ(destroyed, 0);
+  view.Take();
+  b.SetTitle("x");  // no longer in a container: nobody hears of it
+  EXPECT_THAT(view.Take(), IsEmpty());
+}
+
+TEST(GraphDataLifetime, AContainerDestroyedFirstTellsItsViewsAndFreesOwnedSeries) {
+  int destroyed = 0;
+  RecordingView first, second;
+  auto data = std::make_unique<TVelaGraphData>();
+  data->AddView(&first);
+  data->AddView(&second);
+  data->AddView(&first);  // a view is attached once only
+  data->SetAutoDestroySeries(true);
+  data->AddSeries(new VectorSeries({1}, 1, &destroyed));
+  data->AddSeries(new VectorSeries({1}, 2, &destroyed));
+  first.Take();
+  data.reset();
+  EXPECT_EQ(destroyed, 2);
+  EXPECT_THAT(first.Take(), ElementsAre("gone"));
+  EXPECT_THAT(second.calls.back(), "gone");
+}
+
+TEST(GraphDataLifetime, SeriesOutliveAContainerThatDoesNotOwnThem) {
+  VectorSeries s({1}, 1);
+  {
+    TVelaGraphData data;
+    data.AddSeries(&s);
+    EXPECT_EQ(s.GraphData(), &data);
+  }
+  EXPECT_EQ(s.GraphData(), nullptr);
+  s.SetTitle("still usable");
+  s.SetGraphNumber(2);
+  EXPECT_EQ(s.GraphNumber(), 2u);
+}
+
+TEST(GraphDataLifetime, AddingASeriesTwiceKeepsOneEntry) {
+  VectorSeries s({1}, 1);
+  TVelaGraphData a, b;
+  a.SetAutoDestroySeries(true);  // must never destroy the stack series: it only moves
+  EXPECT_EQ(a.AddSeries(&s), 0);
+  EXPECT_EQ(a.AddSeries(&s), 0);
+  EXPECT_EQ(a.SeriesCount(), 1);
+  EXPECT_EQ(b.AddSeries(&s), 0);
+  EXPECT_EQ(a.SeriesCount(), 0);
+  EXPECT_EQ(s.GraphData(), &b);
+  b.RemoveSeries(&s);
+}

@@ -1,0 +1,198 @@
+#include "platform/qt/qt_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+
+using namespace osc;
+
+namespace {
+
+constexpr TColor kPaper = clWhite;
+
+class QtCanvasTest : public ::testing::Test {
+ protected:
+  QtCanvasTest() { image.SetSize(40, 30); }
+
+  TColor At(int x, int y) const { return FromQRgb(image.Image().pixel(x, y)); }
+  // Pixels of colour `c` as "x,y" texts, row by row.
+  std::vector<std::string> Lit(TColor c) const {
+    std::vector<std::string> result;
+    for (int y = 0; y < image.Height(); ++y) {
+      for (int x = 0; x < image.Width(); ++x) {
+        if (At(x, y) == c) result.push_back(std::to_string(x) + "," + std::to_string(y));
+      }
+    }
+    return result;
+  }
+  void Line(int x1, int y1, int x2, int y2) {
+    canvas.MoveTo(x1, y1);
+    canvas.LineTo(x2, y2);
+  }
+
+  TQtImage image{96};
+  TCanvas& canvas = image.Canvas();
+};
+
+}  // namespace
+
+TEST_F(QtCanvasTest, LinesLeaveOutTheirLastPixel) {
+  canvas.SetPenColor(clRed);
+  Line(10, 5, 14, 5);    // right
+  Line(3, 20, 3, 17);    // up
+  Line(20, 20, 23, 23);  // diagonal
+  Line(30, 3, 30, 3);    // zero length: nothing
+  EXPECT_EQ(Lit(clRed), (std::vector<std::string>{"10,5", "11,5", "12,5", "13,5", "3,18", "3,19", "3,20",
+                                                  "20,20", "21,21", "22,22"}));
+  EXPECT_EQ(canvas.PenPos(), (TPoint{30, 3}));
+}
+
+TEST_F(QtCanvasTest, LinesInEveryDirectionPaintTheirStartAndNotTheirEnd) {
+  const TPoint centre{20, 15};
+  const TPoint ends[] = {{29, 15}, {29, 19}, {29, 24}, {24, 24}, {20, 24}, {16, 24}, {11, 24}, {11, 18},
+                         {11, 15}, {11, 11}, {11, 6},  {16, 6},  {20, 6},  {24, 6},  {29, 6},  {29, 12}};
+  for (const TPoint& end : ends) {
+    image.SetSize(0, 0);
+    image.SetSize(40, 30);
+    canvas.SetPenColor(clRed);
+    Line(centre.X, centre.Y, end.X, end.Y);
+    const std::vector<std::string> lit = Lit(clRed);
+    const int steps = std::max(std::abs(end.X - centre.X), std::abs(end.Y - centre.Y));
+    EXPECT_EQ(static_cast<int>(lit.size()), steps) << end.X << "," << end.Y;
+    EXPECT_EQ(At(centre.X, centre.Y), clRed) << end.X << "," << end.Y;
+    EXPECT_EQ(At(end.X, end.Y), kPaper) << end.X << "," << end.Y;
+  }
+}
+
+TEST_F(QtCanvasTest, FarAwayLinesDrawOnlyWhatIsVisible) {
+  canvas.SetPenColor(clRed);
+  Line(-(1 << 28), 3, 1 << 28, 3);
+  Line(5, 1 << 28, 5, -(1 << 28));
+  Line(-(1 << 28), -(1 << 28), 1 << 28, 1 << 28);
+  // the row, the column less the crossing, the diagonal less its two crossings
+  EXPECT_EQ(Lit(clRed).size(), 40u + 29u + 28u);
+}
+
+TEST_F(QtCanvasTest, WidePensKeepTheFlatEnd) {
+  canvas.SetPenColor(clBlue);
+  canvas.SetPenWidth(3);
+  Line(10, 10, 20, 10);
+  for (int y = 9; y <= 11; ++y) {
+    EXPECT_EQ(At(10, y), clBlue) << y;
+    EXPECT_EQ(At(19, y), clBlue) << y;
+    EXPECT_EQ(At(20, y), kPaper) << y;
+  }
+  EXPECT_EQ(At(15, 8), kPaper);
+  EXPECT_EQ(At(15, 12), kPaper);
+}
+
+TEST_F(QtCanvasTest, FillsLeaveOutTheRightAndBottomEdge) {
+  canvas.SetBrushColor(clLime);
+  canvas.FillRect(TRect{2, 3, 5, 5});
+  canvas.FillRect(TRect{9, 9, 7, 12});  // inverted: nothing
+  canvas.SetBrushStyle(bsClear);
+  canvas.FillRect(TRect{20, 20, 25, 25});  // no brush: nothing
+  EXPECT_EQ(Lit(clLime), (std::vector<std::string>{"2,3", "3,3", "4,3", "2,4", "3,4", "4,4"}));
+}
+
+TEST_F(QtCanvasTest, InvertingTwiceRestoresEveryPixel) {
+  std::mt19937 random(7);
+  QImage reference(40, 30, QImage::Format_RGB32);
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      const TColor c = random() & 0xFFFFFF;
+      canvas.SetBrushColor(c);
+      canvas.FillRect(TRect{x, y, x + 1, y + 1});
+    }
+  }
+  const QImage before = image.Image().copy();
+  ASSERT_TRUE(canvas.CanInvert());
+  for (int pass = 0; pass < 2; ++pass) {
+    canvas.SetPenMode(pmNotXor);
+    canvas.SetPenColor(clLime);
+    Line(0, 13, 40, 13);
+    Line(17, 0, 17, 30);
+    canvas.SetPenMode(pmCopy);
+    canvas.InvertRect(TRect{5, 5, 25, 20});
+    if (pass == 0) {
+      EXPECT_NE(image.Image(), before);
+      // not-xor with green keeps the green bits of the pixel and inverts red and blue
+      EXPECT_EQ(At(3, 13), FromQRgb(before.pixel(3, 13)) ^ clFuchsia);
+      EXPECT_EQ(At(30, 7), FromQRgb(before.pixel(30, 7)));
+      EXPECT_EQ(At(6, 6), FromQRgb(before.pixel(6, 6)) ^ 0xFFFFFF);
+    }
+  }
+  EXPECT_EQ(image.Image(), before);
+}
+
+TEST_F(QtCanvasTest, TextIsClippedAndStandsOnTheBrush) {
+  canvas.SetFont(TFont{});
+  const TSize size = canvas.TextExtent("Wg");
+  EXPECT_GT(size.cx, 5);
+  EXPECT_GT(size.cy, 8);
+  EXPECT_EQ(canvas.FontResolution(), 96);
+  canvas.SetBrushColor(clSilver);
+  canvas.SetFontColor(clBlack);
+  canvas.TextOut(1, 1, "W");
+  EXPECT_EQ(At(1, 1), clSilver);  // the cell's top-left corner is background
+  canvas.SetBrushStyle(bsClear);
+  canvas.TextRect(TRect{20, 0, 24, 30}, 18, 5, "WWWW");
+  for (int y = 0; y < 30; ++y) {
+    EXPECT_EQ(At(19, y), kPaper) << y;
+    EXPECT_EQ(At(24, y), kPaper) << y;
+  }
+  bool inked = false;
+  for (int y = 0; y < 30; ++y)
+    inked = inked || At(21, y) != kPaper;
+  EXPECT_TRUE(inked);
+}
+
+TEST_F(QtCanvasTest, HollowEllipseStaysInsideItsBox) {
+  canvas.SetPenColor(clRed);
+  canvas.SetBrushStyle(bsClear);
+  canvas.Ellipse(TRect{10, 10, 23, 23});
+  int minX = 99, maxX = -1, minY = 99, maxY = -1;
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      if (At(x, y) != clRed) continue;
+      minX = std::min(minX, x);
+      maxX = std::max(maxX, x);
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+    }
+  }
+  EXPECT_EQ(minX, 10);
+  EXPECT_EQ(maxX, 22);
+  EXPECT_EQ(minY, 10);
+  EXPECT_EQ(maxY, 22);
+  EXPECT_EQ(At(16, 16), kPaper);
+}
+
+TEST_F(QtCanvasTest, ClipRectKeepsLinesInside) {
+  canvas.SetPenColor(clRed);
+  canvas.SetClipRect(TRect{5, 5, 10, 10});
+  Line(0, 7, 40, 7);
+  canvas.ResetClip();
+  Line(0, 20, 3, 20);
+  EXPECT_EQ(Lit(clRed),
+            (std::vector<std::string>{"5,7", "6,7", "7,7", "8,7", "9,7", "0,20", "1,20", "2,20"}));
+}
+
+TEST_F(QtCanvasTest, ImagesCopyAndResizeToWhite) {
+  TQtImage other(96);
+  other.SetSize(4, 3);
+  other.Canvas().SetBrushColor(clBlue);
+  other.Canvas().FillRect(TRect{0, 0, 4, 3});
+  canvas.Draw(30, 20, other);
+  EXPECT_EQ(At(30, 20), clBlue);
+  EXPECT_EQ(At(33, 22), clBlue);
+  EXPECT_EQ(At(34, 22), kPaper);
+  other.SetSize(5, 5);
+  EXPECT_EQ(FromQRgb(other.Image().pixel(0, 0)), clWhite);
+  other.SetSize(0, 5);
+  EXPECT_TRUE(other.Image().isNull());
+  other.Canvas().FillRect(TRect{0, 0, 5, 5});  // no image: nothing, no crash
+}

@@ -1,0 +1,517 @@
+#include "graph/view.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graph/series.h"
+#include "printers.h"
+#include "view_fixture.h"
+
+using namespace osc;
+using namespace osc::test;
+using ::testing::ElementsAre;
+
+namespace {
+
+// Marks its place in the drawing with a text.
+class MarkerSeries : public TBaseEquiDistantSeries {
+ public:
+  void Draw(TCanvas& canvas, TVelaGraph*, const TRect&) override { canvas.TextOut(0, 0, "series"); }
+};
+
+class MarkerPoint : public TVelaGraphObject {
+ public:
+  MarkerPoint(TVelaGraph* view, std::string name) : TVelaGraphObject(view), name_(std::move(name)) {}
+  void Draw(TCanvas& canvas, const TRect&) override { canvas.TextOut(0, 0, name_); }
+
+ private:
+  std::string name_;
+};
+
+class ViewTest : public ViewFixture {
+ protected:
+  RecordingCanvas& Cache() { return host.images.at(0)->canvas; }
+  RecordingCanvas& Screen() { return host.images.at(1)->canvas; }
+  // How often the view was rendered into its cache.
+  int Renders() {
+    int n = 0;
+    for (const Op& op : Cache().Of(Op::Fill))
+      n += op.r == Client() ? 1 : 0;
+    return n;
+  }
+  TPoint Centre(const TRect& r) const { return TPoint{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}; }
+  TRect Plot(std::uint32_t g) { return view.Layout().PlotRect(g, Client()); }
+  TRect XStrip(std::uint32_t g) { return view.Layout().XAxisRect(g, Client()); }
+  TRect YStrip(std::uint32_t g) { return view.Layout().YAxisRect(g, Client()); }
+
+  void Press(TPoint p, TMouseButton b = mbLeft) { view.MouseDown(b, 0, p.X, p.Y); }
+  void Move(TPoint p) { view.MouseMove(0, p.X, p.Y); }
+  void Release(TPoint p) { view.MouseUp(mbLeft, 0, p.X, p.Y); }
+  void HoldKey(TShiftState s) {
+    std::uint16_t key = 0x10;
+    view.KeyDown(key, s);
+  }
+  void ReleaseKey() {
+    std::uint16_t key = 0x10;
+    view.KeyUp(key, 0);
+  }
+};
+
+}  // namespace
+
+TEST_F(ViewTest, TwoGraphsIn325PixelsLeave104PixelPlots) {
+  host.size = TSize{400, 325};
+  UseGraphs(2);
+  const TVelaGraphLayout& layout = view.Layout();
+  EXPECT_EQ(layout.GraphHeight(1, Client()), 104);
+  EXPECT_EQ(layout.TitleBarRect(1, Client()), (TRect{45, 5, 395, 23}));
+  EXPECT_EQ(layout.TitleBarRect(2, Client()).Top, 172);
+  EXPECT_EQ(layout.PlotRect(1, Client()), (TRect{45, 23, 395, 127}));
+  EXPECT_EQ(layout.XAxisRect(1, Client()), (TRect{45, 127, 395, 152}));
+  EXPECT_EQ(layout.YAxisRect(2, Client()), (TRect{5, 190, 45, 294}));
+  EXPECT_EQ(layout.TitleBarRect(3, Client()), TRect{});
+  EXPECT_EQ(layout.TitleBarRect(0, Client()), TRect{});
+
+  // Twice the size on a page: every metric doubles.
+  const TRect page{100, 50, 900, 700};
+  EXPECT_EQ(layout.GraphHeight(1, page), 209);
+  EXPECT_EQ(layout.PlotRect(1, page), (TRect{190, 96, 890, 305}));
+  EXPECT_EQ(layout.TitleBarRect(2, page).Top, 50 + 10 + 209 + 126);
+}
+
+TEST_F(ViewTest, ATooSmallAreaDrawsNothingOfTheGraphs) {
+  host.size = TSize{400, 100};
+  UseGraphs(2);
+  EXPECT_EQ(view.Layout().GraphHeight(1, Client()), 0);
+  EXPECT_EQ(Plot(1), TRect{});
+  RecordingCanvas c;
+  view.DrawTo(c, Client());
+  EXPECT_TRUE(c.Of(Op::Line).empty());
+  EXPECT_TRUE(c.Of(Op::Text).empty());
+  for (const Op& fill : c.Of(Op::Fill)) {
+    if (fill.r != Client()) {
+      EXPECT_TRUE(fill.r.IsEmpty());
+    }
+  }
+}
+
+TEST_F(ViewTest, GraphHeightHandlerShapesTheLayout) {
+  host.size = TSize{400, 325};
+  UseGraphs(2);
+  view.OnGetGraphHeight = [](std::uint32_t g, std::uint32_t n, int& h) {
+    EXPECT_EQ(n, 2u);
+    h = g == 1 ? 150 : -5;
+  };
+  EXPECT_EQ(view.Layout().GraphHeight(1, Client()), 150);
+  EXPECT_EQ(view.Layout().GraphHeight(2, Client()), 0);
+  EXPECT_EQ(Plot(2), TRect{});
+}
+
+TEST_F(ViewTest, DrawToPaintsInLayers) {
+  UseGraphs(2);
+  MarkerSeries series;
+  series.SetGraphNumber(1);
+  data.AddSeries(&series);
+  MarkerPoint back(&view, "back"), front(&view, "front"), back2(&view, "back2");
+  front.SetForeground(true);
+  view.AddPoint(&front);
+  view.AddPoint(&back);
+  view.AddPoint(&back2);
+  view.XAxis(0)->OnGetText = view.XAxis(1)->OnGetText = [](TAxis& a, std::string& t, double, double) {
+    t = "x" + std::to_string(a.GraphNumber());
+  };
+  view.YAxis(0)->OnGetText = view.YAxis(1)->OnGetText = [](TAxis& a, std::string& t, double, double) {
+    t = "y" + std::to_string(a.GraphNumber());
+  };
+  view.Colors().SetXAxisBackground(RGB(1, 2, 3));  // apart from the background
+  view.Colors().SetYAxisBackground(RGB(4, 5, 6));
+  RecordingCanvas c;
+  view.DrawTo(c, Client());
+
+  std::vector<std::string> layers;
+  for (const Op& op : c.ops) {
+    std::string name;
+    if (op.kind == Op::Fill) {
+      if (op.color == view.Colors().Background()) name = "background";
+      if (op.color == view.Colors().GraphBackground()) name = "plot";
+      if (op.color == view.Colors().TitleBar()) name = "title bar";
+    } else if (op.kind == Op::Text) {
+      name = op.text;
+    }
+    if (!name.empty() && (layers.empty() || layers.back() != name)) layers.push_back(name);
+  }
+  EXPECT_THAT(layers, ElementsAre("background", "plot", "title bar", "x1", "y1", "title bar", "x2", "y2",
+                                  "back", "back2", "series", "front"));
+  EXPECT_EQ(c.Font().Name, view.Font().Name);
+  EXPECT_EQ(c.Font().Size, view.Font().Size);
+  data.Clear();
+}
+
+TEST_F(ViewTest, PressWithoutModifiersStartsNothing) {
+  UseGraphs(2);
+  Press(Centre(Plot(1)));
+  EXPECT_EQ(view.DragState(), 0);
+  EXPECT_EQ(view.DragGraph(), 0u);
+}
+
+TEST_F(ViewTest, CtrlDragPansTheAxesUnderTheMouse) {
+  UseGraphs(2);
+  HoldKey(ssCtrl);
+  const TRect strip = XStrip(2);
+  const TPoint start = Centre(strip);
+  Press(start);
+  EXPECT_EQ(view.DragState(), 1);
+  EXPECT_EQ(view.DragGraph(), 2u);
+  view.XAxis(1)->SetRange(40, 60);
+  // 20 units over the strip: moving the mouse right by a tenth of it shows 2 units earlier.
+  Move(TPoint{start.X + strip.Width() / 10, start.Y});
+  EXPECT_DOUBLE_EQ(view.XAxis(1)->Left(), 40 - 20.0 * (strip.Width() / 10) / strip.Width());
+  Release(start);
+  EXPECT_EQ(view.DragState(), 0);
+  EXPECT_EQ(view.DragGraph(), 0u);
+
+  Press(Centre(Plot(1)));
+  EXPECT_EQ(view.DragState(), 3);
+  view.YAxis(0)->SetRange(4, 6);
+  const TRect y = YStrip(1);
+  Move(TPoint{Centre(Plot(1)).X, Centre(Plot(1)).Y + y.Height() / 2});  // down by half the strip
+  EXPECT_DOUBLE_EQ(view.YAxis(0)->Bottom(), 4 + 2.0 * (y.Height() / 2) / y.Height());
+  Release(Centre(Plot(1)));
+}
+
+TEST_F(ViewTest, ZoomClickZoomsOutAndDragZoomsIntoTheBand) {
+  UseGraphs(2);
+  view.SetMode(gmZoom);
+  view.YAxis(1)->SetRange(4, 6);
+  const TRect y = YStrip(2);
+  Press(Centre(y));
+  EXPECT_EQ(view.DragState(), 5);
+  ASSERT_TRUE(host.confined.has_value());
+  EXPECT_EQ(*host.confined, y);
+  Release(TPoint{Centre(y).X, Centre(y).Y + 5});  // 5 pixels: a click
+  EXPECT_DOUBLE_EQ(view.YAxis(1)->Bottom(), 3);
+  EXPECT_DOUBLE_EQ(view.YAxis(1)->Top(), 7);
+  EXPECT_FALSE(host.confined.has_value());
+
+  const TRect x = XStrip(1);
+  Press(TPoint{x.Left + 100, x.Top + 3});
+  EXPECT_EQ(view.DragState(), 4);
+  Move(TPoint{x.Left + 30, x.Top + 3});
+  Release(TPoint{x.Left + 30, x.Top + 3});  // dragged leftwards from 100 to 30
+  const double u = 100.0 / x.Width();
+  EXPECT_DOUBLE_EQ(view.XAxis(0)->Left(), 30 * u);
+  EXPECT_DOUBLE_EQ(view.XAxis(0)->Right(), 100 - (x.Width() - 100) * u);
+  EXPECT_DOUBLE_EQ(view.XAxis(1)->Left(), 30 * u);  // locked
+}
+
+TEST_F(ViewTest, KeyReleaseCancelsAZoomAndTheMouseReleaseChangesNothing) {
+  UseGraphs(1);
+  HoldKey(ssShift);
+  const TRect plot = Plot(1);
+  Press(TPoint{plot.Left + 10, plot.Top + 10});
+  EXPECT_EQ(view.DragState(), 6);
+  EXPECT_EQ(host.cursor, crArrow);  // the cursor follows on the next set-cursor request
+  view.UpdateCursor();
+  EXPECT_EQ(host.cursor, crZoom);
+  Move(TPoint{plot.Left + 100, plot.Top + 100});
+  const int repaints = host.invalidates;
+  ReleaseKey();
+  EXPECT_EQ(view.DragState(), 0);
+  EXPECT_EQ(view.ShiftState(), 0);
+  EXPECT_GT(host.invalidates, repaints);
+  EXPECT_TRUE(host.confined.has_value());  // until the button is released
+  Release(TPoint{plot.Left + 100, plot.Top + 100});
+  EXPECT_DOUBLE_EQ(view.XAxis(0)->Left(), 0);
+  EXPECT_DOUBLE_EQ(view.XAxis(0)->Right(), 100);
+  EXPECT_DOUBLE_EQ(view.YAxis(0)->Top(), 10);
+  EXPECT_FALSE(host.confined.has_value());
+}
+
+TEST_F(ViewTest, ZoomRectangleShowsTheXBandInEveryStripWhileLocked) {
+  UseGraphs(3);
+  view.Paint();
+  view.SetMode(gmZoom);
+  const TRect strip = XStrip(2);
+  Press(TPoint{strip.Left + 10, strip.Top + 2});
+  Screen().ops.clear();
+  Move(TPoint{strip.Left + 50, strip.Bottom + 40});  // confined to the strip
+  std::vector<TRect> inverted;
+  for (const Op& op : Screen().Of(Op::Invert))
+    inverted.push_back(op.r);
+  std::vector<TRect> expected;
+  for (std::uint32_t g = 1; g <= 3; ++g) {
+    expected.push_back(
+        TRect{strip.Left + 10, XStrip(g).Top, strip.Left + 10, XStrip(g).Bottom});  // old, empty
+  }
+  for (std::uint32_t g = 1; g <= 3; ++g) {
+    expected.push_back(TRect{strip.Left + 10, XStrip(g).Top, strip.Left + 50, XStrip(g).Bottom});
+  }
+  EXPECT_EQ(inverted, expected);
+
+  view.GlobalXAxis().SetLocked(false);
+  Screen().ops.clear();
+  Move(TPoint{strip.Left + 60, strip.Top});
+  EXPECT_EQ(Screen().Of(Op::Invert).size(), 2u);  // erase and draw in the drag graph only
+  Screen().ops.clear();
+  Release(TPoint{strip.Left + 60, strip.Top});
+  ASSERT_EQ(Screen().Of(Op::Invert).size(), 1u);  // taken off the screen
+}
+
+TEST_F(ViewTest, PressesThatStartNoDrag) {
+  UseGraphs(1);
+  view.SetMode(gmPan);
+  Press(Centre(Plot(1)), mbRight);
+  EXPECT_EQ(view.DragState(), 0);
+  host.focusable = false;
+  Press(Centre(Plot(1)));
+  EXPECT_EQ(view.DragState(), 0);
+  host.focusable = true;
+  Press(TPoint{1, 1});  // outside every graph
+  EXPECT_EQ(view.DragState(), 0);
+  EXPECT_EQ(view.DragGraph(), 0u);
+  Press(Centre(Plot(1)));
+  EXPECT_EQ(view.DragState(), 3);
+}
+
+TEST_F(ViewTest, CursorFollowsModeModifiersAndPlace) {
+  UseGraphs(1);
+  struct Case {
+    TVelaGraphMode mode;
+    TShiftState shift;
+    TPoint mouse;
+    TGraphCursor expected;
+  };
+  const TPoint inside = Centre(Plot(1)), outside{1, 1};
+  const Case cases[] = {
+      {gmPan, 0, outside, crPan},
+      {gmZoom, 0, outside, crZoom},
+      {gmSelect, 0, inside, crArrow},
+      {gmSelect, ssCtrl, inside, crPan},
+      {gmSelect, ssShift, inside, crZoom},
+      {gmSelect, ssCtrl, outside, crArrow},
+      {gmSelect, ssCtrl | ssShift, inside, crArrow},
+  };
+  for (const Case& c : cases) {
+    host.mouse = c.mouse;
+    std::uint16_t key = 0;
+    view.KeyDown(key, c.shift);
+    view.SetMode(c.mode);
+    EXPECT_EQ(host.cursor, c.expected) << int(c.mode) << " " << int(c.shift);
+  }
+}
+
+// ---- measuring cross --------------------------------------------------------------
+
+namespace {
+
+class CrossTest : public ViewTest {
+ protected:
+  void SetUp() override {
+    UseGraphs(2);
+    series.SetGraphNumber(1);
+    series.SetCount(101);  // X 0..100, value 5: a horizontal line in the middle
+    series.OnGetValue = [](TVelaSeries&, int, double& v) { v = 5; };
+    data.AddSeries(&series);
+    view.OnCrossMove = [this](TVelaGraph&, TDoublePoint& p, TVelaSeries* s) {
+      moves.push_back(p);
+      EXPECT_EQ(s, &series);
+    };
+    view.OnCrossOut = [this](TVelaGraph&) { ++outs; };
+    view.Paint();
+    outs = 0;
+  }
+  void TearDown() override { data.Clear(); }
+
+  std::vector<Op> CrossLines() {
+    std::vector<Op> lines = Screen().Of(Op::Line);
+    for (const Op& l : lines)
+      EXPECT_EQ(l.mode, pmNotXor);
+    return lines;
+  }
+
+  TBaseEquiDistantSeries series;
+  std::vector<TDoublePoint> moves;
+  int outs = 0;
+};
+
+}  // namespace
+
+TEST_F(CrossTest, FollowsTheNearestSampleAndIsErasedWhenTheMouseLeaves) {
+  const TRect plot = Plot(1);
+  Screen().ops.clear();
+  Move(TPoint{plot.Left + 35, plot.Top + 3});
+  EXPECT_EQ(view.CrossGraph(), 1u);
+  const TPoint cross = view.CrossPos();
+  EXPECT_EQ(cross.Y, (plot.Top + plot.Bottom) / 2);
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(moves[0].Y, 5);
+  const std::vector<Op> drawn = CrossLines();
+  ASSERT_EQ(drawn.size(), 2u);
+  EXPECT_EQ(drawn[0].r, (TRect{plot.Left, cross.Y, plot.Right, cross.Y}));
+  EXPECT_EQ(drawn[1].r, (TRect{cross.X, plot.Top, cross.X, plot.Bottom}));
+  EXPECT_EQ(drawn[0].color, view.Colors().Cross());
+
+  Screen().ops.clear();
+  Move(TPoint{Centre(Plot(2)).X, Centre(Plot(2)).Y});  // a graph without series
+  EXPECT_EQ(view.CrossGraph(), 0u);
+  EXPECT_EQ(outs, 1);
+  EXPECT_EQ(Screen().Of(Op::Line).size(), 2u);  // the old cross, drawn again to erase it
+  EXPECT_EQ(Screen().Of(Op::Line)[0].r, drawn[0].r);
+
+  Screen().ops.clear();
+  Move(TPoint{0, 0});
+  EXPECT_EQ(outs, 2);
+  EXPECT_TRUE(Screen().Of(Op::Line).empty());
+}
+
+TEST_F(CrossTest, PaintShowsOneCrossOverAFreshCopy) {
+  Move(Centre(Plot(1)));
+  Screen().ops.clear();
+  view.Paint();
+  view.Paint();
+  // Each paint copies the clean image and draws the cross once over it.
+  std::vector<Op::Kind> kinds;
+  for (const Op& op : Screen().ops) {
+    if (op.kind == Op::Image || op.kind == Op::Line) kinds.push_back(op.kind);
+  }
+  EXPECT_THAT(kinds, ElementsAre(Op::Image, Op::Line, Op::Line, Op::Image, Op::Line, Op::Line));
+  EXPECT_TRUE(Cache().Of(Op::Line).empty() || Cache().Of(Op::Line).back().mode == pmCopy);
+  for (const Op& l : Cache().Of(Op::Line))
+    EXPECT_EQ(l.mode, pmCopy);
+}
+
+TEST_F(CrossTest, SwitchingTheCrossOffErasesItAndReportsOut) {
+  Move(Centre(Plot(1)));
+  Screen().ops.clear();
+  view.SetCross(false);
+  EXPECT_EQ(CrossLines().size(), 2u);
+  EXPECT_EQ(outs, 1);
+  EXPECT_EQ(view.CrossGraph(), 0u);
+  Screen().ops.clear();
+  Move(Centre(Plot(1)));
+  EXPECT_TRUE(Screen().ops.empty());
+  view.SetCross(true);
+  EXPECT_EQ(CrossLines().size(), 2u);
+  EXPECT_EQ(view.CrossGraph(), 1u);
+}
+
+// ---- cached image -----------------------------------------------------------------
+
+TEST_F(ViewTest, CachedImageIsRenderedOnlyWhenDirty) {
+  UseGraphs(1);
+  view.Paint();
+  view.Paint();
+  EXPECT_EQ(Renders(), 1);
+  view.InvalidateImage();
+  view.Paint();
+  EXPECT_EQ(Renders(), 2);
+}
+
+TEST_F(ViewTest, StillImageFreezesTheCachedPicture) {
+  UseGraphs(1);
+  view.Paint();
+  view.SetStillImage(true);
+  view.XAxis(0)->SetRange(10, 20);  // a change that would re-render
+  view.Paint();
+  EXPECT_EQ(Renders(), 1);
+  view.SetStillImage(false);
+  view.Paint();
+  EXPECT_EQ(Renders(), 1);  // changes only at the next InvalidateImage
+  view.XAxis(0)->SetRange(20, 30);
+  view.Paint();
+  EXPECT_EQ(Renders(), 2);
+}
+
+TEST_F(ViewTest, WithoutCachingStillImageHasNoEffect) {
+  UseGraphs(1);
+  view.SetCached(false);
+  view.SetStillImage(true);
+  view.Paint();
+  view.Paint();
+  EXPECT_EQ(Renders(), 2);
+}
+
+// ---- degenerate areas and lifetimes -------------------------------------------------
+
+TEST_F(ViewTest, AZeroSizedClientPaintsNothingAndTakesInput) {
+  host.size = TSize{0, 300};
+  UseGraphs(2);
+  view.Paint();
+  EXPECT_TRUE(Cache().ops.empty());
+  EXPECT_TRUE(Screen().ops.empty());
+  for (TVelaGraphMode mode : {gmSelect, gmPan, gmZoom}) {
+    view.SetMode(mode);
+    for (TPoint p : {TPoint{0, 0}, TPoint{0, 100}, TPoint{-5, 7}}) {
+      Press(p);
+      Move(TPoint{p.X + 20, p.Y + 20});
+      Release(TPoint{p.X + 20, p.Y + 20});
+      EXPECT_EQ(view.DragState(), 0);
+    }
+  }
+  HoldKey(ssCtrl);
+  ReleaseKey();
+  RecordingCanvas page;
+  view.DrawTo(page, TRect{0, 0, 800, 600});  // printing scales by nothing
+  EXPECT_FALSE(page.Of(Op::Line).empty());
+  host.size = TSize{400, 0};
+  view.Paint();
+  EXPECT_TRUE(Screen().ops.empty());
+}
+
+TEST_F(ViewTest, GraphCountKeepsOneAxisPairPerGraph) {
+  view.SetGraphCount(3);
+  ASSERT_EQ(view.AxisCount(), 3);
+  EXPECT_EQ(view.XAxis(2)->GraphNumber(), 3u);
+  EXPECT_FALSE(view.XAxis(2)->Vertical());
+  EXPECT_TRUE(view.YAxis(2)->Vertical());
+  EXPECT_EQ(view.XAxis(3), nullptr);
+  EXPECT_EQ(view.XAxis(-1), nullptr);
+  TAxis* first = view.XAxis(0);
+  view.SetGraphCount(1);
+  EXPECT_EQ(view.AxisCount(), 1);
+  EXPECT_EQ(view.XAxis(0), first);
+  EXPECT_EQ(view.YAxis(1), nullptr);
+}
+
+TEST(ViewLifetime, ContainerAndViewMayGoInEitherOrder) {
+  FakeHost host;
+  auto data = std::make_unique<TVelaGraphData>();
+  data->SetAutoNumGraphs(false);
+  data->SetNumGraphs(2);
+  {
+    TVelaGraph view(host);
+    view.SetGraphData(data.get());
+    EXPECT_EQ(data->Views().size(), 1u);
+  }
+  EXPECT_TRUE(data->Views().empty());
+
+  TVelaGraph view(host);
+  view.SetGraphData(data.get());
+  data.reset();
+  EXPECT_EQ(view.GraphData(), nullptr);
+  EXPECT_EQ(view.AxisCount(), 2);  // kept until a new container is set
+  RecordingCanvas c;
+  view.DrawTo(c, TRect{0, 0, 400, 300});
+  EXPECT_EQ(c.Of(Op::Fill).size(), 1u);
+  view.SetGraphData(nullptr);
+  EXPECT_EQ(view.AxisCount(), 0);
+}
+
+TEST(ViewLifetime, PointsLeaveTheListWhenDestroyedAndSurviveTheView) {
+  FakeHost host;
+  auto view = std::make_unique<TVelaGraph>(host);
+  auto kept = std::make_unique<MarkerPoint>(view.get(), "kept");
+  {
+    MarkerPoint gone(view.get(), "gone");
+    view->AddPoint(&gone);
+    view->AddPoint(kept.get());
+    EXPECT_EQ(view->Points().size(), 2u);
+  }
+  EXPECT_THAT(view->Points(), ElementsAre(kept.get()));
+  view.reset();
+  EXPECT_EQ(kept->Graph(), nullptr);
+}

@@ -1,0 +1,155 @@
+// Replacing a file: whatever fails or crashes, the file holds its old or its new content.
+#include "platform/atomic_file.h"
+#include "support/faulty_file_ops.h"
+#include "support/scratch_registry.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+
+namespace osc {
+namespace {
+
+using test::FaultyFileOps;
+using test::ScratchRegistry;
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Pattern(std::size_t size, char seed) {
+  std::string s(size, ' ');
+  for (std::size_t i = 0; i < size; ++i)
+    s[i] = static_cast<char>('a' + (i * 7 + seed) % 26);
+  return s;
+}
+
+class AtomicFile : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, oldText), 0); }
+
+  test::TempDir dir;
+  std::string target = dir.file("settings.reg");
+  std::string oldText = Pattern(300, 1);
+  std::string newText = Pattern(5000, 2);
+};
+
+TEST_F(AtomicFile, EachFailingStepInTurnLeavesTheOldFileAndNoTemporary) {
+  for (int error : {EIO, ENOSPC}) {
+    bool succeeded = false;
+    for (int step = 1; step < 100 && !succeeded; ++step) {
+      SCOPED_TRACE("errno " + std::to_string(error) + ", failing step " + std::to_string(step));
+      FaultyFileOps ops;
+      ops.max_write = 1000;  // several writes, so each of them gets its turn
+      ops.fail_call(step, error);
+      int result = WriteFileAtomically(ops, target, newText);
+      if (result == 0) {
+        succeeded = true;
+        EXPECT_GE(step, 9) << "open, 5 writes, fsync, close and rename all precede success";
+        EXPECT_EQ(ScratchRegistry::ReadText(target), newText);
+      } else {
+        EXPECT_EQ(result, error);
+        EXPECT_EQ(ScratchRegistry::ReadText(target), oldText);
+      }
+      EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"settings.reg"});
+    }
+    EXPECT_TRUE(succeeded);
+    ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, oldText), 0);
+  }
+}
+
+TEST_F(AtomicFile, ShortWritesAreContinuedAndAWriteStoringNothingFails) {
+  FaultyFileOps trickle;
+  trickle.max_write = 7;
+  ASSERT_EQ(WriteFileAtomically(trickle, target, newText), 0);
+  EXPECT_EQ(ScratchRegistry::ReadText(target), newText);
+
+  FaultyFileOps stuck;
+  stuck.max_write = 0;
+  EXPECT_EQ(WriteFileAtomically(stuck, target, oldText), ENOSPC);
+  EXPECT_EQ(ScratchRegistry::ReadText(target), newText);
+}
+
+// A process killed at any step of a save (the power-cut case without the disk cache) must
+// leave the file old or new; only a temporary file may remain.
+TEST_F(AtomicFile, ACrashAtEachStepInTurnLeavesTheOldOrTheNewFile) {
+  bool finished = false;
+  bool sawNew = false;
+  for (int step = 1; step < 100 && !finished; ++step) {
+    SCOPED_TRACE("killed at step " + std::to_string(step));
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      FaultyFileOps ops;
+      ops.max_write = 1000;
+      ops.kill_at_call(step);
+      _exit(WriteFileAtomically(ops, target, newText) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    finished = WIFEXITED(status);
+    if (finished) {
+      EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    std::string now = ScratchRegistry::ReadText(target);
+    EXPECT_TRUE(now == oldText || now == newText) << "size " << now.size();
+    if (sawNew) {
+      EXPECT_EQ(now, newText) << "a later crash gave the old content back";
+    }
+    sawNew = now == newText;
+    ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, oldText), 0);
+  }
+  EXPECT_TRUE(finished);
+}
+
+TEST_F(AtomicFile, MovingAsideNeverReplacesAnEarlierCopy) {
+  std::string first, second;
+  ASSERT_EQ(MoveAside(SystemFileOps(), target, first), 0);
+  ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, newText), 0);
+  ASSERT_EQ(MoveAside(SystemFileOps(), target, second), 0);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(ScratchRegistry::ReadText(first), oldText);
+  EXPECT_EQ(ScratchRegistry::ReadText(second), newText);
+  EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// A real full disk: a 64 KiB tmpfs. Needs the right to mount (root); skipped otherwise.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& folder) : folder_(folder) {
+    std::filesystem::create_directories(folder);
+    mounted_ = geteuid() == 0 && mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+};
+
+TEST(AtomicFileOnAFullDisk, AFailedSaveKeepsTheOldFileWhole) {
+  test::TempDir dir;
+  SmallDisk disk(dir.file("disk"));
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+  std::string target = dir.file("disk/settings.reg");
+  std::string oldText = Pattern(20000, 3);
+  ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, oldText), 0);
+  EXPECT_EQ(WriteFileAtomically(SystemFileOps(), target, Pattern(200000, 4)), ENOSPC);
+  EXPECT_EQ(ScratchRegistry::ReadText(target), oldText);
+  EXPECT_EQ(FilesIn(dir.file("disk")), std::vector<std::string>{"settings.reg"});
+}
+
+}  // namespace
+}  // namespace osc

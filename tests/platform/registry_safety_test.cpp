@@ -1,0 +1,152 @@
+// The registry's file under failure: a failed save keeps the old state whole, in the file
+// and in memory; a damaged file is kept aside, never destroyed.
+#include "platform/registry.h"
+#include "support/faulty_file_ops.h"
+#include "support/scratch_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <unistd.h>
+#include <filesystem>
+
+namespace osc::win {
+namespace {
+
+using test::FaultyFileOps;
+using test::ScratchRegistry;
+
+LSTATUS SetText(HKEY key, const char* name, const std::string& text) {
+  return RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+}
+
+std::string Text(const char* path, const char* name) {
+  HKEY key = nullptr;
+  if (LSTATUS r = RegOpenKeyEx(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key))
+    return "<error " + std::to_string(r) + ">";
+  char buf[64];
+  DWORD size = sizeof buf;
+  LSTATUS r = RegQueryValueEx(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
+  RegCloseKey(key);
+  return r == ERROR_SUCCESS ? std::string(buf) : "<error " + std::to_string(r) + ">";
+}
+
+void WriteOld(ScratchRegistry& reg) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "K", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  SetText(key, "v", "old");
+  RegCloseKey(key);
+  ASSERT_TRUE(std::filesystem::exists(reg.file()));
+}
+
+// Changes `v` and adds a key inside a transaction; returns the commit's result.
+LSTATUS ChangeInTransaction(const std::vector<BYTE>& extra = {}) {
+  RegTransaction tx(HKEY_LOCAL_MACHINE);
+  HKEY key = nullptr;
+  if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, "K\\Added", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)) {
+    return ERROR_GEN_FAILURE;
+  }
+  RegSetValueEx(key, "big", 0, REG_BINARY, extra.data(), static_cast<DWORD>(extra.size()));
+  RegCloseKey(key);
+  RegOpenKeyEx(HKEY_LOCAL_MACHINE, "K", 0, KEY_ALL_ACCESS, &key);
+  SetText(key, "v", "new");
+  RegCloseKey(key);
+  return tx.commit();
+}
+
+TEST(RegistrySafety, EachFailingStepOfACommitInTurnKeepsTheOldFileAndValues) {
+  ScratchRegistry reg;
+  WriteOld(reg);
+  const std::string oldFile = reg.read_file();
+  for (auto [error, status] : {std::pair{EIO, ERROR_WRITE_FAULT}, std::pair{ENOSPC, ERROR_DISK_FULL}}) {
+    bool committed = false;
+    for (int step = 1; step < 50 && !committed; ++step) {
+      SCOPED_TRACE("errno " + std::to_string(error) + ", failing step " + std::to_string(step));
+      FaultyFileOps ops;
+      ops.fail_call(step, error);
+      reg.set_files(&ops);
+      LSTATUS r = ChangeInTransaction();
+      committed = r == ERROR_SUCCESS;
+      if (committed) {
+        EXPECT_EQ(Text("K", "v"), "new");
+        reg.restart();
+        EXPECT_EQ(Text("K", "v"), "new");
+      } else {
+        EXPECT_EQ(r, status);
+        EXPECT_EQ(reg.read_file(), oldFile);
+        EXPECT_EQ(Text("K", "v"), "old");
+        EXPECT_EQ(Text("K\\Added", "big"), "<error 2>");
+      }
+      reg.set_files(nullptr);
+    }
+    EXPECT_TRUE(committed);
+    std::filesystem::remove(reg.file());
+    reg.restart();
+    WriteOld(reg);
+  }
+}
+
+TEST(RegistrySafety, AFullDiskFailsTheCommitAndKeepsTheOldFileWhole) {
+  ScratchRegistry reg;
+  std::filesystem::create_directories(reg.folder());
+  if (geteuid() != 0 || mount("tmpfs", reg.folder().c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+  }
+  WriteOld(reg);
+  const std::string oldFile = reg.read_file();
+  EXPECT_EQ(ChangeInTransaction(std::vector<BYTE>(100000, 0x5a)), ERROR_DISK_FULL);
+  EXPECT_EQ(reg.read_file(), oldFile);
+  EXPECT_EQ(Text("K", "v"), "old");
+  EXPECT_EQ(ChangeInTransaction(std::vector<BYTE>(100, 0x5a)), ERROR_SUCCESS);
+  EXPECT_EQ(Text("K", "v"), "new");
+  umount2(reg.folder().c_str(), MNT_DETACH);
+}
+
+TEST(RegistrySafety, ADamagedFileIsKeptAsideAndTheRegistryStartsEmpty) {
+  ScratchRegistry reg;
+  const std::string damaged = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=hex:01,0";  // cut short
+  reg.write_file(damaged + "\n\"w\"=\"\xff");
+  reg.restart();
+  EXPECT_EQ(Text("K", "v"), "<error 2>");
+  std::string notice = RegTakeLoadNotice(HKEY_LOCAL_MACHINE);
+  EXPECT_NE(notice.find(reg.file()), std::string::npos) << notice;
+  EXPECT_NE(notice.find("řádek 4"), std::string::npos) << notice;
+  EXPECT_EQ(RegTakeLoadNotice(HKEY_LOCAL_MACHINE), "");
+
+  std::vector<std::string> aside;
+  for (const auto& e : std::filesystem::directory_iterator(reg.folder())) {
+    if (e.path().string() != reg.file()) aside.push_back(e.path());
+  }
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_NE(notice.find(aside[0]), std::string::npos) << notice;
+  EXPECT_EQ(ScratchRegistry::ReadText(aside[0]), damaged + "\n\"w\"=\"\xff");
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "K", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  SetText(key, "v", "fresh");
+  RegCloseKey(key);
+  reg.restart();
+  EXPECT_EQ(Text("K", "v"), "fresh");
+  EXPECT_EQ(ScratchRegistry::ReadText(aside[0]), damaged + "\n\"w\"=\"\xff");
+}
+
+TEST(RegistrySafety, ADamagedFileThatCannotBeMovedAsideIsNeverWritten) {
+  ScratchRegistry reg;
+  const std::string damaged = "not a registry file\n";
+  reg.write_file(damaged);
+  FaultyFileOps ops;
+  ops.deny_rename_aside = true;
+  reg.set_files(&ops);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "K", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegFlushKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+  EXPECT_NE(RegTakeLoadNotice(HKEY_LOCAL_MACHINE).find("nelze jej odložit"), std::string::npos);
+  EXPECT_EQ(reg.read_file(), damaged);
+}
+
+}  // namespace
+}  // namespace osc::win
