@@ -55,7 +55,7 @@ bool DeviceProtocol::ReadReply(std::size_t length) {
     return false;
   }
   DWORD transferred = 0;
-  if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, FALSE)) {
+  if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
     if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
       throw ECommError("Error reading from the communications device");
     return false;
@@ -170,7 +170,7 @@ bool DeviceProtocol::FinishStartReply() {
     if (!Overlapped()) return com_.Read(start_reply_.data(), length) == length && start_reply_[0] == start_byte_;
     if (!WaitForPort()) return false;
     DWORD transferred = 0;
-    if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, FALSE)) {
+    if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
       if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
         throw ECommError("Error reading from the communications device");
       return false;
@@ -193,6 +193,8 @@ bool DeviceProtocol::Stop() {
 }
 
 std::int32_t DeviceProtocol::QueryRawValue(int slot, bool zeroCalibration) {
+  // No channel selected (or none the module can have): nothing to ask the module.
+  if (slot < 1 || slot > 4) return kNoValue;
   return Guarded([&] {
     if ((!state_.DeviceFound || !com_.Active()) && !Identify()) return kNoValue;
     const std::uint8_t request = zeroCalibration ? kRawZeroRequest : kRawPlainRequest;

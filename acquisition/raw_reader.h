@@ -17,15 +17,16 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "acquisition/protocol_bytes.h"
+
 namespace osc {
 
 // The raw reading's no-value marker (0x80000000) and its full scale.
-constexpr std::int32_t kNoRawValue = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kNoRawValue = kNoValue;
 constexpr std::int32_t kRawFullScale = 16368;
 
 // One reading of a slot as QueryRawValue gives it: 0..16368, or the no-value marker.
