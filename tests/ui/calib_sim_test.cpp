@@ -195,6 +195,30 @@ TEST_F(CalibLoop, ZeroCalibrationMakesTheBipolarRecordingReadTheTrueVoltage) {
   }
 }
 
+TEST_F(CalibLoop, AModuleAsDeliveredCalibratesEachInputToItsOwnError) {
+  Module().set_typical_errors();
+  SelectPolarity(piPositive);
+  for (int ch = 1; ch <= 4; ++ch) {
+    SCOPED_TRACE(ch);
+    Module().set_signal(ch, {sim::Waveform::DC, 0, 0, 10.0});
+    qt::TSpinBox box;
+    MakeCalibBox(box, entry.CH[ch].Gain);
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<TFrmMdl4CHCalibGain*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->SbSkut->SetValue(10.0);
+      for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(reader.WaitIdle(kGenerous));
+        timers.Advance(100);
+      }
+      dialog->BtnKalib->click();
+      if (dialog->isVisible()) dialog->reject();
+    });
+    ASSERT_TRUE(RunCalibration(TCalibButton::bbCalibGain, ch - 1, &entry, box, reader, nullptr, &timers));
+    EXPECT_NEAR(entry.CH[ch].Gain, sim::WithTypicalErrors(ch, {}).gain_error, 0.17);  // a step at 10 V
+  }
+}
+
 TEST_F(CalibLoop, NoChannelSelectedAsksTheModuleNothing) {
   EXPECT_EQ(port.protocol.QueryRawValue(0, true), kNoValue);
   EXPECT_FALSE(port.com.Active()) << "not even opened for it";
