@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+#include <algorithm>
 
 #include "controls/qt/lx_display_panel.h"
 #include "controls/qt/qt_timers.h"
@@ -82,7 +83,7 @@ void TFrmMdl4CHCalib::StopPolling() {
 
 void TFrmMdl4CHCalib::CreateControls() {
   const QFontMetrics fm(font());
-  // Room for a reading such as "-123.45 %" and for the buttons' texts with an icon.
+  // Room for readings up to "-8888.88 %" and for the buttons' texts with their icons.
   panel_width_ = std::max(
       {fm.horizontalAdvance("-8888.88 %") + 16, fm.horizontalAdvance(Text(calib_text::kConfirm)) + 48, 130});
   Label2 = NewLabel("Label2", calib_text::kStep1, this);
