@@ -196,6 +196,8 @@ bool DeviceProtocol::Stop() {
 }
 
 std::int32_t DeviceProtocol::QueryRawValue(int slot, bool zeroCalibration) {
+  // No channel selected (or none the module can have): nothing to ask the module.
+  if (slot < 1 || slot > 4) return kNoValue;
   return Guarded([&] {
     if ((!state_.DeviceFound || !com_.Active()) && !Identify()) return kNoValue;
     const std::uint8_t request = zeroCalibration ? kRawZeroRequest : kRawPlainRequest;

@@ -93,7 +93,8 @@ class DeviceProtocol {
   bool Stop();
 
   // One raw reading of `slot` (1..4): 0..16368, or kNoValue. Identifies first when no
-  // module has been found or the port is closed.
+  // module has been found or the port is closed. A slot outside 1..4 gives kNoValue
+  // without touching the port; one beyond the model's channels, from the reply.
   std::int32_t QueryRawValue(int slot, bool zeroCalibration);
 
  private:

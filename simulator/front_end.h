@@ -31,6 +31,11 @@ struct ConverterMode {
   std::uint8_t offset = 0;
 };
 
+// `input` with the errors of an uncalibrated module on analogue input `channel` (1..4):
+// a few percent of gain and zero error, different on each input, so that calibration
+// has something to correct. Inputs 5 and 6 come back unchanged.
+InputSetup WithTypicalErrors(int channel, InputSetup input);
+
 // Window of input `channel` (1..6) in `mode`.
 Window InputWindow(int channel, const InputSetup& input, const ConverterMode& mode);
 

@@ -89,6 +89,7 @@ class ModuleModel {
   const std::vector<int>& stream_slots() const { return slots_; }
   std::uint64_t stream_bytes() const { return stream_pos_; }
   std::uint64_t ignored_bytes() const { return ignored_; }
+  std::uint64_t raw_queries() const { return raw_queries_; }
 
  private:
   struct Chunk {

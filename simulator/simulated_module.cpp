@@ -29,6 +29,12 @@ void SimulatedModule::set_signal(int channel, const SignalSpec& signal) {
 void SimulatedModule::set_input(int channel, const InputSetup& input) {
   with_model([&](ModuleModel& m) { m.set_input(channel, input); });
 }
+void SimulatedModule::set_typical_errors() {
+  with_model([](ModuleModel& m) {
+    for (int ch = 1; ch <= 4; ++ch)
+      m.set_input(ch, WithTypicalErrors(ch, m.input(ch)));
+  });
+}
 void SimulatedModule::set_pace(double factor) {
   with_model([&](ModuleModel& m) { m.set_pace(factor); });
 }

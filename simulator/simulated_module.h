@@ -46,6 +46,9 @@ class SimulatedModule {
 
   void set_signal(int channel, const SignalSpec& signal);
   void set_input(int channel, const InputSetup& input);
+  // The gain and zero errors of a module as delivered on CH1..4 (WithTypicalErrors), for
+  // trying the program's calibration; reset() removes them.
+  void set_typical_errors();
   void set_pace(double factor);
   void set_ident_byte4(std::uint8_t value);
   // PulledCable once: an open port dies (the host must reopen it), or else the next

@@ -395,5 +395,40 @@ TEST(Uart, ReclockingBetweenRates) {
   EXPECT_LE(slow.size(), 3u);
 }
 
+// An uncalibrated module: each analogue input errs in its own way, by more than a
+// 10-bit reading can hide, in the raw readings and the stream alike.
+TEST(ModuleModel, TypicalErrorsGiveEachInputSomethingToCalibrate) {
+  ModelHost host(ModuleType::FourChannel);
+  const InputSetup ideal = host.model.input(1);
+  std::vector<double> gains;
+  for (int ch = 1; ch <= 4; ++ch) {
+    SCOPED_TRACE(ch);
+    const InputSetup in = WithTypicalErrors(ch, ideal);
+    EXPECT_EQ(in.range, ideal.range);
+    EXPECT_GE(std::fabs(in.gain_error), 0.5);
+    EXPECT_GE(std::fabs(in.zero_error_bipolar), 0.5);
+    EXPECT_GE(std::fabs(in.zero_error_ac), 0.3);
+    EXPECT_LE(std::fabs(in.gain_error) + std::fabs(in.zero_error_bipolar), 10.0)
+        << "within what the dialogs accept";
+    gains.push_back(in.gain_error);
+    host.model.set_input(ch, in);
+    SetDC(host.model, ch, 12.0);
+  }
+  std::sort(gains.begin(), gains.end());
+  EXPECT_EQ(std::adjacent_find(gains.begin(), gains.end()), gains.end()) << "no two inputs alike";
+  for (int ch : {5, 6}) {
+    const InputSetup aux = host.model.input(ch);
+    const InputSetup same = WithTypicalErrors(ch, aux);
+    EXPECT_EQ(same.gain_error, aux.gain_error);
+    EXPECT_EQ(same.zero_error_ac, aux.zero_error_ac);
+  }
+  const Bytes reply = host.exchange({0xFD});
+  for (int ch = 1; ch <= 4; ++ch) {
+    SCOPED_TRACE(ch);
+    const double seen = RawValue(reply, ch) * 16.0 / 16368.0;
+    EXPECT_GT(std::fabs(seen - 12.0), 2 * 16.0 / 1023) << "more than two 10-bit steps off";
+  }
+}
+
 }  // namespace
 }  // namespace osc::sim::test

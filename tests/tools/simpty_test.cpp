@@ -55,6 +55,36 @@ TEST(SimPtyOptions, ParsesWhatTheHelpPromises) {
   EXPECT_NE(SimPtyHelp().find("TIOCPKT"), std::string::npos) << "the help says how a stop is seen";
 }
 
+TEST(SimPtyOptions, CalibrationErrorsPerInput) {
+  std::string error;
+  auto o = ParseSimPtyOptions(
+      {"--uncalibrated", "--gain-error", "2=1.5", "--zero-error", "all=-0.5", "--ac-zero-error", "3=2"},
+      &error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_TRUE(o->uncalibrated);
+  EXPECT_EQ(o->gain_errors, (std::vector<std::pair<int, double>>{{2, 1.5}}));
+  EXPECT_EQ(o->zero_errors.size(), 6u);
+  EXPECT_EQ(o->ac_zero_errors, (std::vector<std::pair<int, double>>{{3, 2.0}}));
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--gain-error", "2"},
+                                       {"--gain-error", "9=1"},
+                                       {"--zero-error", "1=x"},
+                                       {"--ac-zero-error"}}) {
+    error.clear();
+    EXPECT_FALSE(ParseSimPtyOptions(bad, &error)) << bad[0];
+  }
+
+  // Explicit errors override the typical ones; the rest of the input stays.
+  o->ranges.emplace_back(2, 20.0);
+  PtyModuleServer server(*o);
+  const sim::InputSetup ch2 = server.model().input(2);
+  EXPECT_EQ(ch2.range, 20.0);
+  EXPECT_EQ(ch2.gain_error, 1.5);
+  EXPECT_EQ(ch2.zero_error_bipolar, -0.5);
+  EXPECT_EQ(ch2.zero_error_ac, sim::WithTypicalErrors(2, {}).zero_error_ac);
+  EXPECT_EQ(server.model().input(1).gain_error, sim::WithTypicalErrors(1, {}).gain_error);
+  EXPECT_EQ(server.model().input(3).zero_error_ac, 2.0);
+}
+
 // A raw host on the terminal's slave side.
 class Host {
  public:

@@ -57,6 +57,21 @@ PtyModuleServer::PtyModuleServer(const SimPtyOptions& o) : model_(o.type), link_
     in.ac_coupled = true;
     model_.set_input(ch, in);
   }
+  if (o.uncalibrated) {
+    for (int ch = 1; ch <= 4; ++ch)
+      model_.set_input(ch, sim::WithTypicalErrors(ch, model_.input(ch)));
+  }
+  auto set_errors = [this](const std::vector<std::pair<int, double>>& errors,
+                           double sim::InputSetup::*field) {
+    for (auto& [ch, percent] : errors) {
+      auto in = model_.input(ch);
+      in.*field = percent;
+      model_.set_input(ch, in);
+    }
+  };
+  set_errors(o.gain_errors, &sim::InputSetup::gain_error);
+  set_errors(o.zero_errors, &sim::InputSetup::zero_error_bipolar);
+  set_errors(o.ac_zero_errors, &sim::InputSetup::zero_error_ac);
   for (auto& [ch, signal] : o.signals)
     model_.set_signal(ch, signal);
   for (auto& [fault, mode] : o.faults)

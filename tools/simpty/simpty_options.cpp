@@ -64,6 +64,19 @@ bool ParseSignal(const std::string& text, SimPtyOptions* o) {
   return true;
 }
 
+// CH=NUMBER for every channel CH names.
+bool ParseChannelValue(const std::string& text, std::vector<std::pair<int, double>>* out) {
+  std::vector<int> channels;
+  double number = 0;
+  const auto eq = text.find('=');
+  if (eq == std::string::npos || !ParseChannels(text.substr(0, eq), &channels) ||
+      !ParseNumber(text.substr(eq + 1), &number))
+    return false;
+  for (int ch : channels)
+    out->emplace_back(ch, number);
+  return true;
+}
+
 bool ParseFault(const std::string& text, SimPtyOptions* o) {
   static const std::map<std::string, Fault> faults{{"lost-byte", Fault::LostByte},
                                                    {"corrupted-byte", Fault::CorruptedByte},
@@ -125,6 +138,14 @@ std::optional<SimPtyOptions> ParseSimPtyOptions(const std::vector<std::string>& 
       std::vector<int> channels;
       ok = value(&v) && ParseChannels(v, &channels);
       o.ac_inputs.insert(o.ac_inputs.end(), channels.begin(), channels.end());
+    } else if (a == "--uncalibrated") {
+      o.uncalibrated = true;
+    } else if (a == "--gain-error") {
+      ok = value(&v) && ParseChannelValue(v, &o.gain_errors);
+    } else if (a == "--zero-error") {
+      ok = value(&v) && ParseChannelValue(v, &o.zero_errors);
+    } else if (a == "--ac-zero-error") {
+      ok = value(&v) && ParseChannelValue(v, &o.ac_zero_errors);
     } else if (a == "--fault") {
       ok = value(&v) && ParseFault(v, &o);
     } else if (a == "--link") {
@@ -161,6 +182,13 @@ Options:
                        pattern streams a known byte sequence per slot.
   --range CH=V         the input's full scale (default 16 V; 500 for 5 and 6)
   --ac CH              the input's coupling switch on AC
+  --uncalibrated       gain and zero errors of a module as delivered on CH 1..4
+                       (a few percent, different on each input): the program's
+                       calibration dialogs correct them
+  --gain-error CH=PCT  the input's gain error in percent (after --uncalibrated)
+  --zero-error CH=PCT  its zero error in Bipolar, percent of full scale
+  --ac-zero-error CH=PCT
+                       its zero error in AC (for 5 and 6: their zero error)
   --fault NAME[:once|:always]
                        lost-byte, corrupted-byte, wrong-echo, bad-checksum,
                        wrong-identification, short-identification, silence

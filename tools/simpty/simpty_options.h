@@ -15,6 +15,10 @@ struct SimPtyOptions {
   std::vector<std::pair<int, sim::SignalSpec>> signals;
   std::vector<std::pair<int, double>> ranges;
   std::vector<int> ac_inputs;
+  bool uncalibrated = false;                        // typical gain and zero errors on CH1..4
+  std::vector<std::pair<int, double>> gain_errors;  // percent
+  std::vector<std::pair<int, double>> zero_errors;  // percent of full scale, Bipolar
+  std::vector<std::pair<int, double>> ac_zero_errors;
   std::vector<std::pair<sim::Fault, sim::FaultMode>> faults;
   bool stats = false;
   std::string link;  // a symbolic link to create to the terminal

@@ -1,0 +1,258 @@
+#include "acquisition/calibration.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "acquisition/scaling.h"
+#include "platform/errors.h"
+#include "platform/locale.h"
+
+using namespace osc;
+
+namespace {
+
+class Separator {
+ public:
+  explicit Separator(char decimal) : saved_(formatSettings()) { formatSettings().DecimalSeparator = decimal; }
+  ~Separator() { formatSettings() = saved_; }
+  Separator(const Separator&) = delete;
+  Separator& operator=(const Separator&) = delete;
+
+ private:
+  FormatSettings saved_;
+};
+
+TCalibState State(const TOscRozsah& entry, int channel, std::uint8_t mode) {
+  TCalibState s;
+  s.Entry = &entry;
+  s.Channel = channel;
+  s.Mode = mode;
+  return s;
+}
+
+// The raw reading the module gives for `volts` in a window, as its converter rounds.
+std::int32_t RawFor(double volts, double lo, double hi) {
+  return static_cast<std::int32_t>(std::lround((volts - lo) / (hi - lo) * kRawFullScale));
+}
+
+}  // namespace
+
+TEST(CalibTexts, CaptionAndInstructionsFormattedWithChannelAndRange) {
+  Separator dot('.');
+  EXPECT_EQ(CalibCaption(3), "Kalibrace kanálu 3");
+  EXPECT_EQ(FormatInstruction(calib_text::kZeroGnd, 2, 16), "Připojte svorku kanálu 2 na GND");
+  EXPECT_EQ(FormatInstruction(calib_text::kZeroOpen, 4, 16), "Odpojte svorku kanálu 4");
+  EXPECT_EQ(FormatInstruction(calib_text::kGainVoltage, 2, 16),
+            "Připojte na svorky kanálu 2 známé napětí v rozmezí od 8.0 V do 16.0 V ");
+  Separator comma(',');
+  EXPECT_EQ(FormatInstruction(calib_text::kGainVoltage, 1, 25),
+            "Připojte na svorky kanálu 1 známé napětí v rozmezí od 12,5 V do 25,0 V ");
+}
+
+TEST(ZeroWindow, ChannelScaleWithoutOffsetOrZeroCorrection) {
+  TOscRozsah entry(16);
+  entry.CH[2].Gain = 25;      // fs 20, k 4
+  entry.CH[2].OffsetBip = 7;  // ignored: the dialog measures without it
+  auto bip = ZeroWindow(entry, 2, cmZeroBipolar);
+  EXPECT_EQ(bip.Lo, -7.5f);
+  EXPECT_EQ(bip.Hi, 12.5f);
+  auto ac = ZeroWindow(entry, 2, cmZeroAC);
+  EXPECT_EQ(ac.Lo, -10.0f);
+  EXPECT_EQ(ac.Hi, 10.0f);
+  // The same window as the channel scale at offset 0 and gain x 1 with no zero correction.
+  entry.CH[2].OffsetBip = 0;
+  const TChannelScales scales = ComputeChannelScales(entry, giX1, piBipolar, 0, 0);
+  EXPECT_EQ(scales[1].Low, bip.Lo);
+  EXPECT_EQ(scales[1].High, bip.Hi);
+}
+
+TEST(ZeroTick, ExactZeroGivesNoCorrectionAndEnablesConfirm) {
+  Separator dot('.');
+  TOscRozsah entry(8);  // Bipolar window -1.5 .. 6.5 V
+  TCalibState s = State(entry, 1, cmZeroBipolar);
+  TCalibView v = ZeroTick(s, 3069);
+  EXPECT_EQ(s.Measured, 0.0);
+  EXPECT_EQ(s.Correction, 0.0);
+  EXPECT_EQ(v.Value, "0.00 V");
+  EXPECT_EQ(v.Correction, "0.00 %");  // never "-0.00 %"
+  ASSERT_TRUE(v.ConfirmEnabled.has_value());
+  EXPECT_TRUE(*v.ConfirmEnabled);
+
+  TOscRozsah ac16(16);  // AC window -8 .. 8 V: half scale is 0 V
+  TCalibState a = State(ac16, 4, cmZeroAC);
+  v = ZeroTick(a, kRawHalfScale);
+  EXPECT_EQ(v.Value, "0.00 V");
+  EXPECT_EQ(v.Correction, "0.00 %");
+  EXPECT_TRUE(v.ConfirmEnabled.value_or(false));
+}
+
+TEST(ZeroTick, TwentyPercentOfFullScaleDisablesConfirm) {
+  Separator dot('.');
+  TOscRozsah entry(16);  // AC window -8 .. 8 V: 20 % is 3.2 V, between raw 11457 and 11458
+  struct Row {
+    std::int32_t raw;
+    const char* correction;
+    bool enabled;
+  };
+  const Row rows[] = {
+      {11457, "-20.00 %", true},   // -19.996 %
+      {11458, "-20.00 %", false},  // -20.002 %
+      {4911, "20.00 %", true},     // 19.996 %
+      {4910, "20.00 %", false},    // 20.002 %
+      {0, "50.00 %", false},      {16368, "-50.00 %", false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.raw);
+    TCalibState s = State(entry, 2, cmZeroAC);
+    TCalibView v = ZeroTick(s, r.raw);
+    EXPECT_EQ(v.Correction, r.correction);
+    EXPECT_EQ(v.ConfirmEnabled, std::optional<bool>(r.enabled));
+    EXPECT_NEAR(s.Correction, -s.Measured / 16 * 100, 1e-12);
+  }
+  EXPECT_FALSE(ZeroCorrectionAllowed(20.0));
+  EXPECT_FALSE(ZeroCorrectionAllowed(-20.0));
+  EXPECT_TRUE(ZeroCorrectionAllowed(19.999999));
+}
+
+TEST(ZeroTick, FailedReadingEmptiesPanelsAndKeepsCorrection) {
+  TOscRozsah entry(16);
+  TCalibState s = State(entry, 1, cmZeroAC);
+  ZeroTick(s, 9000);
+  const double kept = s.Correction;
+  const double measured = s.Measured;
+  TCalibView v = ZeroTick(s, kNoRawValue);
+  EXPECT_EQ(v.Value, "");
+  EXPECT_EQ(v.Correction, "");
+  EXPECT_FALSE(v.ConfirmEnabled.has_value());  // the button stays as it was
+  EXPECT_EQ(s.Correction, kept);
+  EXPECT_EQ(s.Measured, measured);
+  EXPECT_TRUE(s.Computed);
+}
+
+TEST(ZeroTick, NoChannelOrNoEntryNeverComputes) {
+  TOscRozsah entry(16);
+  for (int channel : {0, -1, 5}) {
+    SCOPED_TRACE(channel);
+    TCalibState s = State(entry, channel, cmZeroBipolar);
+    TCalibView v = ZeroTick(s, 5000);
+    EXPECT_EQ(v.Value, "");
+    EXPECT_FALSE(v.ConfirmEnabled.has_value());
+    EXPECT_FALSE(s.Computed);
+  }
+  TCalibState none;
+  none.Channel = 1;
+  EXPECT_FALSE(ZeroTick(none, 5000).ConfirmEnabled.has_value());
+}
+
+TEST(ZeroTick, ZeroFullScaleRaisesTheFloatingPointError) {
+  TOscRozsah entry(0);  // a range of 0 V: the window has no width
+  TCalibState s = State(entry, 1, cmZeroAC);
+  try {
+    ZeroTick(s, 100);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Invalid floating point operation");  // -0 / 0
+  }
+  TCalibState b = State(entry, 1, cmZeroBipolar);  // Lo 2.5 V: 2.5 / 0
+  EXPECT_THROW(ZeroTick(b, 100), Exception);
+  EXPECT_FALSE(b.Computed);
+}
+
+TEST(ZeroTick, StoredCorrectionMakesTheMeasuredZeroReadZero) {
+  TOscRozsah entry(16);
+  entry.CH[3].Gain = 2.5;
+  TCalibState s = State(entry, 3, cmZeroBipolar);
+  const TZeroWindow w = ZeroWindow(entry, 3, cmZeroBipolar);
+  ZeroTick(s, RawFor(0.37, w.Lo, w.Hi));  // the input reads 0.37 V at its zero
+  entry.CH[3].OffsetBip = s.Correction;
+  const TChannelScales scales = ComputeChannelScales(entry, giX1, piBipolar, 0, 0);
+  const double zero = scales[2].Low + (scales[2].High - scales[2].Low) * (s.Measured - w.Lo) / (w.Hi - w.Lo);
+  EXPECT_NEAR(zero, 0.0, 1e-5);
+}
+
+TEST(GainTick, HintsAtTheEndsOfTheScale) {
+  Separator dot('.');
+  TOscRozsah entry(16);
+  struct Row {
+    std::int32_t raw;
+    const char* value;
+    const char* correction;
+    bool computes;
+  };
+  const Row rows[] = {
+      {16368, "16.00 V", "Snížit!", false}, {20000, "19.55 V", "Snížit!", false},
+      {8183, "8.00 V", "Zvýšit!", false},   {0, "0.00 V", "Zvýšit!", false},
+      {8184, "8.00 V", "50.00 %", true},  // 12 V typed over 8 V measured
+      {16367, "16.00 V", "-25.00 %", true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.raw);
+    TCalibState s = State(entry, 2, cmGain);
+    s.Correction = 7.5;  // an earlier good correction
+    TCalibView v = GainTick(s, r.raw, 12.0);
+    EXPECT_EQ(v.Value, r.value);
+    EXPECT_EQ(v.Correction, r.correction);
+    EXPECT_EQ(s.Computed, r.computes);
+    if (!r.computes) {
+      EXPECT_EQ(v.ConfirmEnabled, std::optional<bool>(false));
+      EXPECT_EQ(s.Correction, 7.5);
+    }
+  }
+}
+
+TEST(GainTick, ExactlyTwentyPercentStillEnablesConfirm) {
+  Separator dot('.');
+  TOscRozsah entry(16);
+  const std::int32_t raw12V = 12276;  // 16 V * 0.75
+  struct Row {
+    double typed;  // as the 2-decimal box holds it
+    const char* correction;
+    bool enabled;
+  };
+  const Row rows[] = {
+      {14.40, "20.00 %", true},  {9.60, "-20.00 %", true}, {14.41, "20.08 %", false},
+      {9.59, "-20.08 %", false}, {12.00, "0.00 %", true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.typed);
+    TCalibState s = State(entry, 1, cmGain);
+    TCalibView v = GainTick(s, raw12V, r.typed);
+    EXPECT_EQ(s.Measured, 12.0);
+    EXPECT_EQ(v.Correction, r.correction);
+    EXPECT_EQ(v.ConfirmEnabled, std::optional<bool>(r.enabled));
+  }
+  TCalibState s = State(entry, 1, cmGain);
+  GainTick(s, raw12V, 14.4);
+  EXPECT_EQ(s.Correction, 20.0);
+  EXPECT_TRUE(GainCorrectionAllowed(-20.0));
+  EXPECT_FALSE(GainCorrectionAllowed(20.000001));
+}
+
+TEST(GainTick, FixedNotationUsesTheUsersSeparator) {
+  Separator comma(',');
+  TOscRozsah entry(16);
+  TCalibState s = State(entry, 1, cmGain);
+  TCalibView v = GainTick(s, 14299, 14.15);
+  EXPECT_NEAR(s.Correction, 1.234, 1e-5);
+  EXPECT_EQ(v.Value, "13,98 V");
+  EXPECT_EQ(v.Correction, "1,23 %");
+}
+
+TEST(GainTick, StoredCorrectionMakesTheKnownVoltageReadAsTyped) {
+  TOscRozsah entry(20);
+  TCalibState s = State(entry, 2, cmGain);
+  const std::int32_t raw = 14000;
+  GainTick(s, raw, 17.25);
+  entry.CH[2].Gain = s.Correction;
+  const TChannelScales scales = ComputeChannelScales(entry, giX1, piPositive, 0, 0);
+  EXPECT_NEAR(scales[1].High * raw / kRawFullScale, 17.25, 1e-5);
+}
+
+TEST(GainTick, ZeroRangeRaisesInsteadOfDividing) {
+  TOscRozsah entry(0);
+  TCalibState s = State(entry, 1, cmGain);
+  EXPECT_EQ(GainTick(s, 5000, 12.0).Correction, "Zvýšit!");  // 5000 is below half scale
+  EXPECT_THROW(GainTick(s, 9000, 12.0), Exception);          // 12 V over 0 V measured
+  EXPECT_FALSE(s.Computed);
+}

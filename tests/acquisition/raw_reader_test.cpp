@@ -1,0 +1,111 @@
+#include "acquisition/raw_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+#include "platform/errors.h"
+
+using namespace osc;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kGenerous = 10s;
+
+// A source that holds every query until the test lets it go.
+struct Gate {
+  std::promise<void> open;
+  std::shared_future<void> opened = open.get_future().share();
+  std::atomic<int> calls{0};
+  std::atomic<int> last_slot{0};
+  std::atomic<bool> last_zero{false};
+
+  TRawSource Source(std::int32_t value) {
+    return [this, value](int slot, bool zero) {
+      ++calls;
+      last_slot = slot;
+      last_zero = zero;
+      opened.wait();
+      return value;
+    };
+  }
+};
+
+}  // namespace
+
+TEST(RawReader, QueriesOnItsOwnThreadAndHandsBackTheReading) {
+  std::thread::id caller = std::this_thread::get_id();
+  std::atomic<bool> other_thread{false};
+  TRawReader reader([&](int slot, bool zero) {
+    other_thread = std::this_thread::get_id() != caller;
+    return slot * 1000 + (zero ? 1 : 0);
+  });
+  auto query = reader.Start(3, true);
+  ASSERT_NE(query, nullptr);
+  ASSERT_TRUE(reader.WaitIdle(kGenerous));
+  ASSERT_TRUE(query->Done());
+  EXPECT_EQ(query->Value(), 3001);
+  EXPECT_TRUE(other_thread);
+  query = reader.Start(2, false);
+  ASSERT_TRUE(reader.WaitIdle(kGenerous));
+  EXPECT_EQ(query->Value(), 2000);
+}
+
+TEST(RawReader, RefusesToStackQueriesBehindASlowOne) {
+  Gate gate;
+  TRawReader reader(gate.Source(4711));
+  auto first = reader.Start(1, false);
+  ASSERT_NE(first, nullptr);
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(reader.Start(2, true), nullptr);
+  EXPECT_TRUE(reader.Busy());
+  EXPECT_FALSE(first->Done());
+  gate.open.set_value();
+  ASSERT_TRUE(reader.WaitIdle(kGenerous));
+  EXPECT_EQ(first->Value(), 4711);
+  EXPECT_EQ(gate.calls, 1);
+  EXPECT_EQ(gate.last_slot, 1);
+  EXPECT_FALSE(gate.last_zero);
+  EXPECT_NE(reader.Start(2, true), nullptr);
+}
+
+TEST(RawReader, SourceErrorsReachTheCallerAtValue) {
+  TRawReader reader([](int, bool) -> std::int32_t { throw Exception("Port COM9 not found"); });
+  auto query = reader.Start(1, true);
+  ASSERT_TRUE(reader.WaitIdle(kGenerous));
+  ASSERT_TRUE(query->Done());
+  try {
+    query->Value();
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Port COM9 not found");
+  }
+  // The reader survives the error.
+  EXPECT_NE(reader.Start(1, true), nullptr);
+}
+
+TEST(RawReader, ADroppedQueryFinishesAndTheDestructorWaitsForIt) {
+  Gate gate;
+  std::weak_ptr<const TRawQuery> watched;
+  std::thread opener;
+  {
+    TRawReader reader(gate.Source(12));
+    watched = reader.Start(1, false);  // the caller drops it at once
+    while (gate.calls == 0)
+      std::this_thread::yield();
+    opener = std::thread([&] { gate.open.set_value(); });
+  }  // returns only after the query has ended
+  opener.join();
+  EXPECT_TRUE(watched.expired());
+  EXPECT_EQ(gate.calls, 1);
+}
+
+TEST(RawReader, NoSourceReadsAsNoValue) {
+  TRawReader reader(nullptr);
+  auto query = reader.Start(1, false);
+  ASSERT_TRUE(reader.WaitIdle(kGenerous));
+  EXPECT_EQ(query->Value(), kNoRawValue);
+}
