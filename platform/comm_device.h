@@ -34,12 +34,19 @@ class CommDevice {
   virtual DWORD take_errors() = 0;
   // Bytes written but not yet sent.
   virtual DWORD output_queue() const { return 0; }
+  // The line settings the device has now, so that GetCommState is true before the first
+  // SetCommState; false when the device cannot tell (the engine then reports 9600 8N1
+  // with DTR and RTS on).
+  virtual bool get_state(DCB* /*dcb*/) { return false; }
 };
 
 // Creates the device for a name, or returns nullptr and sets *error to a Win32 code.
 using CommDeviceFactory = std::function<std::unique_ptr<CommDevice>(const std::string& name, DWORD* error)>;
 
-// Makes `name` (compared ignoring case, e.g. "SIM4") open an in-process device.
+// Makes `name` (compared ignoring case, e.g. "SIM4") open an in-process device. The
+// serial layer keeps such a name exclusive: while a port opened by it is open, a second
+// CreateFile of the name fails with ERROR_ACCESS_DENIED without calling the factory.
+// The factory is called without any lock of the serial layer held.
 void RegisterCommDevice(const std::string& name, CommDeviceFactory factory);
 void UnregisterCommDevice(const std::string& name);
 

@@ -109,6 +109,12 @@ bool unregister(HANDLE handle) {
   return true;
 }
 
+std::size_t object_count() {
+  auto& t = table();
+  std::lock_guard lock(t.mutex);
+  return t.objects.size();
+}
+
 }  // namespace detail
 
 namespace {
@@ -156,10 +162,12 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  if (!detail::unregister(handle)) {
+  auto object = detail::lookup(handle);
+  if (!object || !detail::unregister(handle)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
+  object->on_close_handle();
   return 1;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/win32.h"
 
 #include <condition_variable>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 
@@ -13,6 +14,10 @@ namespace osc::win::detail {
 class KernelObject {
  public:
   virtual ~KernelObject() = default;
+  // Called once by CloseHandle after the handle has left the table. Objects that a
+  // thread inside a call may still hold (a port with a blocked read) end their work
+  // here rather than in the destructor.
+  virtual void on_close_handle() {}
 };
 
 // An object with a signalled state that threads can wait for.
@@ -41,6 +46,8 @@ class Event final : public Waitable {
 HANDLE register_object(std::shared_ptr<KernelObject> object);
 std::shared_ptr<KernelObject> lookup(HANDLE handle);
 bool unregister(HANDLE handle);
+// The number of handles open now (tests prove with it that nothing was left open).
+std::size_t object_count();
 
 template <class T>
 std::shared_ptr<T> lookup_as(HANDLE handle) {

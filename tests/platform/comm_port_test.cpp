@@ -1,0 +1,319 @@
+// Opening ports by name, exclusivity, refusing what is not a serial line, line settings.
+#include "platform/comm.h"
+#include "platform/comm_device.h"
+#include "platform/comm_posix.h"
+#include "platform/kernel.h"
+#include "platform/kernel_object.h"
+#include "support/comm_support.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
+#include <fstream>
+
+using namespace osc::win;
+using osc::test::Bytes;
+
+namespace {
+
+HANDLE OpenPort(const std::string& name, DWORD flags = 0) {
+  return CreateFile(name, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, flags);
+}
+
+TEST(CommNames, ComNamesMapToFixedDeviceBlocks) {
+  struct Row {
+    const char* name;
+    const char* path;
+  };
+  const Row rows[] = {
+      {"COM1", "/dev/ttyS0"},
+      {"com2", "/dev/ttyS1"},
+      {"COM64", "/dev/ttyS63"},
+      {"COM65", "/dev/ttyUSB0"},
+      {"COM128", "/dev/ttyUSB63"},
+      {"COM129", "/dev/ttyACM0"},
+      {"COM193", "/dev/rfcomm0"},
+      {"COM256", "/dev/rfcomm63"},
+      {"\\\\.\\COM12", "/dev/ttyS11"},
+      {"COM0", "COM0"},
+      {"COM257", "COM257"},
+      {"COM01", "COM01"},
+      {"COM", "COM"},
+      {"COM1x", "COM1x"},
+      {"SIM4", "SIM4"},
+      {"/dev/ttyUSB3", "/dev/ttyUSB3"},
+      {"", ""},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(CommDevicePath(r.name), r.path) << r.name;
+}
+
+TEST(CommNames, TtyDriverListDecidesWhatIsASerialLine) {
+  const char* drivers =
+      "/dev/tty             /dev/tty        5       0 system:/dev/tty\n"
+      "/dev/console         /dev/console    5       1 system:console\n"
+      "/dev/ptmx            /dev/ptmx       5       2 system\n"
+      "/dev/vc/0            /dev/vc/0       4       0 system:vtmaster\n"
+      "usbserial            /dev/ttyUSB   188 0-511 serial\n"
+      "serial               /dev/ttyS       4 64-95 serial\n"
+      "pty_slave            /dev/pts      136 0-1048575 pty:slave\n"
+      "pty_master           /dev/ptm      128 0-1048575 pty:master\n"
+      "unknown              /dev/tty        4 1-63 console\n";
+  using K = detail::TtyKind;
+  struct Row {
+    unsigned major, minor;
+    K kind;
+  };
+  const Row rows[] = {{4, 64, K::kSerialPort},
+                      {4, 95, K::kSerialPort},
+                      {4, 96, K::kNone},
+                      {188, 0, K::kSerialPort},
+                      {136, 7, K::kPseudoTerminal},
+                      {5, 0, K::kNone},
+                      {5, 1, K::kNone},
+                      {5, 2, K::kNone},
+                      {4, 0, K::kNone},
+                      {4, 5, K::kNone},
+                      {128, 3, K::kNone},
+                      {1, 3, K::kNone},
+                      {188, 512, K::kNone}};
+  for (const Row& r : rows) {
+    EXPECT_EQ(detail::tty_driver_kind(drivers, r.major, r.minor), r.kind) << r.major << ":" << r.minor;
+  }
+  EXPECT_EQ(detail::tty_driver_kind("", 4, 64), K::kNone);
+  EXPECT_EQ(detail::tty_driver_kind("garbage line\n\n  \n", 4, 64), K::kNone);
+}
+
+class CommOpen : public ::testing::Test {
+ protected:
+  void ExpectOpenFails(const std::string& name, DWORD error) {
+    std::size_t before = detail::object_count();
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(OpenPort(name, FILE_FLAG_OVERLAPPED), INVALID_HANDLE_VALUE) << name;
+    EXPECT_EQ(GetLastError(), error) << name;
+    EXPECT_EQ(detail::object_count(), before) << "nothing left open by " << name;
+  }
+  osc::test::PtyPair pty_;
+};
+
+TEST_F(CommOpen, MissingUnknownAndMalformedNamesFail) {
+  ExpectOpenFails("/dev/osc-no-such-device", ERROR_FILE_NOT_FOUND);
+  ExpectOpenFails("NOSUCHPORT", ERROR_FILE_NOT_FOUND);
+  ExpectOpenFails("COM0", ERROR_FILE_NOT_FOUND);
+  ExpectOpenFails("", ERROR_FILE_NOT_FOUND);
+  ExpectOpenFails(pty_.path() + std::string(1, '\0') + "x", ERROR_INVALID_NAME);
+  ExpectOpenFails("/dev/" + std::string(5000, 'x'), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(CreateFile(pty_.path(), GENERIC_READ, 0, 2 /*CREATE_ALWAYS*/, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(CommOpen, SecondOpenOfAnOpenDeviceFailsUntilItIsClosed) {
+  HANDLE first = OpenPort(pty_.path());
+  ASSERT_NE(first, INVALID_HANDLE_VALUE);
+  ExpectOpenFails(pty_.path(), ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(CloseHandle(first));
+  HANDLE again = OpenPort(pty_.path());
+  EXPECT_NE(again, INVALID_HANDLE_VALUE);
+  CloseHandle(again);
+}
+
+TEST_F(CommOpen, WhatIsNotASerialLineIsRefusedAndLeftUntouched) {
+  osc::test::TempDir dir;
+  std::string file = dir.file("data.bin");
+  Bytes content = osc::test::Pattern(1000, 1);
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(content.data()), content.size());
+  struct stat before {};
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
+  ExpectOpenFails("/dev/.." + file, ERROR_FILE_NOT_FOUND);
+  std::ifstream in(file, std::ios::binary);
+  Bytes after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(after, content);
+  struct stat now {};
+  ASSERT_EQ(stat(file.c_str(), &now), 0);
+  EXPECT_EQ(now.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(now.st_mtim.tv_sec, before.st_mtim.tv_sec);
+
+  ExpectOpenFails("/dev/null", ERROR_FILE_NOT_FOUND);
+  ExpectOpenFails("/dev/tty", ERROR_FILE_NOT_FOUND);  // the controlling terminal
+  ExpectOpenFails("/dev/ptmx", ERROR_FILE_NOT_FOUND);
+  ExpectOpenFails("/dev/", ERROR_FILE_NOT_FOUND);
+  for (const char* disk : {"/dev/loop0", "/dev/sda", "/dev/vda", "/dev/nvme0n1"}) {
+    if (access(disk, F_OK) == 0) ExpectOpenFails(disk, ERROR_FILE_NOT_FOUND);
+  }
+}
+
+TEST_F(CommOpen, OpenPutsTheLineIntoRawMode) {
+  HANDLE port = OpenPort(pty_.path());
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  termios t = pty_.slave_termios();
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+  EXPECT_EQ(t.c_iflag & (ICRNL | IXON | ISTRIP), 0u);
+  EXPECT_EQ(t.c_cc[VMIN], 0);
+  EXPECT_EQ(t.c_cc[VTIME], 0);
+  // Bytes that a cooked line would change pass unchanged.
+  Bytes special = {'\r', '\n', 0x03, 0x04, 0x11, 0x13, 0x7f, 0xff, 0x00};
+  pty_.Send(special);
+  Bytes in(special.size());
+  DWORD n = 0;
+  ASSERT_TRUE(ReadFile(port, in.data(), static_cast<DWORD>(in.size()), &n, nullptr));
+  EXPECT_EQ(in, special);
+  ASSERT_TRUE(WriteFile(port, special.data(), static_cast<DWORD>(special.size()), &n, nullptr));
+  EXPECT_EQ(pty_.Receive(special.size()), special);
+  CloseHandle(port);
+}
+
+TEST_F(CommOpen, LineSettingsReachTheDevice) {
+  HANDLE port = OpenPort(pty_.path());
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(port, &dcb));
+  EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
+  EXPECT_EQ(dcb.BaudRate, 38400u) << "a fresh pseudo-terminal";
+  EXPECT_EQ(dcb.ByteSize, 8);
+  dcb.BaudRate = 19200;
+  dcb.StopBits = 2;
+  dcb.Flags = DCB_fBinary | DCB_fOutX | DCB_fInX | DCB_fOutxCtsFlow | DCB_fParity;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  ASSERT_TRUE(SetCommState(port, &dcb));
+  termios t = pty_.slave_termios();
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
+  EXPECT_TRUE(t.c_cflag & CSTOPB);
+  EXPECT_TRUE(t.c_cflag & CRTSCTS);
+  EXPECT_TRUE(t.c_iflag & IXON);
+  EXPECT_TRUE(t.c_iflag & IXOFF);
+  EXPECT_TRUE(t.c_iflag & INPCK);
+  EXPECT_EQ(t.c_cc[VSTART], 0x11);
+  DCB back{};
+  ASSERT_TRUE(GetCommState(port, &back));
+  EXPECT_EQ(back.BaudRate, 19200u);
+  EXPECT_EQ(back.Flags, dcb.Flags);
+
+  dcb.Flags = DCB_fBinary;
+  dcb.StopBits = 0;
+  dcb.BaudRate = 250000;  // no Bnnn code: set through termios2
+  ASSERT_TRUE(SetCommState(port, &dcb));
+  CloseHandle(port);
+  port = OpenPort(pty_.path());
+  ASSERT_TRUE(GetCommState(port, &back));
+  EXPECT_EQ(back.BaudRate, 250000u) << "read back from the device at open";
+  EXPECT_EQ(back.StopBits, 0);
+  CloseHandle(port);
+}
+
+TEST_F(CommOpen, InvalidLineSettingsAreRefusedAndChangeNothing) {
+  HANDLE port = OpenPort(pty_.path());
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  DCB good{};
+  ASSERT_TRUE(GetCommState(port, &good));
+  good.BaudRate = 9600;
+  ASSERT_TRUE(SetCommState(port, &good));
+  struct Row {
+    const char* what;
+    void (*spoil)(DCB&);
+  };
+  const Row rows[] = {
+      {"4 data bits", [](DCB& d) { d.ByteSize = 4; }},
+      {"9 data bits", [](DCB& d) { d.ByteSize = 9; }},
+      {"parity 5", [](DCB& d) { d.Parity = 5; }},
+      {"stop bits 3", [](DCB& d) { d.StopBits = 3; }},
+      {"1.5 stop bits with 8 data bits", [](DCB& d) { d.StopBits = 1; }},
+      {"2 stop bits with 5 data bits", [](DCB& d) { d.StopBits = 2, d.ByteSize = 5; }},
+      {"baud 0", [](DCB& d) { d.BaudRate = 0; }},
+      {"XON equal to XOFF with XON/XOFF", [](DCB& d) { d.Flags |= DCB_fOutX, d.XonChar = d.XoffChar = 0; }},
+  };
+  for (const Row& r : rows) {
+    DCB bad = good;
+    r.spoil(bad);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SetCommState(port, &bad)) << r.what;
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << r.what;
+    DCB now{};
+    ASSERT_TRUE(GetCommState(port, &now));
+    EXPECT_EQ(std::memcmp(&now, &good, sizeof(DCB)), 0) << r.what;
+  }
+  DCB five = good;
+  five.ByteSize = 5;
+  five.StopBits = 1;
+  EXPECT_TRUE(SetCommState(port, &five)) << "1.5 stop bits with 5 data bits";
+  CloseHandle(port);
+}
+
+// A device of the process itself, as the simulated module registers one.
+class SilentDevice final : public CommDevice {
+ public:
+  explicit SilentDevice(std::atomic<int>* configured)
+      : configured_(configured), fd_(eventfd(0, EFD_CLOEXEC)) {}
+  ~SilentDevice() override { close(fd_); }
+  int poll_fd() const override { return fd_; }
+  ssize_t read_some(void*, std::size_t) override { return 0; }
+  ssize_t write_some(const void*, std::size_t count) override { return static_cast<ssize_t>(count); }
+  bool configure(const DCB&) override { return ++*configured_, true; }
+  bool set_break(bool) override { return true; }
+  void purge(DWORD) override {}
+  DWORD take_errors() override { return 0; }
+
+ private:
+  std::atomic<int>* configured_;
+  int fd_;
+};
+
+TEST(CommRegistered, RegisteredNamesOpenInProcessDevicesExclusively) {
+  std::atomic<int> made{0}, configured{0};
+  std::string asked;
+  RegisterCommDevice("TestDev7", [&](const std::string& name, DWORD* error) -> std::unique_ptr<CommDevice> {
+    ++made;
+    asked = name;
+    *error = ERROR_SUCCESS;
+    return std::make_unique<SilentDevice>(&configured);
+  });
+  HANDLE port = OpenPort("testdev7", FILE_FLAG_OVERLAPPED);
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(asked, "testdev7");
+  EXPECT_EQ(OpenPort("TESTDEV7"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(made, 1) << "the factory is not asked for a device in use";
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(port, &dcb));
+  EXPECT_EQ(dcb.BaudRate, 9600u) << "defaults when the device cannot tell";
+  EXPECT_TRUE(SetCommState(port, &dcb));
+  EXPECT_EQ(configured, 1);
+  std::uint8_t data[3] = {1, 2, 3};
+  DWORD n = 0;
+  OVERLAPPED ov{};
+  ov.hEvent = CreateEvent(true, false);
+  EXPECT_TRUE(WriteFile(port, data, 3, &n, &ov));
+  EXPECT_EQ(n, 3u);
+  CloseHandle(ov.hEvent);
+  ASSERT_TRUE(CloseHandle(port));
+  port = OpenPort("TestDev7");
+  EXPECT_NE(port, INVALID_HANDLE_VALUE) << "free again after close";
+  CloseHandle(port);
+  UnregisterCommDevice("TESTDEV7");
+  EXPECT_EQ(OpenPort("TestDev7"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(CommRegistered, FactoryFailuresAreReportedAndFreeTheName) {
+  int calls = 0;
+  RegisterCommDevice("FAILDEV", [&](const std::string&, DWORD* error) -> std::unique_ptr<CommDevice> {
+    *error = ++calls == 1 ? ERROR_GEN_FAILURE : ERROR_SUCCESS;
+    if (calls == 2) throw std::runtime_error("simulator broke");
+    return nullptr;
+  });
+  EXPECT_EQ(OpenPort("FAILDEV"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+  EXPECT_EQ(OpenPort("FAILDEV"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+  EXPECT_EQ(OpenPort("FAILDEV"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << "no device and no code";
+  EXPECT_EQ(calls, 3) << "each failed open freed the name";
+  UnregisterCommDevice("FAILDEV");
+}
+
+}  // namespace
