@@ -17,7 +17,7 @@ namespace {
 // A menu without a display: items keep what they were given.
 class MemoryMenu : public TPortMenu {
  public:
-  struct Item : TPortMenuItem {
+  struct Entry : TPortMenuItem {
     MemoryMenu* menu = nullptr;
     TPortMenuItemSpec spec;
     TClick click;
@@ -36,10 +36,10 @@ class MemoryMenu : public TPortMenu {
   };
 
   int Count() const override { return static_cast<int>(items_.size()); }
-  Item& Item(int index) override { return *items_.at(static_cast<std::size_t>(index)); }
+  Entry& Item(int index) override { return *items_.at(static_cast<std::size_t>(index)); }
   void Clear() override { items_.clear(); }
   TPortMenuItem& Add(const TPortMenuItemSpec& spec, TClick click) override {
-    auto item = std::make_unique<struct Item>();
+    auto item = std::make_unique<Entry>();
     item->menu = this;
     item->spec = spec;
     item->click = std::move(click);
@@ -55,7 +55,7 @@ class MemoryMenu : public TPortMenu {
   }
   // The user chooses item `index`.
   void Click(int index) {
-    struct Item& item = Item(index);
+    Entry& item = Item(index);
     if (item.click) item.click(item);
   }
   std::vector<std::string> Captions() const {
@@ -72,7 +72,7 @@ class MemoryMenu : public TPortMenu {
   }
 
  private:
-  std::vector<std::unique_ptr<struct Item>> items_;
+  std::vector<std::unique_ptr<Entry>> items_;
 };
 
 constexpr const char* kTestKey = "SOFTWARE\\Test\\SERIALCOMM";
