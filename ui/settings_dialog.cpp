@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -117,10 +118,20 @@ TFrmSetMdl4::TFrmSetMdl4(QWidget* parent, TMessage message) : QDialog(parent) {
   CreateButtons();
   ConnectHandlers();
 
+  port_inspector_ = [](const std::string& port, bool full) {
+    TPortCheckSys sys;
+    return full ? InspectPort(port, sys) : DescribePort(port, sys);
+  };
   PortEnum.SetComName("COM1");
   PortEnum.Loaded();
-  for (const std::string& port : PortEnum.PortList())
-    cbPort->addItem(QString::fromStdString(port));
+  {
+    const QSignalBlocker block(cbPort);
+    for (const std::string& port : PortEnum.PortList())
+      cbPort->addItem(QString::fromStdString(port));
+    // The box holds the stored text, which need not be one of the items.
+    cbPort->setCurrentIndex(-1);
+  }
+  ShowPortHints();
   settings_.LoadSettings();
   if (settings_.ModelIndex != 0 && settings_.ModelIndex != 1) settings_.ModelIndex = 0;
   ShowSettings();
@@ -137,6 +148,30 @@ void TFrmSetMdl4::SetMessage(TMessage message) {
   message_ = [this](const QString& text) { QMessageBox::warning(this, "Osciloskop", text); };
 }
 
+void TFrmSetMdl4::SetPortInspector(TPortInspector inspector) {
+  port_inspector_ = std::move(inspector);
+  ShowPortHints();
+  if (isVisible()) CheckPort();
+}
+
+void TFrmSetMdl4::ShowPortHints() {
+  // Changing the current item's data would put its text into the edit: keep the text.
+  const QSignalBlocker block(cbPort);
+  const QString text = cbPort->currentText();
+  for (int i = 0; i < cbPort->count(); ++i) {
+    const TPortReport r = port_inspector_(cbPort->itemText(i).toStdString(), false);
+    cbPort->setItemData(i, QString::fromStdString(r.Product), Qt::ToolTipRole);
+  }
+  cbPort->setEditText(text);
+}
+
+void TFrmSetMdl4::CheckPort() {
+  port_check_timer_->stop();
+  const TPortReport r = port_inspector_(settings_.Port, true);
+  LblPortInfo->setText(QString::fromStdString(PortSummary(r)));
+  LblPortProblem->setText(QString::fromStdString(PortProblem(r)));
+}
+
 void TFrmSetMdl4::CreateSettingsPage() {
   tsNastaveni = new QWidget;
   tsNastaveni->setObjectName("tsNastaveni");
@@ -147,6 +182,19 @@ void TFrmSetMdl4::CreateSettingsPage() {
   cbPort->setMinimumContentsLength(24);
   cbPort->setEditText("COM1");
   Label1 = Label("Label1", "&Com port", cbPort);
+  LblPortInfo = Label("LblPortInfo", "");
+  LblPortInfo->setWordWrap(true);
+  LblPortInfo->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  LblPortProblem = Label("LblPortProblem", "");
+  LblPortProblem->setWordWrap(true);
+  LblPortProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);  // the command can be copied
+  QPalette problem = LblPortProblem->palette();
+  problem.setColor(QPalette::WindowText, QColor(0xb0, 0x00, 0x00));
+  LblPortProblem->setPalette(problem);
+  port_check_timer_ = new QTimer(this);
+  port_check_timer_->setSingleShot(true);
+  port_check_timer_->setInterval(400);
+  connect(port_check_timer_, &QTimer::timeout, this, [this] { CheckPort(); });
 
   RgTypOsc = new QGroupBox("Typ osciloskopu");
   RgTypOsc->setObjectName("RgTypOsc");
@@ -163,6 +211,8 @@ void TFrmSetMdl4::CreateSettingsPage() {
   auto* page = new QVBoxLayout(tsNastaveni);
   page->addWidget(Label1);
   page->addWidget(cbPort);
+  page->addWidget(LblPortInfo);
+  page->addWidget(LblPortProblem);
   page->addSpacing(8);
   page->addWidget(RgTypOsc);
   page->addStretch();
@@ -325,8 +375,10 @@ void TFrmSetMdl4::CreateButtons() {
 }
 
 void TFrmSetMdl4::ConnectHandlers() {
-  connect(cbPort, &QComboBox::editTextChanged, this,
-          [this](const QString& text) { settings_.Port = text.toStdString(); });
+  connect(cbPort, &QComboBox::editTextChanged, this, [this](const QString& text) {
+    settings_.Port = text.toStdString();
+    if (isVisible()) port_check_timer_->start();
+  });
   connect(RgTypOscItems, &QButtonGroup::idClicked, this, [this](int id) { SetModelIndex(id); });
   connect(Pages, &QTabWidget::currentChanged, this, [this] { PagesChange(); });
   connect(lbRanges, &QListWidget::itemSelectionChanged, this, [this] { lbRangesClick(); });
@@ -603,6 +655,7 @@ void TFrmSetMdl4::bbOkClick() {
     return;
   }
   snapshot_.reset();
+  port_check_timer_->stop();
   accept();
 }
 
@@ -620,9 +673,11 @@ void TFrmSetMdl4::showEvent(QShowEvent* event) {
   TakeSnapshot();
   UpdateModelControls();
   lbRangesClick();
+  CheckPort();
 }
 
 void TFrmSetMdl4::reject() {
+  port_check_timer_->stop();
   RestoreSnapshot();
   QDialog::reject();
 }

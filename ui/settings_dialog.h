@@ -16,6 +16,11 @@
 // selected and shown; a stored model index other than 0 or 1 loads as 0 (2-channel), as
 // a missing one does.
 //
+// The port box lists the machine's serial devices and the simulated modules (the USB
+// adapter's product name as each item's hint); below it the dialog says what the chosen
+// port is and, when it cannot be opened, why (missing, busy, no permission and the group
+// to join). OK saves the port text whatever the check says.
+//
 // For the main window: Settings() (port, model, ranges), the selected range (-1 none),
 // RestoreRanges (list membership and order from its copy) and ApplyModelType.
 #include <QDialog>
@@ -24,6 +29,7 @@
 #include <vector>
 
 #include "config/settings.h"
+#include "seriallink/port_check.h"
 #include "seriallink/port_enumerator.h"
 #include "ui/calib_button.h"
 
@@ -36,6 +42,7 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QTimer;
 class QToolButton;
 
 namespace osc {
@@ -58,6 +65,9 @@ class TFrmSetMdl4 : public QDialog {
   // of `entry`; confirmed, it sets `box`, whose change stores the correction.
   using TCalibLauncher =
       std::function<void(TCalibButton button, int channelIndex, TOscRozsah* entry, TSpinBox& box)>;
+  // What a port is (`full` false: DescribePort) or also why it cannot be opened
+  // (`full` true: InspectPort). The default looks at this machine.
+  using TPortInspector = std::function<TPortReport(const std::string& port, bool full)>;
 
   // Loads the settings; the registry's errors ("Selhalo oteření klíče registru.")
   // propagate. A settings file put aside while loading is reported through `message`.
@@ -78,6 +88,8 @@ class TFrmSetMdl4 : public QDialog {
   bool ApplyModelType(int index);
   void SetCalibLauncher(TCalibLauncher launcher) { calib_launcher_ = std::move(launcher); }
   void SetMessage(TMessage message);
+  // Replaces the inspector and shows the port list's hints and the port's state anew.
+  void SetPortInspector(TPortInspector inspector);
 
   // --- Controls, named as in the form ----------------------------------------------
   QTabWidget* Pages = nullptr;
@@ -89,6 +101,9 @@ class TFrmSetMdl4 : public QDialog {
   QComboBox* cbPort = nullptr;
   QGroupBox* RgTypOsc = nullptr;
   QButtonGroup* RgTypOscItems = nullptr;  // ids 0 and 1
+  // Beyond the classic form: what the chosen port is, and why it cannot be opened.
+  QLabel* LblPortInfo = nullptr;
+  QLabel* LblPortProblem = nullptr;
 
   QLabel* Label2 = nullptr;
   qt::TLxListBox* lbRanges = nullptr;
@@ -154,6 +169,9 @@ class TFrmSetMdl4 : public QDialog {
   void SbRanges5Change();
   void SbRanges6Change();
   void bbOkClick();
+  // Shows what the port in cbPort is and what stands in its way; runs when the dialog
+  // is shown and shortly after the port text stops changing.
+  void CheckPort();
 
  public slots:
   void reject() override;
@@ -175,6 +193,7 @@ class TFrmSetMdl4 : public QDialog {
   void CreateRangesPage();
   void CreateChannels56Page();
   void CreateButtons();
+  void ShowPortHints();
   void ConnectHandlers();
 
   void ShowSettings();
@@ -194,6 +213,8 @@ class TFrmSetMdl4 : public QDialog {
   TRangeList ranges56_;  // the items of LbRanges56: a copy of the range list
   TMessage message_;
   TCalibLauncher calib_launcher_;
+  TPortInspector port_inspector_;
+  QTimer* port_check_timer_ = nullptr;
   std::optional<Snapshot> snapshot_;
 };
 

@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -545,6 +546,74 @@ TEST(SettingsDialog, CalibrationButtonsLaunchForTheSelectedRangeAndChannel) {
   EXPECT_NEAR(rig.EntryAt(1).CH[3].OffsetBip, 1.23, 1e-12);
   EXPECT_NEAR(rig.EntryAt(1).CH[3].OffsetAC, 1.23, 1e-12);
   EXPECT_EQ(rig.EntryAt(0).CH[3].Gain, Odd(10, 0)->CH[3].Gain);
+}
+
+}  // namespace
+}  // namespace osc
+
+namespace osc {
+namespace {
+
+TEST(SettingsDialog, ThePortBoxListsThePortsWithTheirProductAsHint) {
+  Rig rig;
+  rig.registry.add_tty("ttyUSB0", true, -1, true);
+  rig.registry.add_tty("ttyS0", true, 4, true);
+  TFrmSetMdl4& d = rig.Start();
+  const std::string dev = rig.registry.dev();
+  ASSERT_EQ(d.cbPort->count(), 4);
+  EXPECT_EQ(d.cbPort->itemText(0).toStdString(), dev + "/ttyS0");
+  EXPECT_EQ(d.cbPort->itemText(1).toStdString(), dev + "/ttyUSB0");
+  EXPECT_EQ(d.cbPort->itemText(2), "SIM2");
+  EXPECT_EQ(d.cbPort->itemText(3), "SIM4");
+  EXPECT_EQ(d.cbPort->itemData(3, Qt::ToolTipRole).toString(), "simulovaný modul, 4 kanály");
+  EXPECT_EQ(d.cbPort->currentText(), "COM1");  // the stored text, not the first item
+
+  std::vector<std::pair<std::string, bool>> asked;
+  d.SetPortInspector([&](const std::string& port, bool full) {
+    asked.emplace_back(port, full);
+    TPortReport r;
+    r.Port = port;
+    r.Device = port;
+    r.Product = port.find("USB") != std::string::npos ? "FT232R USB UART (0403:6001)" : "";
+    return r;
+  });
+  EXPECT_EQ(d.cbPort->itemData(1, Qt::ToolTipRole).toString(), "FT232R USB UART (0403:6001)");
+  EXPECT_EQ(d.cbPort->itemData(0, Qt::ToolTipRole).toString(), "");
+  EXPECT_EQ(asked.size(), 4u);  // hints only: nothing inspected while hidden
+  for (const auto& a : asked)
+    EXPECT_FALSE(a.second);
+}
+
+TEST(SettingsDialog, TheChosenPortSaysWhyItCannotBeOpenedAndOkSavesItAnyway) {
+  Rig rig;
+  TFrmSetMdl4& d = rig.Start();
+  std::string inspected;
+  d.SetPortInspector([&](const std::string& port, bool full) {
+    TPortReport r;
+    r.Port = port;
+    r.Device = "/dev/ttyUSB0";
+    if (!full) return r;
+    inspected = port;
+    r.State = TPortState::NoPermission;
+    r.Group = "dialout";
+    r.User = "jan";
+    return r;
+  });
+  ASSERT_TRUE(rig.Show());  // showing checks the port
+  EXPECT_EQ(inspected, "COM1");
+  EXPECT_EQ(d.LblPortInfo->text(), "COM1 = /dev/ttyUSB0");
+  EXPECT_EQ(
+      d.LblPortProblem->text(),
+      "Nemáte oprávnění k /dev/ttyUSB0. Přidejte se do skupiny dialout (sudo usermod -aG dialout jan) a "
+      "znovu se přihlaste.");
+
+  rig.TypeInto(d.cbPort->lineEdit(), "COM66");
+  EXPECT_EQ(inspected, "COM1");  // checked once typing pauses, not on every key
+  d.CheckPort();
+  EXPECT_EQ(inspected, "COM66");
+  d.bbOkClick();
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_EQ(rig.Start().Settings().Port, "COM66");
 }
 
 }  // namespace
