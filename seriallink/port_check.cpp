@@ -329,8 +329,8 @@ std::string PortProblem(const TPortReport& r) {
                " patříte až od příštího přihlášení. Odhlaste se a znovu se přihlaste.";
       }
       return "Nemáte oprávnění k " + r.Device + ". Přidejte se do skupiny " + r.Group +
-             " (sudo usermod -aG " + r.Group + " " + (r.User.empty() ? "$USER" : r.User) +
-             ") a znovu se přihlaste.";
+             " a znovu se přihlaste:\nsudo usermod -aG " + r.Group + " " +
+             (r.User.empty() ? "$USER" : r.User);
     case TPortState::Busy:
       return "Port je obsazen: používá ho " + HolderList(r.Holders, true) + ".";
     case TPortState::Failed:

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cstring>
 #include <map>
 #include <optional>
 
@@ -239,8 +239,8 @@ TEST(PortCheck, NoPermissionNamesTheGroupToJoin) {
        {1000},
        {1000},
        20,
-       "Nemáte oprávnění k /dev/ttyS0. Přidejte se do skupiny dialout (sudo usermod -aG dialout jan) a znovu "
-       "se přihlaste."},
+       "Nemáte oprávnění k /dev/ttyS0. Přidejte se do skupiny dialout a znovu se přihlaste:\n"
+       "sudo usermod -aG dialout jan"},
       {"member since the last login",
        {1000},
        {1000, 20},

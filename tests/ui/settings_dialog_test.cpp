@@ -602,10 +602,9 @@ TEST(SettingsDialog, TheChosenPortSaysWhyItCannotBeOpenedAndOkSavesItAnyway) {
   ASSERT_TRUE(rig.Show());  // showing checks the port
   EXPECT_EQ(inspected, "COM1");
   EXPECT_EQ(d.LblPortInfo->text(), "COM1 = /dev/ttyUSB0");
-  EXPECT_EQ(
-      d.LblPortProblem->text(),
-      "Nemáte oprávnění k /dev/ttyUSB0. Přidejte se do skupiny dialout (sudo usermod -aG dialout jan) a "
-      "znovu se přihlaste.");
+  EXPECT_EQ(d.LblPortProblem->text(),
+            "Nemáte oprávnění k /dev/ttyUSB0. Přidejte se do skupiny dialout a znovu se přihlaste:\n"
+            "sudo usermod -aG dialout jan");
 
   rig.TypeInto(d.cbPort->lineEdit(), "COM66");
   EXPECT_EQ(inspected, "COM1");  // checked once typing pauses, not on every key
