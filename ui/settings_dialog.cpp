@@ -461,6 +461,13 @@ void TFrmSetMdl4::RestoreRanges(const TRangeList& copy) {
   ShowRangeList(row);
 }
 
+bool TFrmSetMdl4::Execute(int currentRange, const TRangeList& mainCopy) {
+  SetSelectedRange(currentRange);
+  if (exec() == QDialog::Accepted) return true;
+  RestoreRanges(mainCopy);
+  return false;
+}
+
 bool TFrmSetMdl4::ApplyModelType(int index) {
   if ((index != 0 && index != 1) || index == ModelIndex()) return false;
   SetModelIndex(index);

@@ -83,6 +83,11 @@ class TFrmSetMdl4 : public QDialog {
   void SetSelectedRange(int index);
   // Makes the range list hold the items of `copy`, in its order (texts and entries).
   void RestoreRanges(const TRangeList& copy);
+  // The settings command's use of the dialog: selects `currentRange`, runs the dialog
+  // modally and, when it is not confirmed, restores the range list from `mainCopy` (the
+  // main window's range selector). True when confirmed: the caller then stops the
+  // recording, closes the port and takes the ranges, the selection and the model over.
+  bool Execute(int currentRange, const TRangeList& mainCopy);
   // Selects model `index` (0 or 1; others are ignored) when it differs, re-applies the
   // model's controls and saves the model type. True when the model changed.
   bool ApplyModelType(int index);

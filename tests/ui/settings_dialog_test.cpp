@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <memory>
 
@@ -613,6 +614,38 @@ TEST(SettingsDialog, TheChosenPortSaysWhyItCannotBeOpenedAndOkSavesItAnyway) {
   d.bbOkClick();
   EXPECT_EQ(d.result(), QDialog::Accepted);
   EXPECT_EQ(rig.Start().Settings().Port, "COM66");
+}
+
+}  // namespace
+}  // namespace osc
+
+namespace osc {
+namespace {
+
+TEST(SettingsDialog, ExecuteSelectsTheCurrentRangeAndRestoresTheListWhenCancelled) {
+  Rig rig;
+  rig.Seed(1, {Odd(10, 0), Odd(20, 0), Odd(30, 0)});
+  TFrmSetMdl4& d = rig.Start();
+  const TRangeList copy = d.Settings().Ranges;
+  int shownRange = -2;
+  QTimer::singleShot(0, &d, [&] {
+    shownRange = d.SelectedRange();
+    d.sbDeleteClick();
+    d.reject();
+  });
+  EXPECT_FALSE(d.Execute(1, {copy[0], copy[1]}));
+  EXPECT_EQ(shownRange, 1);
+  EXPECT_EQ(Texts(d.lbRanges), (Strings{"10 V", "20 V"}));  // the main window's copy
+
+  QTimer::singleShot(0, &d, [&] {
+    shownRange = d.SelectedRange();
+    d.sbNewClick();
+    d.bbOkClick();
+  });
+  EXPECT_TRUE(d.Execute(0, copy));
+  EXPECT_EQ(shownRange, 0);
+  EXPECT_EQ(Texts(d.lbRanges), (Strings{"10 V", "20 V", "20 V"}));
+  EXPECT_EQ(d.SelectedRange(), 2);
 }
 
 }  // namespace
