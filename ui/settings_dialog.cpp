@@ -1,6 +1,5 @@
 #include "ui/settings_dialog.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -33,13 +32,14 @@ constexpr double kUnitRangeK = 0.001;
 // Raises Updating for its lifetime, also when filling fails half way.
 class UpdatingScope {
  public:
-  explicit UpdatingScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~UpdatingScope() { flag_ = false; }
+  explicit UpdatingScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+  ~UpdatingScope() { flag_ = before_; }
   UpdatingScope(const UpdatingScope&) = delete;
   UpdatingScope& operator=(const UpdatingScope&) = delete;
 
  private:
   bool& flag_;
+  bool before_;
 };
 
 int SelectedRow(const QListWidget* list) {
