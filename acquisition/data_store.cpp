@@ -80,16 +80,31 @@ TDataStore::TDataStore(int slot, int maxSeconds, TDateTime start, std::uint8_t c
 
 std::unique_ptr<TDataStore> TDataStore::FromRecord(std::span<const std::uint8_t> record, std::string name) {
   if (record.size() < kRecordHeaderSize || record.size() > UINT32_MAX) return nullptr;
-  TRecordHeader header = ReadRecordHeader(record.data());
-  if (header.Rate == 0) return nullptr;
+  if (ReadRecordHeader(record.data()).Rate == 0) return nullptr;
   std::unique_ptr<TDataStore> store(
       new TDataStore(static_cast<std::uint32_t>(record.size()), std::move(name)));
   std::copy(record.begin(), record.end(), store->block_);
-  header.Count = std::min<std::uint32_t>(header.Count, store->capacity_ - kRecordHeaderSize);
-  PutU32(store->block_ + kRecordCountOffset, header.Count);
-  store->count_ = header.Count;
-  store->header_ = std::move(header);
+  store->TakeHeader();
   return store;
+}
+
+std::unique_ptr<TDataStore> TDataStore::FromRecord(
+    std::uint32_t size, std::string name, const std::function<std::size_t(std::span<std::uint8_t>)>& fill) {
+  if (size < kRecordHeaderSize) return nullptr;
+  std::unique_ptr<TDataStore> store(new TDataStore(size, std::move(name)));
+  const std::size_t filled = std::min<std::size_t>(fill({store->block_, size}), size);
+  if (filled < size) return FromRecord({store->block_, filled}, store->name_);
+  if (ReadRecordHeader(store->block_).Rate == 0) return nullptr;
+  store->TakeHeader();
+  return store;
+}
+
+// The header of a record read back; a count beyond the bytes present is cut to them.
+void TDataStore::TakeHeader() {
+  header_ = ReadRecordHeader(block_);
+  header_.Count = std::min<std::uint32_t>(header_.Count, capacity_ - kRecordHeaderSize);
+  PutU32(block_ + kRecordCountOffset, header_.Count);
+  count_ = header_.Count;
 }
 
 TDataStore::~TDataStore() {

@@ -12,8 +12,10 @@
 #include "acquisition/record_header.h"
 #include "platform/locale.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -44,6 +46,11 @@ class TDataStore {
   // count beyond the bytes present is cut to them. nullptr when shorter than the
   // header or its rate is 0 (such a record has no time axis).
   static std::unique_ptr<TDataStore> FromRecord(std::span<const std::uint8_t> record, std::string name);
+  // The same, read straight into a block of `size` bytes: `fill` writes the record into
+  // the block it is given and returns how many bytes it wrote. When that is fewer than
+  // `size` the record is what was written (FromRecord of those bytes).
+  static std::unique_ptr<TDataStore> FromRecord(
+      std::uint32_t size, std::string name, const std::function<std::size_t(std::span<std::uint8_t>)>& fill);
   ~TDataStore();
   TDataStore(const TDataStore&) = delete;
   TDataStore& operator=(const TDataStore&) = delete;
@@ -80,6 +87,7 @@ class TDataStore {
 
  private:
   TDataStore(std::uint32_t capacity, std::string name);
+  void TakeHeader();
 
   std::uint8_t* block_ = nullptr;
   std::uint32_t capacity_ = 0;
@@ -88,6 +96,9 @@ class TDataStore {
   std::uint32_t step_ = 1;
   std::string name_;
 };
+
+// The main window's stores: slots 1..4 at indexes 0..3, none where a slot has no record.
+using TSlotStores = std::array<std::unique_ptr<TDataStore>, 4>;
 
 // UnitText of a slot that may have no store.
 std::string UnitText(const TDataStore* store);

@@ -1,5 +1,6 @@
 // Osciloskop: the operator's console for the serial oscilloscope and data-logger module.
 #include "platform/locale.h"
+#include "simulator/simulated_module.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   args.process(app);
 
   osc::LoadSystemFormatSettings();
+  osc::sim::RegisterSimulatedPorts();  // "SIM4" and "SIM2" open the simulated modules
   osc::TFrmMdl4CH window;
   window.show();
   if (args.isSet(screenshot)) {

@@ -4,17 +4,6 @@
 
 namespace osc {
 
-namespace {
-
-double ClampPixel(double v) {
-  if (std::isnan(v)) return 0;
-  if (v < -kPixelLimit) return -kPixelLimit;
-  if (v > kPixelLimit) return kPixelLimit;
-  return v;
-}
-
-}  // namespace
-
 TDoublePoint DoublePoint(double x, double y) {
   return TDoublePoint{x, y};
 }
@@ -27,23 +16,6 @@ void swap(double& a, double& b) {
   double t = a;
   a = b;
   b = t;
-}
-
-int TruncPixel(double v) {
-  return static_cast<int>(std::trunc(ClampPixel(v)));
-}
-
-int RoundPixel(double v) {
-  return static_cast<int>(std::nearbyint(ClampPixel(v)));
-}
-
-unsigned OutCode(const TDoublePoint& p, const TDoubleRect& r) {
-  unsigned code = 0;
-  if (!(p.X >= r.X1)) code |= ocLeft;
-  if (p.X > r.X2) code |= ocRight;
-  if (!(p.Y >= r.Y1)) code |= ocBelow;
-  if (p.Y > r.Y2) code |= ocAbove;
-  return code;
 }
 
 bool IntersectSegments(const TDoubleRect& a, const TDoubleRect& b, TDoublePoint& p) {

@@ -2,6 +2,7 @@
 // Points and rectangles in value coordinates (Y growing upwards), the segment
 // geometry the series drawing clips with, and the conversions from computed doubles
 // to pixel and index integers. Pixel types and colours are platform/geometry.h.
+#include <cmath>
 #include <cstdint>
 
 #include "platform/geometry.h"
@@ -32,7 +33,14 @@ void swap(double& a, double& b);
 
 // Position code bits of OutCode; 0 means inside or on the border.
 enum : unsigned { ocLeft = 1, ocRight = 2, ocBelow = 4, ocAbove = 8 };
-unsigned OutCode(const TDoublePoint& p, const TDoubleRect& r);
+inline unsigned OutCode(const TDoublePoint& p, const TDoubleRect& r) {
+  unsigned code = 0;
+  if (!(p.X >= r.X1)) code |= ocLeft;
+  if (p.X > r.X2) code |= ocRight;
+  if (!(p.Y >= r.Y1)) code |= ocBelow;
+  if (p.Y > r.Y2) code |= ocAbove;
+  return code;
+}
 
 // Crossing point of two segments (ends count as crossing); false and (0, 0) when they
 // do not cross or are parallel.
@@ -49,7 +57,17 @@ bool PointInRect(const TPoint& p, const TRect& r);
 // is truncated (or rounded half to even) and clamped to +-kPixelLimit, so that far-away
 // values never overflow and stay far outside any drawable area. NaN gives 0.
 constexpr int kPixelLimit = 1 << 28;
-int TruncPixel(double v);
-int RoundPixel(double v);
+inline double ClampPixel(double v) {
+  if (std::isnan(v)) return 0;
+  if (v < -kPixelLimit) return -kPixelLimit;
+  if (v > kPixelLimit) return kPixelLimit;
+  return v;
+}
+inline int TruncPixel(double v) {
+  return static_cast<int>(std::trunc(ClampPixel(v)));
+}
+inline int RoundPixel(double v) {
+  return static_cast<int>(std::nearbyint(ClampPixel(v)));
+}
 
 }  // namespace osc

@@ -1,14 +1,98 @@
-// How a series paints itself: the curve of an equidistant series and the title.
+// How a series paints itself: the curve of an equidistant series, clipped in value
+// space before it becomes pixels, and the title in the graph's title bar.
+#include <cmath>
 #include <cstdlib>
 
+#include "graph/axis.h"
+#include "graph/graph_data.h"
 #include "graph/series.h"
+#include "graph/view.h"
 
 namespace osc {
 
-void TBaseEquiDistantSeries::Draw(TCanvas&, TVelaGraph*, const TRect&) {}
+void TBaseEquiDistantSeries::Draw(TCanvas& canvas, TVelaGraph* view, const TRect& rect) {
+  if (GraphData() == nullptr || view == nullptr || GraphNumber() == 0) return;
+  const int index = static_cast<int>(GraphNumber()) - 1;
+  const TAxis* xAxis = view->XAxis(index);
+  const TAxis* yAxis = view->YAxis(index);
+  if (xAxis == nullptr || yAxis == nullptr) return;
+  const double xl = xAxis->Left(), xr = xAxis->Right(), yb = yAxis->Bottom(), yt = yAxis->Top();
 
-void TVelaSeries::DrawTitle(TCanvas&, TVelaGraph*, const TRect&) {}
+  const TRect plot = view->Layout().PlotRect(GraphNumber(), rect);
+  TRect pr = plot;  // its last column and row are the window's right and top ends
+  pr.Right -= 1;
+  pr.Bottom -= 1;
+  if (pr.Left >= pr.Right || pr.Bottom <= pr.Top) return;
+  const double kx = (pr.Right - pr.Left) / (xr - xl);
+  const double ky = (pr.Bottom - pr.Top) / (yt - yb);
 
-void TVelaSeries::DrawSegment(TCanvas&, TColor, int, int, int, int) const {}
+  // The visible index range, decided in double so that a window far from the data
+  // cannot overflow an index: the last sample at or left of XL to the first right of XR.
+  const double count = Count();
+  const double first = xl > XStart() ? std::trunc((xl - XStart()) / XStep()) : 0;
+  if (xr <= XStart()) return;
+  double last = std::trunc((xr - XStart()) / XStep()) + 1;
+  if (last > count - 1) last = count - 1;
+  if (!(first < last && first >= 0 && last < count)) return;
+  const int i0 = static_cast<int>(first), i1 = static_cast<int>(last);
+
+  canvas.SetPenWidth(std::abs(LineWidth()));
+  canvas.SetPenStyle(LineStyle());
+  canvas.SetPenMode(pmCopy);
+  // A clip around the plot also keeps Qt's line drawing on its fast path.
+  canvas.SetClipRect(plot);
+  const TDoubleRect window = DoubleRect(xl, yb, xr, yt);
+  double prev = GetValue(i0);
+  for (int i = i0; i < i1; ++i) {
+    const double v = GetValue(i + 1);
+    TDoubleRect s{XStart() + i * XStep(), prev, XStart() + (i + 1) * XStep(), v};
+    prev = v;
+    if (!std::isfinite(s.Y1) || !std::isfinite(s.Y2)) continue;  // a missing value
+    const unsigned code = OutCode(s.First(), window) | OutCode(s.Second(), window);
+    // Chosen before clipping: the visible part of a segment that leaves the Y window
+    // shows that it does.
+    const TColor color = (code & (ocBelow | ocAbove)) != 0 ? OutOfRangeColor() : Color();
+    if (code != 0 && !ClipSegment(s, window)) continue;
+    if (color == clNone) continue;
+    DrawSegment(canvas, color, TruncPixel((s.X1 - xl) * kx) + pr.Left,
+                pr.Bottom - TruncPixel((s.Y1 - yb) * ky), TruncPixel((s.X2 - xl) * kx) + pr.Left,
+                pr.Bottom - TruncPixel((s.Y2 - yb) * ky));
+  }
+  canvas.ResetClip();
+}
+
+void TVelaSeries::DrawSegment(TCanvas& canvas, TColor color, int x1, int y1, int x2, int y2) const {
+  const int w = LineWidth();
+  if (w < 0 && y1 == y2) {
+    // A bar |w| rows high around y1 from the earlier end up to the later one.
+    if (canvas.Brush().Color != color) canvas.SetBrushColor(color);
+    if (canvas.Brush().Style != bsSolid) canvas.SetBrushStyle(bsSolid);
+    const int top = y1 - (-w) / 2;
+    canvas.FillRect(TRect{std::min(x1, x2), top, std::max(x1, x2), top - w});
+    return;
+  }
+  if (canvas.Pen().Color != color) canvas.SetPenColor(color);
+  // From the later sample back: the line leaves out its end, so every segment paints
+  // its later end and the earliest point of the range stays unpainted.
+  canvas.MoveTo(x2, y2);
+  canvas.LineTo(x1, y1);
+}
+
+void TVelaSeries::DrawTitle(TCanvas& canvas, TVelaGraph* view, const TRect& rect) {
+  if (GraphData() == nullptr || GraphNumber() == 0 || view == nullptr) return;
+  const TRect tr = view->Layout().TitleBarRect(GraphNumber(), rect);
+  if (tr.Right <= tr.Left) return;
+  int n = 0;
+  const int pos = GraphData()->GraphSeriesIndex(this, n);
+  if (n < 1 || pos < 1) return;
+  canvas.SetBrushColor(view->Colors().TitleBar());
+  canvas.SetBrushStyle(bsClear);
+  canvas.SetFontColor(Color());
+  const TSize size = canvas.TextExtent(Title());
+  const int y = tr.Top + (tr.Bottom - tr.Top - size.cy) / 2;
+  const int x = tr.Left + (tr.Right - tr.Left) * pos / (n + 1) - size.cx / 2;
+  if (Color() != clNone) canvas.TextRect(tr, x, y, Title());
+  canvas.SetBrushStyle(bsSolid);
+}
 
 }  // namespace osc

@@ -13,6 +13,12 @@ namespace osc {
 int FileOps::open(const std::string& path, int flags, mode_t mode) {
   return ::open(path.c_str(), flags, mode);
 }
+ssize_t FileOps::read(int fd, void* buffer, std::size_t size) {
+  return ::read(fd, buffer, size);
+}
+int FileOps::fstat(int fd, struct stat* status) {
+  return ::fstat(fd, status);
+}
 ssize_t FileOps::write(int fd, const void* data, std::size_t size) {
   return ::write(fd, data, size);
 }

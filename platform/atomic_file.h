@@ -5,17 +5,21 @@
 //
 // Assumes what every careful saver assumes: rename() within a folder is atomic, and
 // fsync() really reaches the disk.
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <string>
 #include <string_view>
 
 namespace osc {
 
-// The file system calls of the save path, with POSIX results: -1 and errno on failure.
+// The file system calls of the save path (and of loaders: read, fstat), with POSIX
+// results: -1 and errno on failure.
 class FileOps {
  public:
   virtual ~FileOps() = default;
   virtual int open(const std::string& path, int flags, mode_t mode);
+  virtual ssize_t read(int fd, void* buffer, std::size_t size);
+  virtual int fstat(int fd, struct stat* status);
   virtual ssize_t write(int fd, const void* data, std::size_t size);
   virtual int fsync(int fd);
   virtual int close(int fd);

@@ -12,7 +12,8 @@
 //    filled with the brush colour first, with bsClear the text is drawn transparently;
 //  - pmNotXor draws each pixel as NOT(pen XOR destination): drawing the same thing
 //    twice restores the pixels bit for bit;
-//  - InvertRect inverts the colour of every pixel of the rectangle (twice restores).
+//  - InvertRect inverts the colour of every pixel of the rectangle (twice restores);
+//  - clNone as the pen, brush or font colour draws nothing with that pen, brush or font.
 // Pen, brush and font are state of the canvas, read back through Pen(), Brush(), Font().
 // A canvas is used on one thread.
 #include <cstdint>

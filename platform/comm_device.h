@@ -21,9 +21,12 @@ class CommDevice {
   // when the device is gone.
   virtual int poll_fd() const = 0;
   // Non-blocking. Bytes read, 0 when none are available, -1 with errno on failure
-  // (EIO/ENXIO/ENODEV: the device vanished).
+  // (EIO/ENXIO/ENODEV: the device vanished; any failure but EAGAIN and EINTR ends the
+  // port's use of the device: pending and later transfers fail).
   virtual ssize_t read_some(void* buffer, std::size_t count) = 0;
   // Non-blocking. Bytes accepted (possibly fewer than count), -1 with errno on failure.
+  // poll_fd() should be writable (POLLOUT) when bytes would be accepted; a device whose
+  // descriptor says writable while it accepts nothing is retried every few milliseconds.
   virtual ssize_t write_some(const void* buffer, std::size_t count) = 0;
   // Applies line settings; false with errno when the device refuses them.
   virtual bool configure(const DCB& dcb) = 0;

@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::int64_t kNever = INT64_MAX;
 constexpr std::uintptr_t kStatusPending = 0x103;
+constexpr int kBackoffMs = 5;
 
 // now + multiplier x count + constant, in 64 bits (the product alone overflows 32),
 // saturating at kNever.
@@ -126,6 +127,25 @@ class CommPort::WithdrawGuard {
   bool dismissed_ = false;
 };
 
+// Holds off pthread_cancel while a request is being queued: a thread cut off there
+// would leave its buffer in the queue with nobody to take it out.
+class CommPort::NoCancellation {
+ public:
+  NoCancellation() { pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous_); }
+  ~NoCancellation() { restore(); }
+  NoCancellation(const NoCancellation&) = delete;
+  NoCancellation& operator=(const NoCancellation&) = delete;
+  void restore() {
+    if (restored_) return;
+    restored_ = true;
+    pthread_setcancelstate(previous_, nullptr);
+  }
+
+ private:
+  int previous_ = PTHREAD_CANCEL_ENABLE;
+  bool restored_ = false;
+};
+
 CommPort::CommPort(std::unique_ptr<CommDevice> device, bool overlapped, const CommSys& sys,
                    std::function<void()> release)
     : sys_(sys), device_(std::move(device)), overlapped_(overlapped), release_(std::move(release)) {
@@ -179,6 +199,7 @@ void CommPort::wake() {
 DWORD CommPort::setup(DWORD inQueue, DWORD outQueue) {
   if (inQueue == 0 || inQueue > kMaxQueue || outQueue > kMaxQueue) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   std::size_t dropped = input_.resize(inQueue);
   if (dropped > 0) {
     dropped_ += dropped;
@@ -197,6 +218,7 @@ DWORD CommPort::get_state(DCB* dcb) {
 DWORD CommPort::set_state(const DCB& dcb) {
   if (!dcb_valid(dcb)) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   if (dead_) return ERROR_DEVICE_NOT_CONNECTED;
   if (!device_->configure(dcb)) {
     int e = errno;
@@ -256,6 +278,7 @@ DWORD CommPort::transfer(bool isRead, void* buffer, DWORD count, DWORD* transfer
   }
   if (request->event) request->event->set_signalled(false);
 
+  NoCancellation no_cancel;
   std::unique_lock lock(mutex_);
   DWORD refused = closing_         ? ERROR_INVALID_HANDLE
                   : dead_          ? ERROR_DEVICE_NOT_CONNECTED
@@ -279,14 +302,16 @@ DWORD CommPort::transfer(bool isRead, void* buffer, DWORD count, DWORD* transfer
       wake();
       return ERROR_IO_PENDING;
     }
-    result = wait_blocking(request, lock);
+    result = wait_blocking(request, lock, no_cancel);
   }
   if (transferred) *transferred = request->done;
   return result;
 }
 
-DWORD CommPort::wait_blocking(const RequestPtr& request, std::unique_lock<std::mutex>& lock) {
+DWORD CommPort::wait_blocking(const RequestPtr& request, std::unique_lock<std::mutex>& lock,
+                              NoCancellation& noCancel) {
   WithdrawGuard guard(*this, *request, lock);
+  noCancel.restore();  // from here a cancelled thread takes its request with it
   wake();
   changed_.wait(lock, [&] { return request->finished; });  // a cancellation point
   guard.dismiss();
@@ -313,6 +338,7 @@ void CommPort::wait(OVERLAPPED* overlapped) {
 
 DWORD CommPort::cancel_calling_thread_io() {
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   auto me = std::this_thread::get_id();
   for (Queue* queue : {&reads_, &writes_}) {
     for (auto it = queue->begin(); it != queue->end();) {
@@ -334,6 +360,7 @@ DWORD CommPort::purge(DWORD flags) {
   if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
     return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   if (flags & PURGE_RXABORT) fail_all(reads_, ERROR_OPERATION_ABORTED);
   if (flags & PURGE_TXABORT) fail_all(writes_, ERROR_OPERATION_ABORTED);
   if (flags & PURGE_RXCLEAR) input_.clear();
@@ -345,6 +372,7 @@ DWORD CommPort::purge(DWORD flags) {
 
 DWORD CommPort::set_break(bool on) {
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   if (dead_) return ERROR_DEVICE_NOT_CONNECTED;
   if (!device_->set_break(on)) return vanished(errno) ? ERROR_DEVICE_NOT_CONNECTED : ERROR_GEN_FAILURE;
   break_on_ = on;
@@ -354,6 +382,7 @@ DWORD CommPort::set_break(bool on) {
 
 DWORD CommPort::clear_error(DWORD* errors, COMSTAT* stat) {
   std::lock_guard lock(mutex_);
+  if (closing_) return ERROR_INVALID_HANDLE;
   if (dead_) return ERROR_DEVICE_NOT_CONNECTED;
   DWORD found = errors_ | device_->take_errors();
   errors_ = 0;
@@ -399,8 +428,12 @@ void CommPort::run() {
 
     pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {dead_ ? -1 : device_->poll_fd(), 0, 0}};
     if (!(input_flow_control_ && input_.full())) fds[1].events |= POLLIN;
-    if (!writes_.empty() && !break_on_) fds[1].events |= POLLOUT;
+    bool writing = !writes_.empty() && !break_on_;
+    if (writing && !output_backoff_) fds[1].events |= POLLOUT;
     int timeout = sync_waiters_ > 0 ? 0 : next_timeout(now);
+    // A device whose descriptor reports writable while it takes nothing is retried
+    // every few milliseconds instead of spinning.
+    if (writing && output_backoff_) timeout = timeout < 0 ? kBackoffMs : std::min(timeout, kBackoffMs);
     lock.unlock();
     int n = sys_.poll(fds, 2, timeout);
     int error = errno;
@@ -416,6 +449,7 @@ void CommPort::run() {
       sys_.read(wake_fd_, &count, sizeof count);
     }
     ready = fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL);
+    device_writable_ = fds[1].revents & POLLOUT;
     hang_up = fds[1].revents & (POLLHUP | POLLERR | POLLNVAL);
   }
 }
@@ -428,7 +462,6 @@ void CommPort::service(std::int64_t now, bool deviceReady, bool hangUp) {
 }
 
 void CommPort::pump_input(std::int64_t now, bool hangUp) {
-  bool got = false;
   for (int chunk = 0; chunk < 64; ++chunk) {
     if (input_flow_control_ && input_.full()) {
       // Leave the rest in the device so that its flow control holds the sender.
@@ -438,14 +471,16 @@ void CommPort::pump_input(std::int64_t now, bool hangUp) {
     ssize_t n = device_->read_some(scratch_.data(), scratch_.size());
     if (n > 0) {
       received_ += static_cast<std::size_t>(n);
-      got = true;
       deliver(scratch_.data(), static_cast<std::size_t>(n), now);
       continue;
     }
-    if (n < 0 || hangUp) device_gone();
+    bool transient = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+    // Any other failure ends the device too: retrying it would only spin.
+    if ((n < 0 && !transient) || (n == 0 && hangUp)) device_gone();
     break;
   }
-  if (got && !dead_) note_errors(device_->take_errors());
+  // A device may be readable only to report a line error.
+  if (!dead_) note_errors(device_->take_errors());
 }
 
 // Reads are served in issue order: the current read takes the bytes first; what no read
@@ -513,6 +548,7 @@ void CommPort::start_writes(std::int64_t now) {
 }
 
 void CommPort::pump_output(std::int64_t now) {
+  if (writes_.empty()) output_backoff_ = false;
   while (!writes_.empty()) {
     start_writes(now);
     CommRequest& w = *writes_.front();
@@ -524,9 +560,13 @@ void CommPort::pump_output(std::int64_t now) {
     ssize_t n = device_->write_some(w.data + w.done, w.count - w.done);
     if (n > 0) {
       w.done += static_cast<DWORD>(n);
+      output_backoff_ = false;
       continue;
     }
-    if (n == 0) return;
+    if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+      output_backoff_ = device_writable_;
+      return;
+    }
     if (vanished(errno)) {
       device_gone();
       return;

@@ -74,11 +74,13 @@ class CommPort final : public KernelObject {
 
  private:
   class WithdrawGuard;
+  class NoCancellation;
   using RequestPtr = std::shared_ptr<CommRequest>;
   using Queue = std::deque<RequestPtr>;
 
   DWORD transfer(bool isRead, void* buffer, DWORD count, DWORD* transferred, OVERLAPPED* overlapped);
-  DWORD wait_blocking(const RequestPtr& request, std::unique_lock<std::mutex>& lock);
+  DWORD wait_blocking(const RequestPtr& request, std::unique_lock<std::mutex>& lock,
+                      NoCancellation& noCancel);
   void withdraw(CommRequest& request);
   void run();
   void service(std::int64_t now, bool deviceReady, bool hangUp);
@@ -111,6 +113,8 @@ class CommPort final : public KernelObject {
   bool break_on_ = false;       // transmission suspended
   bool abort_tripped_ = false;  // fAbortOnError: transfers fail until ClearCommError
   bool input_flow_control_ = false;
+  bool device_writable_ = false;  // the last poll said so
+  bool output_backoff_ = false;   // it said so, yet the device took nothing
   DCB dcb_{};
   COMMTIMEOUTS timeouts_{};
   ByteRing input_{kDefaultInputQueue};

@@ -39,7 +39,11 @@
 // For a function that catches abi::__forced_unwind: the forced unwind carries no
 // C++ object, so the reference the handler binds is null by design, which the
 // undefined-behaviour sanitizer would report (GCC does not take "null" alone here).
+#if defined(__clang__)
+#define OSC_CATCHES_FORCED_UNWIND __attribute__((no_sanitize("undefined")))
+#else
 #define OSC_CATCHES_FORCED_UNWIND __attribute__((no_sanitize_undefined))
+#endif
 
 namespace osc::win {
 

@@ -48,8 +48,13 @@ void TQtCanvas::Restart() {
   fontDirty_ = true;
   mode_ = QPainter::CompositionMode_SourceOver;
   raster_ = false;
+  pixels_ = nullptr;
   if (!Ready()) return;
   raster_ = painter_.paintEngine() != nullptr && painter_.paintEngine()->type() == QPaintEngine::Raster;
+  if (raster_ && painter_.device()->devType() == QInternal::Image) {
+    auto* image = static_cast<QImage*>(painter_.device());
+    if (image->format() == QImage::Format_RGB32) pixels_ = image;
+  }
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setCompositionMode(mode_);
@@ -58,6 +63,15 @@ void TQtCanvas::Restart() {
   } else {
     painter_.setClipping(false);
   }
+  UpdateBounds();
+}
+
+void TQtCanvas::UpdateBounds() {
+  if (!Ready()) return;
+  const TRect device{0, 0, painter_.device()->width(), painter_.device()->height()};
+  bounds_ = !clipped_ ? device
+                      : TRect{std::max(device.Left, clip_.Left), std::max(device.Top, clip_.Top),
+                              std::min(device.Right, clip_.Right), std::min(device.Bottom, clip_.Bottom)};
 }
 
 void TQtCanvas::SetPenColor(TColor c) {
@@ -90,6 +104,7 @@ void TQtCanvas::UsePen() {
   UseMode(mode);
   if (!penDirty_) return;
   penColor_ = ToQColor(pen_.Color);
+  penRgb_ = penColor_.rgb() & 0xFFFFFF;
   QPen pen(penColor_);
   pen.setWidth(std::max(1, std::abs(pen_.Width)));
   pen.setCosmetic(true);
@@ -118,7 +133,7 @@ void TQtCanvas::UseMode(QPainter::CompositionMode mode) {
 void TQtCanvas::LineTo(int x, int y) {
   const TPoint from = penPos_;
   penPos_ = TPoint{x, y};
-  if (!Ready() || (from.X == x && from.Y == y) || pen_.Style == psClear) return;
+  if (!Ready() || (from.X == x && from.Y == y) || pen_.Style == psClear || pen_.Color == clNone) return;
   if (pen_.Mode == pmNotXor && !CanInvert()) return;
   UsePen();
   if (raster_ && pen_.Style == psSolid && std::abs(pen_.Width) <= 1) {
@@ -141,11 +156,30 @@ void TQtCanvas::LineTo(int x, int y) {
   painter_.drawLine(xMajor ? QLineF(a, b) : QLineF(a.y(), a.x(), b.y(), b.x()));
 }
 
-TRect TQtCanvas::Bounds() const {
-  TRect device{0, 0, painter_.device()->width(), painter_.device()->height()};
-  if (!clipped_) return device;
-  return TRect{std::max(device.Left, clip_.Left), std::max(device.Top, clip_.Top),
-               std::min(device.Right, clip_.Right), std::min(device.Bottom, clip_.Bottom)};
+void TQtCanvas::FillRun(int left, int top, int width, int height) {
+  if (pixels_ == nullptr) {
+    painter_.fillRect(QRect(left, top, width, height), penColor_);
+    return;
+  }
+  const int x1 = std::max(left, bounds_.Left), x2 = std::min(left + width, bounds_.Right);
+  const int y1 = std::max(top, bounds_.Top), y2 = std::min(top + height, bounds_.Bottom);
+  if (x1 >= x2 || y1 >= y2) return;
+  // The raster engine paints at once, so writing the pixels here keeps the order of
+  // drawing. constBits: the image is ours alone, and a detach would leave the painter
+  // on the old pixels.
+  const qsizetype stride = pixels_->bytesPerLine();
+  uchar* row = const_cast<uchar*>(pixels_->constBits()) + y1 * stride;
+  const QRgb invert = ~penRgb_ & 0xFFFFFF, copy = 0xFF000000u | penRgb_;
+  for (int y = y1; y < y2; ++y, row += stride) {
+    auto* line = reinterpret_cast<QRgb*>(row);
+    if (pen_.Mode == pmNotXor) {
+      for (int x = x1; x < x2; ++x)
+        line[x] ^= invert;
+    } else {
+      for (int x = x1; x < x2; ++x)
+        line[x] = copy;
+    }
+  }
 }
 
 void TQtCanvas::SteppedLine(TPoint from, TPoint to) {
@@ -155,34 +189,34 @@ void TQtCanvas::SteppedLine(TPoint from, TPoint to) {
   const std::int64_t da = (xMajor ? to.X : to.Y) - a0, db = (xMajor ? to.Y : to.X) - b0;
   const std::int64_t n = std::abs(da), sa = da < 0 ? -1 : 1, sb = db < 0 ? -1 : 1, adb = std::abs(db);
   // Only the steps whose pixels can be inside the drawable area are visited.
-  const TRect bounds = Bounds();
+  const TRect& bounds = bounds_;
   if (bounds.IsEmpty()) return;
   const std::int64_t lo = xMajor ? bounds.Left : bounds.Top, hi = (xMajor ? bounds.Right : bounds.Bottom) - 1;
   std::int64_t first = sa > 0 ? lo - a0 : a0 - hi, last = sa > 0 ? hi - a0 : a0 - lo;
   first = std::max<std::int64_t>(first, 0);
   last = std::min<std::int64_t>(last, n - 1);
   if (first > last) return;
-  auto minorAt = [&](std::int64_t i) { return b0 + sb * ((2 * i * adb + n) / (2 * n)); };
   auto fill = [&](std::int64_t i1, std::int64_t i2, std::int64_t b) {
     const std::int64_t aLow = sa > 0 ? a0 + i1 : a0 - i2, length = i2 - i1 + 1;
-    const QRect run = xMajor
-                          ? QRect(static_cast<int>(aLow), static_cast<int>(b), static_cast<int>(length), 1)
-                          : QRect(static_cast<int>(b), static_cast<int>(aLow), 1, static_cast<int>(length));
-    painter_.fillRect(run, penColor_);
+    if (xMajor) {
+      FillRun(static_cast<int>(aLow), static_cast<int>(b), static_cast<int>(length), 1);
+    } else {
+      FillRun(static_cast<int>(b), static_cast<int>(aLow), 1, static_cast<int>(length));
+    }
   };
-  std::int64_t runStart = first, runMinor = minorAt(first);
-  for (std::int64_t i = first + 1; i <= last; ++i) {
-    const std::int64_t b = minorAt(i);
-    if (b == runMinor) continue;
-    fill(runStart, i - 1, runMinor);
-    runStart = i;
-    runMinor = b;
+  // Step i lies k = round(i * adb / n) (halves away from the start) off the main line;
+  // the run of offset k ends before the first step whose offset is k + 1.
+  for (std::int64_t i = first; i <= last;) {
+    const std::int64_t k = (2 * i * adb + n) / (2 * n);
+    const std::int64_t next = adb == 0 ? last + 1 : (n * (2 * k + 1) + 2 * adb - 1) / (2 * adb);
+    const std::int64_t end = std::min(next - 1, last);
+    fill(i, end, b0 + sb * k);
+    i = end + 1;
   }
-  fill(runStart, last, runMinor);
 }
 
 void TQtCanvas::FillRect(const TRect& r) {
-  if (!Ready() || r.IsEmpty() || brush_.Style == bsClear) return;
+  if (!Ready() || r.IsEmpty() || brush_.Style == bsClear || brush_.Color == clNone) return;
   UseMode(QPainter::CompositionMode_SourceOver);
   painter_.fillRect(ToQRect(r), ToQColor(brush_.Color));
 }
@@ -191,10 +225,13 @@ void TQtCanvas::Ellipse(const TRect& r) {
   if (!Ready() || r.IsEmpty()) return;
   if (pen_.Mode == pmNotXor && !CanInvert()) return;
   UsePen();
-  painter_.setBrush(brush_.Style == bsClear ? QBrush(Qt::NoBrush) : QBrush(ToQColor(brush_.Color)));
+  if (pen_.Color == clNone || pen_.Style == psClear) painter_.setPen(Qt::NoPen);
+  const bool filled = brush_.Style != bsClear && brush_.Color != clNone;
+  painter_.setBrush(filled ? QBrush(ToQColor(brush_.Color)) : QBrush(Qt::NoBrush));
   // The outline of a QRect ellipse reaches one pixel beyond its width and height.
   painter_.drawEllipse(QRect(r.Left, r.Top, r.Right - r.Left - 1, r.Bottom - r.Top - 1));
   painter_.setBrush(Qt::NoBrush);
+  penDirty_ = true;
 }
 
 void TQtCanvas::InvertRect(const TRect& r) {
@@ -216,9 +253,10 @@ void TQtCanvas::WriteText(int x, int y, const std::string& text) {
   UseMode(QPainter::CompositionMode_SourceOver);
   const QString s = ToQString(text);
   const QFontMetrics metrics = painter_.fontMetrics();
-  if (brush_.Style != bsClear) {
+  if (brush_.Style != bsClear && brush_.Color != clNone) {
     painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(s), metrics.height()), ToQColor(brush_.Color));
   }
+  if (font_.Color == clNone) return;
   painter_.setPen(ToQColor(font_.Color));
   penDirty_ = true;
   painter_.drawText(x, y + metrics.ascent(), s);
@@ -272,11 +310,13 @@ void TQtCanvas::SetClipRect(const TRect& r) {
   clipped_ = true;
   clip_ = r;
   if (Ready()) painter_.setClipRect(ToQRect(r));
+  UpdateBounds();
 }
 
 void TQtCanvas::ResetClip() {
   clipped_ = false;
   if (Ready()) painter_.setClipping(false);
+  UpdateBounds();
 }
 
 void TQtCanvas::Draw(int x, int y, TCanvasImage& image) {

@@ -7,7 +7,8 @@
 // Lines: Qt's cosmetic flat-cap lines leave out the pixel with the larger coordinate,
 // whichever end that is, while the canvas leaves out the end point. So on raster
 // devices thin solid lines are stepped here (Bresenham from the start point, the end
-// point left out) and filled as runs of pixels, which also keeps inverted lines exact;
+// point left out) and filled as runs of pixels, which also keeps inverted lines exact
+// (on an RGB32 QImage the runs are written straight into its pixels, the fastest way);
 // wide or styled lines, and lines on printers, go to Qt's line drawing with their ends
 // moved by half a pixel so that they come out as close as Qt can draw them.
 #include <QImage>
@@ -52,7 +53,8 @@ class TQtCanvas : public TCanvas {
   void UseFont();
   void UseMode(QPainter::CompositionMode mode);
   void SteppedLine(TPoint from, TPoint to);
-  TRect Bounds() const;
+  void FillRun(int left, int top, int width, int height);
+  void UpdateBounds();
   void WriteText(int x, int y, const std::string& text);
 
   QPainter& painter_;
@@ -63,7 +65,10 @@ class TQtCanvas : public TCanvas {
   bool clipped_ = false;
   TRect clip_;
   bool raster_ = false;
+  QImage* pixels_ = nullptr;  // the RGB32 image painted on, written directly by FillRun
+  TRect bounds_;              // the device, or the clip rectangle within it
   QColor penColor_;
+  QRgb penRgb_ = 0;
 };
 
 // An off-screen RGB32 image with its canvas; `resolution` is the pixels per inch that
@@ -77,6 +82,8 @@ class TQtImage : public TCanvasImage {
   int Width() const override { return image_.width(); }
   int Height() const override { return image_.height(); }
   TCanvas& Canvas() override { return canvas_; }
+  // The pixels. Copy them with QImage::copy(): thin lines are written into this
+  // image's memory directly, so a shallow copy taken now would change with it.
   const QImage& Image() const { return image_; }
 
  private:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPixmap>
 #include <algorithm>
 #include <cstdlib>
 #include <random>
@@ -65,6 +66,28 @@ TEST_F(QtCanvasTest, LinesInEveryDirectionPaintTheirStartAndNotTheirEnd) {
     EXPECT_EQ(At(centre.X, centre.Y), clRed) << end.X << "," << end.Y;
     EXPECT_EQ(At(end.X, end.Y), kPaper) << end.X << "," << end.Y;
   }
+}
+
+TEST_F(QtCanvasTest, OtherRasterDevicesGetTheSamePixels) {
+  // A pixmap is painted through Qt's fills rather than by writing the image's pixels.
+  QPixmap pixmap(40, 30);
+  pixmap.fill(Qt::white);
+  QPainter painter(&pixmap);
+  TQtCanvas onPixmap(painter);
+  for (TCanvas* c : {&canvas, static_cast<TCanvas*>(&onPixmap)}) {
+    c->SetPenColor(clRed);
+    c->SetClipRect(TRect{2, 2, 38, 28});
+    for (const TPoint& end : {TPoint{39, 3}, TPoint{0, 29}, TPoint{30, 29}, TPoint{5, 0}}) {
+      c->MoveTo(20, 15);
+      c->LineTo(end.X, end.Y);
+    }
+    c->ResetClip();
+    c->SetPenMode(pmNotXor);
+    c->MoveTo(0, 10);
+    c->LineTo(40, 12);
+  }
+  painter.end();
+  EXPECT_EQ(pixmap.toImage().convertToFormat(QImage::Format_RGB32), image.Image());
 }
 
 TEST_F(QtCanvasTest, FarAwayLinesDrawOnlyWhatIsVisible) {

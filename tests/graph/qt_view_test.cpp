@@ -100,6 +100,38 @@ TEST_F(ViewPixels, CrossDrawnTwiceRestoresTheImageBitForBit) {
   data.Clear();
 }
 
+TEST_F(ViewPixels, CurvePaintsEveryLaterEndButNotTheFirstSample) {
+  TBaseEquiDistantSeries s;
+  s.SetGraphNumber(1);
+  s.SetXStep(10);
+  s.SetCount(4);
+  const double values[] = {0, 0, 40, 40};  // on the bottom border, up, level
+  s.OnGetValue = [&](TVelaSeries&, int i, double& v) { v = values[i]; };
+  data.AddSeries(&s);
+  view.SetShowHGrid(false);
+  view.SetShowVGrid(false);
+  view.Paint();
+  EXPECT_EQ(At(45, 269), view.Colors().GraphBackground());  // the first sample
+  for (int x = 46; x <= 55; ++x)
+    EXPECT_EQ(At(x, 269), clRed) << x;  // the last plot row
+  EXPECT_EQ(At(65, 229), clRed);        // the sample at 20
+  EXPECT_EQ(At(75, 229), clRed);        // the last one
+  EXPECT_EQ(At(76, 229), view.Colors().GraphBackground());
+
+  s.SetLineWidth(-3);  // level parts become bars three rows high
+  view.InvalidateImage();
+  view.Paint();
+  for (int y = 268; y <= 269; ++y) {
+    EXPECT_EQ(At(45, y), clRed) << y;
+    EXPECT_EQ(At(54, y), clRed) << y;
+  }
+  EXPECT_NE(At(50, 270), clRed);  // the bar's third row is below the plot: clipped
+  EXPECT_EQ(At(50, 267), view.Colors().GraphBackground());
+  for (int y = 228; y <= 230; ++y)
+    EXPECT_EQ(At(70, y), clRed) << y;
+  data.Clear();
+}
+
 TEST(ViewScreenshot, TwoGraphsWithFixedData) {
   class Shot : public QtViewFixture {
    public:
@@ -136,6 +168,56 @@ TEST(ViewScreenshot, TwoGraphsWithFixedData) {
       view.Paint();
       SaveScreenshot("view_two_graphs");
       EXPECT_EQ(data.NumGraphs(), 2u);
+      data.Clear();
+    }
+  } shot;
+  shot.Take();
+}
+
+TEST(ViewScreenshot, CurvesAcrossTheWindowBorders) {
+  class Shot : public QtViewFixture {
+   public:
+    Shot() : QtViewFixture(TSize{800, 500}) {}
+    void TestBody() override {}
+    void Take() {
+      TBaseEquiDistantSeries wave, steps;
+      wave.SetTitle("CH 1 (zoomed: leaves the window)");
+      wave.SetGraphNumber(1);
+      wave.SetXStep(0.02);
+      wave.SetCount(1001);
+      wave.SetLineWidth(2);
+      wave.OnGetValue = [](TVelaSeries&, int i, double& v) {
+        v = 6 * std::sin(i * 0.02 * 1.3) + 0.3 * i * 0.02;
+      };
+      steps.SetTitle("CH 2 (bars, LineWidth -3)");
+      steps.SetColor(RGB(0, 0, 192));
+      steps.SetOutOfRangeColor(RGB(255, 128, 0));
+      steps.SetGraphNumber(2);
+      steps.SetXStep(0.5);
+      steps.SetCount(41);
+      steps.SetLineWidth(-3);
+      steps.OnGetValue = [](TVelaSeries&, int i, double& v) { v = ((i / 3) % 4) * 1.5 - 2; };
+      view.SetGraphData(&data);
+      data.AddSeries(&wave);
+      data.AddSeries(&steps);
+      view.GlobalXAxis().SetLocked(false);
+      view.XAxis(0)->SetRange(3, 14);
+      view.YAxis(0)->SetRange(-3, 5);
+      view.XAxis(1)->SetRange(2.2, 17.8);
+      view.YAxis(1)->SetRange(-1.5, 1.8);
+      view.Paint();
+      SaveScreenshot("view_curves_across_borders");
+      // The zoomed curve shows both colours: the segments that cross the top or bottom
+      // border carry the out-of-range colour up to the border.
+      int red = 0, fuchsia = 0;
+      for (int y = 0; y < 250; ++y) {
+        for (int x = 0; x < 800; ++x) {
+          red += At(x, y) == clRed ? 1 : 0;
+          fuchsia += At(x, y) == clFuchsia ? 1 : 0;
+        }
+      }
+      EXPECT_GT(red, 100);
+      EXPECT_GT(fuchsia, 5);
       data.Clear();
     }
   } shot;

@@ -438,6 +438,41 @@ TEST_F(CommIo, ThreadCancelledInsideABlockingReadLeavesThePortUsable) {
   EXPECT_EQ(in, Pattern(8, 19)) << "no byte went to the cancelled read";
 }
 
+// The buffer goes with the thread's unwinding: AddressSanitizer sees any later use.
+void* BlockedWriter(void* arg) {
+  HANDLE port = *static_cast<HANDLE*>(arg);
+  auto buffer = std::make_unique<std::vector<std::uint8_t>>(4 << 20, 0x77);
+  DWORD n = 0;
+  WriteFile(port, buffer->data(), static_cast<DWORD>(buffer->size()), &n, nullptr);
+  return nullptr;
+}
+
+TEST_F(CommIo, ThreadCancelledInsideABlockingWriteLeavesThePortUsable) {
+  Reopen(0);
+  pthread_t thread{};
+  ASSERT_EQ(pthread_create(&thread, nullptr, BlockedWriter, &port_), 0);
+  ASSERT_TRUE(osc::test::WaitUntil([&] { return osc::test::PortOf(port_).stats().pending_writes == 1; }));
+  ASSERT_EQ(pthread_cancel(thread), 0);
+  ASSERT_EQ(pthread_join(thread, nullptr), 0);
+  EXPECT_EQ(osc::test::PortOf(port_).stats().pending_writes, 0u);
+  // What the cancelled write had sent is still on its way; the new bytes follow it.
+  Bytes out = Pattern(10, 22);
+  DWORD n = 0;
+  std::thread far([&] {
+    Bytes seen;
+    while (seen.size() < 10 || !std::equal(out.begin(), out.end(), seen.end() - 10)) {
+      Bytes more = pty_.Receive(1, 10000);
+      if (more.empty()) break;
+      seen.insert(seen.end(), more.begin(), more.end());
+    }
+    ASSERT_GE(seen.size(), 10u);
+    EXPECT_EQ(Bytes(seen.begin(), seen.end() - 10), Bytes(seen.size() - 10, 0x77));
+  });
+  ASSERT_TRUE(WriteFile(port_, out.data(), 10, &n, nullptr));
+  EXPECT_EQ(n, 10u);
+  far.join();
+}
+
 TEST_F(CommIo, StaleAndForeignHandlesAreRefused) {
   HANDLE event = CreateEvent(true, false);
   Bytes in(4);

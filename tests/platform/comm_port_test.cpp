@@ -316,4 +316,95 @@ TEST(CommRegistered, FactoryFailuresAreReportedAndFreeTheName) {
   UnregisterCommDevice("FAILDEV");
 }
 
+// An in-process device the test drives: it reports line errors through its descriptor
+// and takes written bytes only when allowed, while its descriptor always says writable.
+struct Script {
+  std::atomic<DWORD> errors{0};
+  std::atomic<bool> accept{false};
+  std::atomic<int> write_calls{0};
+  int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  ~Script() { close(fd); }
+  void ReportError(DWORD e) {
+    errors = e;
+    std::uint64_t one = 1;
+    EXPECT_EQ(write(fd, &one, sizeof one), 8);
+  }
+};
+
+class ScriptedDevice final : public CommDevice {
+ public:
+  explicit ScriptedDevice(Script* s) : s_(s) {}
+  int poll_fd() const override { return s_->fd; }
+  ssize_t read_some(void*, std::size_t) override { return 0; }
+  ssize_t write_some(const void*, std::size_t count) override {
+    ++s_->write_calls;
+    return s_->accept ? static_cast<ssize_t>(count) : 0;
+  }
+  bool configure(const DCB&) override { return true; }
+  bool set_break(bool) override { return true; }
+  void purge(DWORD) override {}
+  DWORD take_errors() override {
+    std::uint64_t drained = 0;
+    (void)!read(s_->fd, &drained, sizeof drained);
+    return s_->errors.exchange(0);
+  }
+
+ private:
+  Script* s_;
+};
+
+class CommScripted : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterCommDevice("SCRIPTED", [this](const std::string&, DWORD* error) -> std::unique_ptr<CommDevice> {
+      *error = ERROR_SUCCESS;
+      return std::make_unique<ScriptedDevice>(&script_);
+    });
+    port_ = OpenPort("SCRIPTED", FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(port_, INVALID_HANDLE_VALUE);
+    ov_.hEvent = CreateEvent(true, false);
+  }
+  void TearDown() override {
+    CloseHandle(port_);
+    CloseHandle(ov_.hEvent);
+    UnregisterCommDevice("SCRIPTED");
+  }
+  Script script_;
+  HANDLE port_ = INVALID_HANDLE_VALUE;
+  OVERLAPPED ov_{};
+};
+
+TEST_F(CommScripted, LineErrorsEndTransfersUnderAbortOnError) {
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(port_, &dcb));
+  dcb.Flags |= DCB_fAbortOnError;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  std::uint8_t buffer[4];
+  DWORD n = 0;
+  ASSERT_FALSE(ReadFile(port_, buffer, 4, &n, &ov_));
+  script_.ReportError(CE_FRAME | CE_BREAK);
+  ASSERT_EQ(WaitForSingleObject(ov_.hEvent, 10000), WAIT_OBJECT_0) << "the engine watched the device";
+  EXPECT_FALSE(GetOverlappedResult(port_, &ov_, &n, false));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  DWORD errors = 0;
+  ASSERT_TRUE(ClearCommError(port_, &errors, nullptr));
+  EXPECT_EQ(errors, CE_FRAME | CE_BREAK);
+  EXPECT_FALSE(ReadFile(port_, buffer, 4, &n, &ov_));
+  EXPECT_EQ(GetLastError(), ERROR_IO_PENDING) << "accepted again after the query";
+  CancelIo(port_);
+}
+
+TEST_F(CommScripted, DeviceThatTakesNothingForAWhileIsRetried) {
+  std::uint8_t data[3] = {1, 2, 3};
+  DWORD n = 0;
+  ASSERT_FALSE(WriteFile(port_, data, 3, &n, &ov_));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  ASSERT_TRUE(osc::test::WaitUntil([&] { return script_.write_calls >= 3; }));
+  EXPECT_EQ(WaitForSingleObject(ov_.hEvent, 0), WAIT_TIMEOUT);
+  script_.accept = true;
+  ASSERT_EQ(WaitForSingleObject(ov_.hEvent, 10000), WAIT_OBJECT_0);
+  EXPECT_TRUE(GetOverlappedResult(port_, &ov_, &n, false));
+  EXPECT_EQ(n, 3u);
+}
+
 }  // namespace

@@ -228,6 +228,7 @@ TEST_F(CommQueuedTimeouts, ChangedTimeoutsApplyToTheNextRequest) {
   COMMTIMEOUTS back{};
   EXPECT_TRUE(GetCommTimeouts(port_, &back));
   EXPECT_EQ(back.ReadTotalTimeoutConstant, 10u);
+  EXPECT_TRUE(CancelIo(port_));  // the record is about to go
   CloseHandle(oa.hEvent);
 }
 

@@ -12,8 +12,9 @@ namespace osc::test {
 
 class FaultyFileOps : public FileOps {
  public:
-  // The calls of the save path, counted together in the order they are made.
-  enum class Call { Open, Write, Fsync, Close, Rename };
+  // The calls of the save path (and read and fstat of a load), counted together in the
+  // order they are made.
+  enum class Call { Open, Read, Fstat, Write, Fsync, Close, Rename };
 
   // The n-th save-path call (from 1) fails with `error`; 0 disables.
   void fail_call(int n, int error) {
@@ -29,6 +30,10 @@ class FaultyFileOps : public FileOps {
   int save_calls() const { return count_; }
   // Each write stores at most this many bytes.
   std::size_t max_write = SIZE_MAX;
+  // Each read first fails once with EINTR, as when a signal arrives.
+  bool interrupt_reads = false;
+  // Reads made so far, the interrupted ones not counted.
+  int reads() const { return reads_; }
   // Access to anything answers EACCES, as for a folder the user cannot write.
   bool deny_access = false;
   bool deny_rename_aside = false;
@@ -36,6 +41,17 @@ class FaultyFileOps : public FileOps {
   int open(const std::string& path, int flags, mode_t mode) override {
     return step() ? FileOps::open(path, flags, mode) : -1;
   }
+  ssize_t read(int fd, void* buffer, std::size_t size) override {
+    if (interrupt_reads && !interrupted_) {
+      interrupted_ = true;
+      errno = EINTR;
+      return -1;
+    }
+    interrupted_ = false;
+    ++reads_;
+    return step() ? FileOps::read(fd, buffer, size) : -1;
+  }
+  int fstat(int fd, struct stat* status) override { return step() ? FileOps::fstat(fd, status) : -1; }
   ssize_t write(int fd, const void* data, std::size_t size) override {
     return step() ? FileOps::write(fd, data, size < max_write ? size : max_write) : -1;
   }
@@ -72,6 +88,8 @@ class FaultyFileOps : public FileOps {
   }
 
   int count_ = 0;
+  int reads_ = 0;
+  bool interrupted_ = false;
   int fail_at_ = 0;
   int error_ = EIO;
   bool kill_ = false;

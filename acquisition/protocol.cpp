@@ -1,0 +1,209 @@
+#include "acquisition/protocol.h"
+
+#include "platform/comm.h"
+#include "platform/kernel.h"
+#include "platform/locale.h"
+#include "seriallink/serial_com.h"
+
+namespace osc {
+namespace {
+
+constexpr DWORD kBreakWait = 20;
+constexpr DWORD kClearWait = 10;
+constexpr DWORD kParameterPause = 1;
+constexpr DWORD kSlowSwitchWait = 20;
+
+}  // namespace
+
+DeviceProtocol::DeviceProtocol(TSerialCom& com, ProtocolState& state, ProtocolHost& host)
+    : com_(com), state_(state), host_(host), sleep_([](DWORD ms) { win::Sleep(ms); }) {}
+
+// A transfer that the port refuses means the device is gone or broken: the port is
+// closed so that the next identification opens it afresh, and the error goes on.
+template <class F>
+auto DeviceProtocol::Guarded(F&& f) {
+  try {
+    return f();
+  } catch (const ECommError&) {
+    if (com_.Active()) com_.Close();
+    state_.DeviceFound = false;
+    throw;
+  }
+}
+
+bool DeviceProtocol::Overlapped() const {
+  return com_.Active() ? com_.OverlappedPtr != nullptr : com_.Overlapped();
+}
+
+void DeviceProtocol::CancelPendingIo() {
+  if (host_.CancelIoAvailable()) win::CancelIo(com_.Handle);
+}
+
+bool DeviceProtocol::WaitForPort() {
+  return win::WaitForSingleObject(com_.OverlappedRec.hEvent, kReplyWait) == win::WAIT_OBJECT_0;
+}
+
+bool DeviceProtocol::ReadReply(std::size_t length) {
+  const int count = static_cast<int>(length);
+  if (!Overlapped()) return com_.Read(reply_.data(), count) == count;
+  WaitForPort();  // the request's write
+  com_.Read(reply_.data(), count);
+  if (!WaitForPort()) {
+    // Left pending, the read would take the first bytes of the next reply, and every
+    // later exchange would be off by as many bytes as this one lacked.
+    CancelPendingIo();
+    return false;
+  }
+  DWORD transferred = 0;
+  if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
+    if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
+      throw ECommError("Error reading from the communications device");
+    return false;
+  }
+  return transferred == length;
+}
+
+bool DeviceProtocol::Exchange(std::size_t requestLength, std::size_t replyLength) {
+  com_.Purge(win::PURGE_RXCLEAR);
+  com_.Write(request_.data(), static_cast<int>(requestLength));
+  return ReadReply(replyLength);
+}
+
+bool DeviceProtocol::Identify() {
+  return Guarded([&] {
+    if (com_.DCB().BaudRate() != kFastBaud) {
+      com_.DCB().SetBaudRate(kFastBaud);
+      com_.ApplyState();
+    }
+    if (!com_.Active()) {
+      com_.SetComName(host_.PortName());  // the port keeps at most 16 characters
+      com_.Open();
+    }
+    CancelPendingIo();
+    request_[0] = kIdentifyRequest;
+    bool found = false;
+    if (Exchange(1, kIdentifyReplyLength)) {
+      state_.DeviceType = static_cast<char>(reply_[3]);
+      switch (ModelOf(reply_.data())) {
+        case ModelReply::FourChannel:
+          found = true;
+          host_.ApplyModelType(kModelFourChannel);
+          break;
+        case ModelReply::TwoChannel:
+          found = true;
+          host_.ApplyModelType(kModelTwoChannel);
+          host_.TwoChannelModelFound();
+          break;
+        case ModelReply::Unknown:
+          break;
+      }
+    }
+    state_.DeviceFound = found;
+    return found;
+  });
+}
+
+bool DeviceProtocol::SendParameters() {
+  return Guarded([&] {
+    Sleep(kParameterPause);
+    auto request = ParameterRequest(state_.ModeWord, state_.OffsetByte);
+    std::copy(request.begin(), request.end(), request_.begin());
+    const std::size_t length = ParameterReplyLength(state_.DeviceType);
+    if (!Exchange(request.size(), length)) return false;
+    if (!ParameterEchoMatches(reply_.data(), state_.DeviceType, state_.ModeWord, state_.OffsetByte))
+      return false;
+    if (length == 5)
+      host_.ShowAnalogReadings(
+          Format("AN1: %3d   AN2: %3d", {static_cast<int>(reply_[3]), static_cast<int>(reply_[4])}));
+    return true;
+  });
+}
+
+void DeviceProtocol::BreakLine(DWORD afterClear) {
+  com_.SetBreak();
+  Sleep(kBreakWait);
+  if (Overlapped()) {
+    CancelPendingIo();
+  } else {
+    com_.Purge(win::PURGE_RXCLEAR);
+  }
+  com_.ClearBreak();
+  Sleep(afterClear);
+}
+
+bool DeviceProtocol::IdentifyAndSendParameters() {
+  if (Identify() && SendParameters()) return true;
+  Guarded([&] { BreakLine(kClearWait); });
+  return Identify() && SendParameters();
+}
+
+std::uint8_t DeviceProtocol::SendStartByte() {
+  return Guarded([&] {
+    com_.Purge(win::PURGE_RXCLEAR);
+    start_byte_ = StartByteOf(state_.ChannelMask, state_.SlowMode);
+    request_[0] = start_byte_;
+    com_.Write(request_.data(), 1);
+    if (Overlapped()) WaitForPort();
+    return start_byte_;
+  });
+}
+
+bool DeviceProtocol::SlowModeHandshake() {
+  return Guarded([&] {
+    if (!ReadReply(1) || reply_[0] != kSlowAcknowledge) return false;
+    com_.DCB().SetBaudRate(kSlowBaud);
+    com_.ApplyState();
+    request_[0] = 0x00;
+    com_.Write(request_.data(), 1);
+    if (Overlapped()) Sleep(kSlowSwitchWait);
+    return true;
+  });
+}
+
+void DeviceProtocol::BeginStartReply() {
+  Guarded([&] {
+    if (Overlapped()) com_.Read(start_reply_.data(), static_cast<int>(start_reply_.size()));
+  });
+}
+
+bool DeviceProtocol::FinishStartReply() {
+  return Guarded([&] {
+    const int length = static_cast<int>(start_reply_.size());
+    if (!Overlapped())
+      return com_.Read(start_reply_.data(), length) == length && start_reply_[0] == start_byte_;
+    if (!WaitForPort()) return false;
+    DWORD transferred = 0;
+    if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
+      if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
+        throw ECommError("Error reading from the communications device");
+      return false;
+    }
+    return transferred == start_reply_.size() && start_reply_[0] == start_byte_;
+  });
+}
+
+bool DeviceProtocol::Stop() {
+  Guarded([&] {
+    com_.SetBreak();
+    Sleep(kBreakWait);
+    if (Overlapped()) CancelPendingIo();
+    com_.ClearBreak();
+    Sleep(kBreakWait);
+    com_.ClearError(nullptr);
+    Sleep(kClearWait);
+  });
+  return Identify();
+}
+
+std::int32_t DeviceProtocol::QueryRawValue(int slot, bool zeroCalibration) {
+  return Guarded([&] {
+    if ((!state_.DeviceFound || !com_.Active()) && !Identify()) return kNoValue;
+    const std::uint8_t request = zeroCalibration ? kRawZeroRequest : kRawPlainRequest;
+    request_[0] = request;
+    const std::size_t length = RawReplyLength(state_.DeviceType);
+    if (!Exchange(1, length)) return kNoValue;
+    return RawValueOf(reply_.data(), length, request, slot);
+  });
+}
+
+}  // namespace osc

@@ -1,0 +1,15 @@
+// Kept apart from the module so that code using only the simulator's model and device
+// does not pull in the serial engine.
+#include "platform/comm.h"
+#include "simulator/simulated_module.h"
+
+namespace osc::sim {
+
+void RegisterSimulatedPorts() {
+  for (const std::string& name : SimulatedPortNames()) {
+    win::RegisterCommDevice(
+        name, [name](const std::string&, DWORD* error) { return SimulatedModuleFor(name).open(error); });
+  }
+}
+
+}  // namespace osc::sim

@@ -1,0 +1,314 @@
+// The exchanges with the simulated modules "SIM4" and "SIM2", through the serial layer,
+// on an overlapped and on a blocking port.
+#include "acquisition/protocol.h"
+
+#include "platform/comm.h"
+#include "platform/kernel.h"
+#include "protocol_rig.h"
+#include "simulator/simulated_module.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace osc::test {
+namespace {
+
+using sim::Fault;
+using sim::FaultMode;
+using sim::SimulatedModuleFor;
+
+sim::SimulatedModule& Sim4() {
+  return SimulatedModuleFor("SIM4");
+}
+sim::SimulatedModule& Sim2() {
+  return SimulatedModuleFor("SIM2");
+}
+
+class ProtocolTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    sim::RegisterSimulatedPorts();
+    sim::ResetSimulatedModules();
+    Sim4().set_pace(0);
+    Sim2().set_pace(0);
+  }
+  bool overlapped() const { return GetParam(); }
+  ProtocolRig rig4{GetParam(), "SIM4"};
+};
+
+// Reads `blocks` stream blocks of `length` bytes as the recording does: 32 overlapped
+// requests each with its own event, or blocking reads.
+std::vector<std::uint8_t> ReadBlocks(TSerialCom& com, bool overlapped, int blocks, int length,
+                                     const std::function<void()>& between) {
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(blocks * length));
+  if (!overlapped) {
+    between();
+    for (int b = 0; b < blocks; ++b)
+      EXPECT_EQ(com.Read(data.data() + b * length, length), length) << "block " << b;
+    return data;
+  }
+  std::vector<win::OVERLAPPED> records(static_cast<std::size_t>(blocks));
+  for (auto& r : records) {
+    r.hEvent = win::CreateEvent(true, true);
+    com.ReadEx(data.data() + (&r - records.data()) * length, length, &r);
+  }
+  between();
+  for (auto& r : records) {
+    EXPECT_EQ(win::WaitForSingleObject(r.hEvent, 5000), win::WAIT_OBJECT_0);
+    win::DWORD n = 0;
+    EXPECT_TRUE(win::GetOverlappedResult(com.Handle, &r, &n, 0));
+    EXPECT_EQ(n, static_cast<win::DWORD>(length));
+    win::CloseHandle(r.hEvent);
+  }
+  return data;
+}
+
+TEST_P(ProtocolTest, IdentifyOpensThePortAndSelectsTheModel) {
+  EXPECT_FALSE(rig4.com.Active()) << "the port waits for the first identification";
+  EXPECT_TRUE(rig4.protocol.Identify());
+  EXPECT_TRUE(rig4.com.Active());
+  EXPECT_EQ(rig4.com.ComName(), "SIM4");
+  EXPECT_TRUE(rig4.state.DeviceFound);
+  EXPECT_EQ(rig4.state.DeviceType, '4');
+  EXPECT_EQ(rig4.host.models, std::vector<int>{kModelFourChannel});
+  EXPECT_EQ(rig4.host.two_channel_found, 0);
+
+  ProtocolRig rig2(overlapped(), "SIM2");
+  EXPECT_TRUE(rig2.protocol.Identify());
+  EXPECT_EQ(rig2.state.DeviceType, '2');
+  EXPECT_EQ(rig2.host.models, std::vector<int>{kModelTwoChannel});
+  EXPECT_EQ(rig2.host.two_channel_found, 1);
+}
+
+TEST_P(ProtocolTest, TwoChannelModuleNeedsByteFourOfTwo) {
+  ProtocolRig rig2(overlapped(), "SIM2");
+  for (std::uint8_t byte4 : {0, 1}) {
+    Sim2().set_ident_byte4(byte4);
+    EXPECT_FALSE(rig2.protocol.Identify()) << int(byte4);
+    EXPECT_FALSE(rig2.state.DeviceFound);
+    EXPECT_EQ(rig2.state.DeviceType, '2') << "a reply of the right length names the type";
+  }
+  EXPECT_TRUE(rig2.host.models.empty());
+  Sim2().set_ident_byte4(2);
+  EXPECT_TRUE(rig2.protocol.Identify());
+}
+
+TEST_P(ProtocolTest, ParametersReachTheModuleWithTheirEcho) {
+  Sim4().set_signal(5, {sim::Waveform::DC, 0, 0, 0.0});
+  Sim4().set_signal(6, {sim::Waveform::DC, 0, 0, -248.0});
+  rig4.state.ModeWord = 0x0115;
+  rig4.state.OffsetByte = 21;
+  ASSERT_TRUE(rig4.protocol.Identify());
+  EXPECT_TRUE(rig4.protocol.SendParameters());
+  EXPECT_EQ(Sim4().mode_word(), 0x0115);
+  EXPECT_EQ(Sim4().offset_byte(), 21);
+  EXPECT_EQ(rig4.host.readings, std::vector<std::string>{"AN1: 128   AN2:  64"});
+
+  ProtocolRig rig2(overlapped(), "SIM2");
+  rig2.state.ModeWord = 0x0002;
+  rig2.state.OffsetByte = 7;
+  ASSERT_TRUE(rig2.protocol.Identify());
+  EXPECT_TRUE(rig2.protocol.SendParameters());
+  EXPECT_EQ(Sim2().offset_byte(), 7);
+  EXPECT_TRUE(rig2.host.readings.empty()) << "the 2-channel echo has no readings";
+}
+
+TEST_P(ProtocolTest, RawValuesAndTheirMarker) {
+  Sim4().set_signal(2, {sim::Waveform::DC, 0, 0, 8.0});
+  EXPECT_EQ(rig4.protocol.QueryRawValue(2, false), 512 * 16) << "identifies first";
+  EXPECT_TRUE(rig4.state.DeviceFound);
+  EXPECT_EQ(rig4.protocol.QueryRawValue(5, false), kNoValue);
+  Sim4().inject(Fault::BadChecksum, FaultMode::Once);
+  EXPECT_EQ(rig4.protocol.QueryRawValue(2, false), kNoValue);
+  EXPECT_EQ(rig4.protocol.QueryRawValue(2, true), 512 * 16) << "Positive: zero reading = plain";
+
+  ProtocolRig rig2(overlapped(), "SIM2");
+  Sim2().set_signal(1, {sim::Waveform::DC, 0, 0, 16.0});
+  EXPECT_EQ(rig2.protocol.QueryRawValue(1, true), 16368);
+  EXPECT_EQ(rig2.protocol.QueryRawValue(3, true), kNoValue) << "no slot 3 on the 2-channel model";
+  rig2.host.port = "SIM9";
+  rig2.com.Close();
+  rig2.state.DeviceFound = false;
+  EXPECT_THROW(rig2.protocol.QueryRawValue(1, true), ECommError) << "opening fails";
+}
+
+// Start, a few blocks of stream, stop: the interleaving, and (5) in place of CH 1.
+TEST_P(ProtocolTest, StartStreamAndStop) {
+  Sim4().set_pace(20);
+  for (int ch = 1; ch <= 4; ++ch)
+    Sim4().set_signal(ch, {sim::Waveform::Pattern});
+  Sim4().set_signal(5, {sim::Waveform::DC, 0, 0, 250.0});  // raw 191 over +-500
+  InputSelection in;
+  in.ch5 = in.ch3 = in.ch4 = true;
+  rig4.state.ChannelMask = ChannelMaskOf(in);
+  rig4.state.ModeWord = ModeWordOf(0, 0, 0, in);
+  ASSERT_TRUE(rig4.protocol.IdentifyAndSendParameters());
+  EXPECT_EQ(rig4.state.ModeWord >> 8, 0x01);
+  EXPECT_EQ(rig4.protocol.SendStartByte(), 0x9D) << "(5) sets bit 0 of the start byte";
+  rig4.protocol.BeginStartReply();
+  bool started = false;
+  auto data = ReadBlocks(rig4.com, overlapped(), 3, BlockLengthOf(false),
+                         [&] { started = rig4.protocol.FinishStartReply(); });
+  ASSERT_TRUE(started);
+  for (std::size_t k = 0; k < data.size(); ++k) {
+    const int slot = std::array{1, 3, 4}[k % 3];
+    ASSERT_EQ(data[k], slot == 1 ? 191 : sim::ExpectedSample(slot, k / 3)) << "byte " << k;
+  }
+  EXPECT_TRUE(rig4.protocol.Stop());
+  EXPECT_EQ(Sim4().state(), sim::ModuleState::Commands);
+  EXPECT_TRUE(rig4.protocol.QueryRawValue(1, false) != kNoValue) << "the module takes commands again";
+}
+
+TEST_P(ProtocolTest, SlowModeRunsAt19200UntilTheStopsIdentification) {
+  Sim4().set_pace(10);
+  Sim4().set_signal(2, {sim::Waveform::Pattern});
+  rig4.state.ChannelMask = 0x02;
+  rig4.state.SlowMode = true;
+  ASSERT_TRUE(rig4.protocol.IdentifyAndSendParameters());
+  EXPECT_EQ(rig4.protocol.SendStartByte(), 0x72);
+  ASSERT_TRUE(rig4.protocol.SlowModeHandshake());
+  EXPECT_EQ(rig4.com.DCB().BaudRate(), 19200u);
+  EXPECT_EQ(Sim4().host_baud(), 19200u);
+  rig4.protocol.BeginStartReply();
+  bool started = false;
+  auto data = ReadBlocks(rig4.com, overlapped(), 2, BlockLengthOf(true),
+                         [&] { started = rig4.protocol.FinishStartReply(); });
+  ASSERT_TRUE(started);
+  for (std::size_t k = 0; k < data.size(); ++k)
+    ASSERT_EQ(data[k], sim::ExpectedSample(2, k)) << k;
+  EXPECT_TRUE(rig4.protocol.Stop());
+  EXPECT_EQ(rig4.com.DCB().BaudRate(), 115200u);
+  EXPECT_EQ(Sim4().host_baud(), 115200u);
+  EXPECT_EQ(Sim4().line_baud(), 115200u);
+}
+
+TEST_P(ProtocolTest, SlowModeHandshakeFailsWithoutTheAcknowledge) {
+  rig4.state.ChannelMask = 0x01;
+  rig4.state.SlowMode = true;
+  ASSERT_TRUE(rig4.protocol.IdentifyAndSendParameters());
+  Sim4().inject(Fault::Silence, FaultMode::Once);
+  rig4.protocol.SendStartByte();
+  EXPECT_FALSE(rig4.protocol.SlowModeHandshake());
+  EXPECT_EQ(rig4.com.DCB().BaudRate(), 115200u) << "the line stays fast";
+}
+
+TEST_P(ProtocolTest, HandshakeRecoversByBreakAndSecondTry) {
+  Sim4().inject(Fault::Silence, FaultMode::Once);
+  EXPECT_TRUE(rig4.protocol.IdentifyAndSendParameters());
+  Sim4().inject(Fault::Silence, FaultMode::Always);
+  EXPECT_FALSE(rig4.protocol.IdentifyAndSendParameters());
+}
+
+// Every fault spoils its exchange cleanly, within a bounded time (a hang guard far above
+// the 100 ms and 400 ms waits involved, not a speed target), and the next attempt the
+// program would make succeeds once the fault is gone.
+enum class Exchange { Identify, Parameters, Start, RawValue };
+
+class FaultMatrix {
+ public:
+  explicit FaultMatrix(ProtocolRig& rig) : rig_(rig) {
+    Sim4().set_pace(20);  // a start that fails half-way leaves the module streaming
+    rig_.state.ChannelMask = 0x01;
+    rig_.state.ModeWord = 0x0002;
+  }
+
+  void run(Exchange e, std::initializer_list<Fault> faults) {
+    for (Fault f : faults) {
+      for (FaultMode mode : {FaultMode::Once, FaultMode::Always}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "fault " << static_cast<int>(f) << (mode == FaultMode::Once ? " once" : " for good"));
+        auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(faulty(e, f, mode), std::optional<bool>(false));
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3)) << "hang guard";
+        Sim4().clear_faults();
+        EXPECT_TRUE(attempt(e)) << "the next attempt after the fault";
+        EXPECT_TRUE(attempt(e));
+      }
+    }
+  }
+
+ private:
+  // One attempt as the program makes it: the timer tick's handshake (with its break
+  // and second try) before parameters and a start; a start ends with a stop.
+  bool attempt(Exchange e) {
+    DeviceProtocol& p = rig_.protocol;
+    switch (e) {
+      case Exchange::Identify:
+        return p.Identify();
+      case Exchange::Parameters:
+        return p.IdentifyAndSendParameters();
+      case Exchange::Start: {
+        if (!p.IdentifyAndSendParameters()) return false;
+        p.SendStartByte();
+        p.BeginStartReply();
+        bool ok = p.FinishStartReply();
+        return p.Stop() && ok;
+      }
+      case Exchange::RawValue:
+        return p.QueryRawValue(1, false) != kNoValue;
+    }
+    return false;
+  }
+
+  // The exchange with the fault injected just before it; nullopt when what precedes it
+  // failed.
+  std::optional<bool> faulty(Exchange e, Fault f, FaultMode mode) {
+    DeviceProtocol& p = rig_.protocol;
+    try {
+      if (!p.Identify()) return std::nullopt;
+      if ((e == Exchange::Parameters || e == Exchange::Start) && !p.SendParameters()) return std::nullopt;
+      Sim4().inject(f, mode);
+      switch (e) {
+        case Exchange::Identify:
+          return p.Identify();
+        case Exchange::Parameters:
+          return p.SendParameters();
+        case Exchange::Start:
+          p.SendStartByte();
+          p.BeginStartReply();
+          return p.FinishStartReply();
+        case Exchange::RawValue:
+          return p.QueryRawValue(1, false) != kNoValue;
+      }
+    } catch (const ECommError& error) {
+      EXPECT_EQ(f, Fault::PulledCable) << error.what();
+      EXPECT_FALSE(rig_.com.Active()) << "closed, to be opened again by the next identification";
+      return false;
+    }
+    return std::nullopt;
+  }
+
+  ProtocolRig& rig_;
+};
+
+TEST_P(ProtocolTest, FaultsOfIdentification) {
+  FaultMatrix(rig4).run(Exchange::Identify,
+                        {Fault::LostByte, Fault::CorruptedByte, Fault::WrongIdentification,
+                         Fault::ShortIdentification, Fault::Silence, Fault::PulledCable});
+}
+
+TEST_P(ProtocolTest, FaultsOfParameters) {
+  FaultMatrix(rig4).run(Exchange::Parameters, {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho,
+                                               Fault::Silence, Fault::PulledCable});
+}
+
+TEST_P(ProtocolTest, FaultsOfStart) {
+  FaultMatrix(rig4).run(Exchange::Start, {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho,
+                                          Fault::Silence, Fault::PulledCable});
+}
+
+TEST_P(ProtocolTest, FaultsOfRawValue) {
+  FaultMatrix(rig4).run(Exchange::RawValue, {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho,
+                                             Fault::BadChecksum, Fault::Silence, Fault::PulledCable});
+}
+
+INSTANTIATE_TEST_SUITE_P(PortModes, ProtocolTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Overlapped" : "Blocking";
+                         });
+
+}  // namespace
+}  // namespace osc::test

@@ -1,0 +1,135 @@
+#include "graph/point.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+#include "printers.h"
+#include "view_fixture.h"
+
+using namespace osc;
+using namespace osc::test;
+
+namespace {
+
+// Two graphs in 400 x 325: plots of 104 rows; the windows X 0..100 and Y 0..10.
+class PointTest : public ViewFixture {
+ protected:
+  PointTest() : ViewFixture(TSize{400, 325}) {}
+  void SetUp() override { UseGraphs(2); }
+
+  std::vector<Op> Drawn(TVelaGraphPoint& p) {
+    RecordingCanvas c;
+    p.Draw(c, Client());
+    std::vector<Op> result;
+    for (const Op& op : c.ops) {
+      if (op.kind == Op::Line || op.kind == Op::Ellipse) result.push_back(op);
+    }
+    return result;
+  }
+};
+
+}  // namespace
+
+TEST_F(PointTest, ConstructorSetsSizeSixWidthOneAndDoesNotAddThePoint) {
+  TVelaGraphPoint p(&view, psDiagonal, TDoublePoint{1, 2}, clBlue, 2);
+  EXPECT_EQ(p.Shape(), psDiagonal);
+  EXPECT_EQ(p.Position(), (TDoublePoint{1, 2}));
+  EXPECT_EQ(p.Color(), clBlue);
+  EXPECT_EQ(p.GraphNumber(), 2u);
+  EXPECT_EQ(p.Size(), 6);
+  EXPECT_EQ(p.Width(), 1);
+  EXPECT_FALSE(p.Foreground());
+  EXPECT_TRUE(view.Points().empty());
+}
+
+TEST_F(PointTest, SettersRenderAgainOnlyOnChange) {
+  TVelaGraphPoint p(&view, psCross, TDoublePoint{1, 2}, clBlue, 1);
+  struct Case {
+    const char* name;
+    std::function<void()> write;
+    bool renders;
+  };
+  const Case cases[] = {
+      {"same position",
+       [&] {
+         p.SetPosition(TDoublePoint{1, 2});
+       },
+       false},
+      {"new Y",
+       [&] {
+         p.SetPosition(TDoublePoint{1, 3});
+       },
+       true},
+      {"same colour", [&] { p.SetColor(clBlue); }, false},
+      {"new colour", [&] { p.SetColor(clRed); }, true},
+      {"new graph", [&] { p.SetGraphNumber(2); }, true},
+      {"same size", [&] { p.SetSize(6); }, false},
+      {"new size", [&] { p.SetSize(4); }, true},
+      {"new shape", [&] { p.SetShape(psCircle); }, true},
+      {"width: a plain store", [&] { p.SetWidth(3); }, false},
+  };
+  for (const Case& c : cases) {
+    view.Paint();  // clean
+    const int repaints = host.invalidates;
+    c.write();
+    EXPECT_EQ(view.ImageDirty(), c.renders) << c.name;
+    EXPECT_EQ(host.invalidates > repaints, c.renders) << c.name;
+  }
+}
+
+TEST_F(PointTest, CrossDiagonalAndCircleShapes) {
+  // X 50 lies at 45 + trunc(50 * 350 / 100) = 220; Y 5 at 127 - trunc(5 * 104 / 10) = 75.
+  TVelaGraphPoint p(&view, psCross, TDoublePoint{50, 5}, clBlue, 1);
+  std::vector<Op> ops = Drawn(p);
+  ASSERT_EQ(ops.size(), 2u);
+  EXPECT_EQ(ops[0].r, (TRect{220, 69, 220, 81}));
+  EXPECT_EQ(ops[1].r, (TRect{214, 75, 226, 75}));
+  EXPECT_EQ(ops[0].color, clBlue);
+
+  p.SetShape(psDiagonal);
+  p.SetWidth(3);
+  ops = Drawn(p);
+  ASSERT_EQ(ops.size(), 2u);
+  EXPECT_EQ(ops[0].r, (TRect{214, 69, 227, 82}));
+  EXPECT_EQ(ops[1].r, (TRect{226, 69, 213, 82}));
+  EXPECT_EQ(ops[1].width, 3);
+
+  p.SetShape(psCircle);
+  ops = Drawn(p);
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(ops[0].r, (TRect{214, 69, 226, 81}));
+  EXPECT_EQ(ops[0].brush, bsClear);
+}
+
+TEST_F(PointTest, NotDrawnOutsideTheWindowOrWithoutAGraph) {
+  struct Case {
+    const char* name;
+    TDoublePoint at;
+    std::uint32_t graph;
+    bool drawn;
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const Case cases[] = {
+      {"left end", {0, 5}, 1, true},           {"right end", {100, 5}, 1, true},
+      {"bottom end", {50, 0}, 2, true},        {"top end", {50, 10}, 2, true},
+      {"a pixel left", {-0.5, 5}, 1, false},   {"just above", {50, 10.1}, 1, false},
+      {"far away", {1e300, -1e300}, 1, false}, {"not a number", {nan, 5}, 1, false},
+      {"graph 0", {50, 5}, 0, false},          {"beyond the graphs", {50, 5}, 3, false},
+  };
+  for (const Case& c : cases) {
+    TVelaGraphPoint p(&view, psCross, c.at, clBlue, c.graph);
+    EXPECT_EQ(!Drawn(p).empty(), c.drawn) << c.name;
+  }
+}
+
+TEST_F(PointTest, AtLeftAndRightTheMarkSitsOnThePlotEdges) {
+  const TRect plot = view.Layout().PlotRect(1, Client());
+  TVelaGraphPoint left(&view, psCross, TDoublePoint{0, 0}, clBlue, 1);
+  TVelaGraphPoint right(&view, psCross, TDoublePoint{100, 10}, clBlue, 1);
+  EXPECT_EQ(Drawn(left)[0].r.Left, plot.Left);
+  EXPECT_EQ(Drawn(left)[1].r.Top, plot.Bottom);
+  EXPECT_EQ(Drawn(right)[0].r.Left, plot.Right);
+  EXPECT_EQ(Drawn(right)[1].r.Top, plot.Top);
+}

@@ -1,0 +1,329 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "graph/geometry.h"
+#include "graph/series.h"
+#include "printers.h"
+#include "view_fixture.h"
+
+using namespace osc;
+using namespace osc::test;
+
+// ---- geometry -----------------------------------------------------------------------
+
+TEST(Geometry, OutCodeNamesTheSidesAndCountsBordersAsInside) {
+  const TDoubleRect r{0, 0, 10, 5};
+  struct Case {
+    TDoublePoint p;
+    unsigned code;
+  };
+  const Case cases[] = {
+      {{5, 2}, 0},
+      {{0, 0}, 0},
+      {{10, 5}, 0},
+      {{-1, 2}, ocLeft},
+      {{11, 2}, ocRight},
+      {{5, -1}, ocBelow},
+      {{5, 6}, ocAbove},
+      {{-1, 6}, ocLeft | ocAbove},
+      {{11, -1}, ocRight | ocBelow},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(OutCode(c.p, r), c.code) << c.p.X << "," << c.p.Y;
+}
+
+TEST(Geometry, IntersectSegments) {
+  struct Case {
+    const char* name;
+    TDoubleRect a, b;
+    bool crosses;
+    TDoublePoint at;
+  };
+  const Case cases[] = {
+      {"an X", {0, 0, 4, 4}, {0, 4, 4, 0}, true, {2, 2}},
+      {"vertical edge", {2, 0, 2, 10}, {0, 1, 4, 5}, true, {2, 3}},
+      {"horizontal edge", {0, 3, 10, 3}, {1, 0, 4, 6}, true, {2.5, 3}},
+      {"touching at an end", {0, 0, 4, 0}, {4, 0, 6, 3}, true, {4, 0}},
+      {"parallel", {0, 0, 4, 0}, {0, 1, 4, 1}, false, {0, 0}},
+      {"collinear", {0, 0, 4, 0}, {2, 0, 6, 0}, false, {0, 0}},
+      {"apart", {0, 0, 1, 1}, {3, 0, 2, 1}, false, {0, 0}},
+      {"beyond the end of b", {2, 0, 2, 10}, {0, 0, 1, 1}, false, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    TDoublePoint p{-9, -9};
+    EXPECT_EQ(IntersectSegments(c.a, c.b, p), c.crosses) << c.name;
+    EXPECT_DOUBLE_EQ(p.X, c.at.X) << c.name;
+    EXPECT_DOUBLE_EQ(p.Y, c.at.Y) << c.name;
+  }
+}
+
+TEST(Geometry, ClipSegmentCutsToTheRectangle) {
+  struct Case {
+    const char* name;
+    TDoubleRect s;
+    bool visible;
+    TDoubleRect clipped;
+  };
+  const TDoubleRect r{0, 0, 10, 10};
+  const Case cases[] = {
+      {"inside", {1, 1, 9, 9}, true, {1, 1, 9, 9}},
+      {"out at the top", {5, 5, 5, 20}, true, {5, 5, 5, 10}},
+      {"in from the left", {-10, 5, 5, 5}, true, {0, 5, 5, 5}},
+      {"through both sides", {-5, 5, 15, 5}, true, {0, 5, 10, 5}},
+      {"above", {0, 11, 10, 12}, false, {}},
+      {"past a corner", {9, 12, 12, 9}, false, {}},
+      {"touching a corner", {8, 12, 12, 8}, true, {10, 10, 10, 10}},
+  };
+  for (const Case& c : cases) {
+    TDoubleRect s = c.s;
+    ASSERT_EQ(ClipSegment(s, r), c.visible) << c.name;
+    if (c.visible) {
+      EXPECT_EQ(s, c.clipped) << c.name;
+    }
+  }
+  TDoubleRect s{5, 5, 5, 20};
+  EXPECT_TRUE(ClipSegment(s, TDoubleRect{10, 10, 0, 0}));  // ends given the other way round
+  EXPECT_EQ(s, (TDoubleRect{5, 5, 5, 10}));
+}
+
+TEST(Geometry, PointInRectCountsAllFourBorders) {
+  const TRect r{10, 20, 30, 40};
+  EXPECT_TRUE(PointInRect(TPoint{30, 40}, r));
+  EXPECT_TRUE(PointInRect(TPoint{30, 25}, r));
+  EXPECT_TRUE(PointInRect(TPoint{15, 40}, r));
+  EXPECT_TRUE(PointInRect(TPoint{10, 20}, r));
+  EXPECT_FALSE(PointInRect(TPoint{31, 25}, r));
+  EXPECT_FALSE(PointInRect(TPoint{15, 41}, r));
+  EXPECT_FALSE(PointInRect(TPoint{9, 25}, r));
+}
+
+TEST(Geometry, PixelConversionsClamp) {
+  EXPECT_EQ(TruncPixel(-2.7), -2);
+  EXPECT_EQ(RoundPixel(2.5), 2);
+  EXPECT_EQ(RoundPixel(3.5), 4);
+  EXPECT_EQ(TruncPixel(1e300), kPixelLimit);
+  EXPECT_EQ(RoundPixel(-1e300), -kPixelLimit);
+  EXPECT_EQ(TruncPixel(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+// ---- drawing a series -----------------------------------------------------------------
+
+namespace {
+
+// One graph in 400 x 300: the plot's inner span is 45..394 x 23..269, so with X 0..349
+// and Y 0..246 a value v lies at x = 45 + v and y = 269 - v.
+class SeriesDraw : public ViewFixture {
+ protected:
+  void SetUp() override {
+    UseGraphs(1);
+    FixAxis(*view.XAxis(0), 0, 349);
+    FixAxis(*view.YAxis(0), 0, 246);
+    series.SetGraphNumber(1);
+    series.OnGetValue = [this](TVelaSeries&, int i, double& v) {
+      ++fetches;
+      v = values.at(static_cast<std::size_t>(i));
+    };
+    data.AddSeries(&series);
+  }
+  void TearDown() override { data.Clear(); }
+
+  void Use(std::vector<double> v, double xStep = 10, double xStart = 0) {
+    values = std::move(v);
+    series.SetCount(static_cast<std::uint32_t>(values.size()));
+    series.SetXStep(xStep);
+    series.SetXStart(xStart);
+  }
+  std::vector<Op> Draw() {
+    canvas.ops.clear();
+    fetches = 0;
+    series.Draw(canvas, &view, Client());
+    return canvas.Of(Op::Line);
+  }
+  static TRect Seg(double x2, double y2, double x1, double y1) {
+    return TRect{45 + static_cast<int>(x2), 269 - static_cast<int>(y2), 45 + static_cast<int>(x1),
+                 269 - static_cast<int>(y1)};
+  }
+
+  TBaseEquiDistantSeries series;
+  std::vector<double> values;
+  int fetches = 0;
+  RecordingCanvas canvas;
+};
+
+std::vector<TRect> Rects(const std::vector<Op>& ops) {
+  std::vector<TRect> result;
+  for (const Op& op : ops)
+    result.push_back(op.r);
+  return result;
+}
+
+}  // namespace
+
+TEST_F(SeriesDraw, LinesRunFromTheLaterSampleBackAndFetchEachSampleOnce) {
+  Use({100, 120, 110});
+  const std::vector<Op> lines = Draw();
+  EXPECT_THAT(Rects(lines), ::testing::ElementsAre(Seg(10, 120, 0, 100), Seg(20, 110, 10, 120)));
+  EXPECT_EQ(fetches, 3);
+  for (const Op& l : lines) {
+    EXPECT_EQ(l.color, clRed);
+    EXPECT_EQ(l.width, 1);
+  }
+  EXPECT_EQ(canvas.Of(Op::PenColor).size(), 1u);  // set once, not per segment
+  EXPECT_EQ(canvas.ops.front().kind, Op::Clip);
+  EXPECT_EQ(canvas.ops.front().r, view.Layout().PlotRect(1, Client()));
+  EXPECT_EQ(canvas.ops.back().kind, Op::NoClip);
+}
+
+TEST_F(SeriesDraw, OnlyTheVisibleRangeIsFetched) {
+  std::vector<double> many(10000, 50.0);
+  Use(many, 1);
+  view.XAxis(0)->SetMinMax(0, 9999);
+  view.XAxis(0)->SetRange(100.5, 200.5);
+  EXPECT_EQ(Draw().size(), 101u);  // samples 100..201: the segments across both borders
+  EXPECT_EQ(fetches, 102);
+}
+
+TEST_F(SeriesDraw, NothingForFewSamplesOrAWindowLeftOfTheData) {
+  Use({});
+  EXPECT_TRUE(Draw().empty());
+  Use({5});
+  EXPECT_TRUE(Draw().empty());
+  Use({5, 6, 7}, 10, 349);  // XR = XStart
+  EXPECT_TRUE(Draw().empty());
+  EXPECT_EQ(fetches, 0);
+  Use({5, 6, 7}, 10, -1000);  // the data ends left of the window
+  EXPECT_TRUE(Draw().empty());
+  EXPECT_EQ(fetches, 0);
+}
+
+TEST_F(SeriesDraw, FarAwayWindowsNeitherOverflowNorFetch) {
+  // Date-time data at 11520 samples/s, a window days before and days after it.
+  series.OnGetValue = [this](TVelaSeries&, int, double& v) {
+    ++fetches;
+    v = 1;
+  };
+  series.SetCount(6912000);
+  series.SetXStep(1.0 / 86400 / 11520);
+  series.SetXStart(45000);
+  for (double left : {44000.0, 46000.0, 1e12}) {
+    view.XAxis(0)->SetMinMax(left - 1, left + 2);
+    view.XAxis(0)->SetRange(left, left + 1);
+    EXPECT_TRUE(Draw().empty()) << left;
+    EXPECT_EQ(fetches, 0) << left;
+  }
+}
+
+TEST_F(SeriesDraw, SegmentsLeavingTheYWindowAreCutAndMarked) {
+  Use({300, 310, 100, 120});
+  const std::vector<Op> lines = Draw();
+  // 300 -> 310: above the window, not drawn. 310 -> 100: from the top border down, in
+  // the out-of-range colour. 100 -> 120: inside.
+  ASSERT_EQ(lines.size(), 2u);
+  const double xTop = 10 + 10 * (310.0 - 246) / (310 - 100);
+  EXPECT_EQ(lines[0].r, Seg(20, 100, xTop, 246));
+  EXPECT_EQ(lines[0].color, clFuchsia);
+  EXPECT_EQ(lines[1].r, Seg(30, 120, 20, 100));
+  EXPECT_EQ(lines[1].color, clRed);
+}
+
+TEST_F(SeriesDraw, SegmentsAcrossTheSideBordersKeepTheirColour) {
+  Use({0, 20, 40, 60, 80, 100}, 100);
+  view.XAxis(0)->SetMinMax(0, 500);
+  view.XAxis(0)->SetRange(50, 399);  // one value unit per pixel again
+  const std::vector<Op> lines = Draw();
+  ASSERT_EQ(lines.size(), 4u);  // samples 0..4: 0-1 crosses the left border, 3-4 the right
+  EXPECT_EQ(lines.front().r, (TRect{45 + 50, 269 - 20, 45, 269 - 10}));
+  EXPECT_EQ(lines.back().r, (TRect{45 + 349, 269 - 79, 45 + 250, 269 - 60}));  // 79.8 truncated
+  for (const Op& l : lines)
+    EXPECT_EQ(l.color, clRed);
+}
+
+TEST_F(SeriesDraw, NoColourLeavesPartsOut) {
+  Use({100, 300, 100, 120});
+  series.SetColor(clNone);
+  std::vector<Op> lines = Draw();
+  ASSERT_EQ(lines.size(), 2u);  // only the two parts that leave the window
+  for (const Op& l : lines)
+    EXPECT_EQ(l.color, clFuchsia);
+
+  series.SetColor(clRed);
+  series.SetOutOfRangeColor(clNone);
+  lines = Draw();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].r, Seg(30, 120, 20, 100));
+}
+
+TEST_F(SeriesDraw, AConstantOnTheBottomBorderLiesOnTheLastPlotRow) {
+  Use({0, 0, 0});
+  const std::vector<Op> lines = Draw();
+  ASSERT_EQ(lines.size(), 2u);
+  for (const Op& l : lines) {
+    EXPECT_EQ(l.r.Top, 269);
+    EXPECT_EQ(l.r.Bottom, 269);
+    EXPECT_EQ(l.color, clRed);
+  }
+}
+
+TEST_F(SeriesDraw, MissingValuesBreakTheCurve) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  Use({10, 20, nan, 40, 50, std::numeric_limits<double>::infinity(), 70});
+  EXPECT_THAT(Rects(Draw()), ::testing::ElementsAre(Seg(10, 20, 0, 10), Seg(40, 50, 30, 40)));
+}
+
+TEST_F(SeriesDraw, NegativeLineWidthTurnsLevelSegmentsIntoBars) {
+  Use({100, 100, 130});
+  series.SetLineWidth(-3);
+  const std::vector<Op> lines = Draw();
+  const std::vector<Op> fills = canvas.Of(Op::Fill);
+  ASSERT_EQ(fills.size(), 1u);
+  EXPECT_EQ(fills[0].r, (TRect{45, 168, 55, 171}));  // rows 168..170 around 169
+  EXPECT_EQ(fills[0].color, clRed);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].width, 3);
+  EXPECT_EQ(lines[0].r, Seg(20, 130, 10, 100));
+}
+
+TEST_F(SeriesDraw, ThreeTitlesAtQuartersOfTheTitleBar) {
+  TBaseEquiDistantSeries second, third, elsewhere;
+  second.SetGraphNumber(1);
+  third.SetGraphNumber(1);
+  elsewhere.SetGraphNumber(2);
+  series.SetTitle("abc");
+  second.SetTitle("defg");
+  second.SetColor(clBlue);
+  third.SetTitle("h");
+  data.AddSeries(&second);
+  data.AddSeries(&elsewhere);  // another graph: not counted
+  data.AddSeries(&third);
+  Use({});
+  canvas.ops.clear();
+  data.DrawSeries(canvas, &view, Client());
+  const TRect bar = view.Layout().TitleBarRect(1, Client());  // 45..395 x 5..23
+  std::vector<TRect> at;
+  for (const Op& t : canvas.Of(Op::Text)) {
+    at.push_back(t.r);
+    EXPECT_EQ(t.brush, bsClear);
+  }
+  const int y = 5 + (18 - 13) / 2;
+  EXPECT_THAT(at, ::testing::ElementsAre(TRect{45 + 350 / 4 - 9, y, 45 + 350 / 4 + 9, y + 13},
+                                         TRect{45 + 350 * 2 / 4 - 12, y, 45 + 350 * 2 / 4 + 12, y + 13},
+                                         TRect{45 + 350 * 3 / 4 - 3, y, 45 + 350 * 3 / 4 + 3, y + 13}));
+  EXPECT_EQ(canvas.Of(Op::Text)[1].color, clBlue);
+  EXPECT_EQ(canvas.Of(Op::Clip)[0].r, bar);
+  EXPECT_EQ(canvas.Brush().Style, bsSolid);
+  data.Clear();
+}
+
+TEST_F(SeriesDraw, TitleIsDrawnEvenWithoutCurve) {
+  Use({7});
+  series.SetTitle("CH 1");
+  canvas.ops.clear();
+  data.DrawSeries(canvas, &view, Client());
+  EXPECT_TRUE(canvas.Of(Op::Line).empty());
+  ASSERT_EQ(canvas.Of(Op::Text).size(), 1u);
+  EXPECT_EQ(canvas.Of(Op::Text)[0].text, "CH 1");
+}

@@ -1,0 +1,179 @@
+// The simulated module through the serial engine's device seam.
+#include "simulator/sim_comm_device.h"
+
+#include "simulator/simulated_module.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <cerrno>
+#include <vector>
+
+namespace osc::sim::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+bool Readable(const win::CommDevice& d, int timeout_ms = 0) {
+  pollfd p{d.poll_fd(), POLLIN, 0};
+  return poll(&p, 1, timeout_ms) == 1 && (p.revents & POLLIN);
+}
+
+// Reads until `count` bytes have come or the device stays quiet for a second.
+Bytes ReadBytes(win::CommDevice& d, std::size_t count) {
+  Bytes out;
+  std::uint8_t buf[512];
+  while (out.size() < count && Readable(d, 1000)) {
+    ssize_t n = d.read_some(buf, std::min(sizeof buf, count - out.size()));
+    if (n < 0) break;
+    out.insert(out.end(), buf, buf + n);
+  }
+  return out;
+}
+
+void Write(win::CommDevice& d, Bytes bytes) {
+  ASSERT_EQ(d.write_some(bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+win::DCB Line(DWORD baud) {
+  win::DCB dcb;
+  dcb.DCBlength = sizeof dcb;
+  dcb.BaudRate = baud;
+  dcb.ByteSize = 8;
+  dcb.Flags = win::DCB_fBinary;
+  return dcb;
+}
+
+class SimCommDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSimulatedModules();
+    module().set_pace(0);
+    port = open();
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(port->configure(Line(kFastBaud)));
+  }
+  static SimulatedModule& module() { return SimulatedModuleFor("sim4"); }
+  static std::unique_ptr<win::CommDevice> open() {
+    DWORD error = 0;
+    return module().open(&error);
+  }
+
+  std::unique_ptr<win::CommDevice> port;
+};
+
+TEST_F(SimCommDeviceTest, ReadableExactlyWhileBytesAreDue) {
+  EXPECT_FALSE(Readable(*port));
+  std::uint8_t sentinel[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+  EXPECT_EQ(port->read_some(sentinel, sizeof sentinel), 0);
+  EXPECT_EQ(sentinel[0], 0xAA);
+  Write(*port, {0xF5});
+  EXPECT_TRUE(Readable(*port));
+  EXPECT_EQ(ReadBytes(*port, 8), (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
+  EXPECT_FALSE(Readable(*port));
+}
+
+TEST_F(SimCommDeviceTest, PacedBytesArriveInOrderAtTheirTime) {
+  module().set_pace(100.0);
+  for (int ch = 1; ch <= 4; ++ch)
+    module().set_signal(ch, {Waveform::Pattern});
+  Write(*port, {0x96});
+  Bytes s = ReadBytes(*port, 12 + 4000);
+  ASSERT_EQ(s.size(), 4012u);
+  EXPECT_EQ(s[0], 0x96);
+  for (std::size_t k = 0; k < 4000; ++k)
+    ASSERT_EQ(s[12 + k], ExpectedSample(k % 2 ? 3 : 2, k / 2)) << k;
+}
+
+TEST_F(SimCommDeviceTest, BreakEndsTheStreamAndPurgeDropsWhatArrived) {
+  module().set_pace(100.0);
+  Write(*port, {0x91});
+  ASSERT_EQ(ReadBytes(*port, 100).size(), 100u);
+  ASSERT_TRUE(port->set_break(true));
+  EXPECT_EQ(module().state(), ModuleState::Commands);
+  port->purge(win::PURGE_RXCLEAR);
+  EXPECT_FALSE(Readable(*port, 50));
+  ASSERT_TRUE(port->set_break(false));
+  Write(*port, {0xF5});
+  EXPECT_EQ(ReadBytes(*port, 8).size(), 8u);
+}
+
+TEST_F(SimCommDeviceTest, LineRateComesFromTheHostsSettings) {
+  EXPECT_EQ(module().host_baud(), kFastBaud);
+  ASSERT_TRUE(port->configure(Line(kSlowBaud)));
+  Write(*port, {0xF5});
+  EXPECT_FALSE(Readable(*port, 20)) << "the module heard garbage";
+  win::DCB bad = Line(0);
+  errno = 0;
+  EXPECT_FALSE(port->configure(bad));
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_EQ(module().host_baud(), kSlowBaud) << "a refused setting changes nothing";
+}
+
+TEST_F(SimCommDeviceTest, OnePortAtATime) {
+  DWORD error = 0;
+  EXPECT_EQ(module().open(&error), nullptr);
+  EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+  port.reset();
+  EXPECT_FALSE(module().port_open());
+  EXPECT_NE(open(), nullptr);
+}
+
+// The module stays powered while its port is closed; what it sent meanwhile is lost.
+TEST_F(SimCommDeviceTest, ModuleKeepsRunningWhilePortIsClosed) {
+  Write(*port, {0xF5});
+  port.reset();
+  EXPECT_EQ(module().state(), ModuleState::Commands);
+  port = open();
+  EXPECT_FALSE(Readable(*port)) << "the reply went to nobody";
+  ASSERT_TRUE(port->configure(Line(kFastBaud)));
+  module().set_pace(100.0);
+  Write(*port, {0x91});
+  port.reset();
+  port = open();
+  EXPECT_EQ(module().state(), ModuleState::Streaming);
+}
+
+TEST_F(SimCommDeviceTest, PulledCableKillsThePortAndLaterOpens) {
+  module().inject(Fault::PulledCable, FaultMode::Once);
+  EXPECT_TRUE(Readable(*port)) << "the engine must find out";
+  std::uint8_t b = 0;
+  errno = 0;
+  EXPECT_EQ(port->read_some(&b, 1), -1);
+  EXPECT_EQ(errno, ENODEV);
+  EXPECT_EQ(port->write_some(&b, 1), -1);
+  EXPECT_FALSE(port->configure(Line(kFastBaud)));
+  EXPECT_FALSE(port->set_break(true));
+  port.reset();
+  port = open();
+  ASSERT_NE(port, nullptr) << "plugged back in";
+
+  module().inject(Fault::PulledCable, FaultMode::Always);
+  port.reset();
+  DWORD error = 0;
+  EXPECT_EQ(module().open(&error), nullptr);
+  EXPECT_EQ(error, win::ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(module().open(&error), nullptr);
+  module().clear_faults();
+  port = open();
+  ASSERT_NE(port, nullptr);
+
+  port.reset();
+  module().inject(Fault::PulledCable, FaultMode::Once);  // while closed: the next open fails
+  EXPECT_EQ(module().open(&error), nullptr);
+  EXPECT_NE(open(), nullptr);
+}
+
+TEST_F(SimCommDeviceTest, SilenceForGoodStopsTheStream) {
+  module().set_pace(100.0);
+  Write(*port, {0x91});
+  ASSERT_EQ(ReadBytes(*port, 50).size(), 50u);
+  module().inject(Fault::Silence, FaultMode::Always);
+  port->purge(win::PURGE_RXCLEAR);
+  EXPECT_FALSE(Readable(*port, 50));
+  module().clear_faults();
+  EXPECT_TRUE(Readable(*port, 1000)) << "the stream resumes";
+}
+
+}  // namespace
+}  // namespace osc::sim::test

@@ -1,0 +1,154 @@
+// osc-simpty's options and its server, with a plain termios host on the terminal.
+#include "tools/simpty/pty_module_server.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+#include <thread>
+
+namespace osc::tools {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(SimPtyOptions, ParsesWhatTheHelpPromises) {
+  std::string error;
+  auto o = ParseSimPtyOptions(
+      {"--model", "2", "--rate", "10", "--signal", "1=sine,50,5,8", "--signal", "all=pattern", "--signal",
+       "4=dc,3.5", "--range", "2=20", "--ac", "3", "--fault", "silence:once", "--stats", "--link", "/tmp/x"},
+      &error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(o->type, sim::ModuleType::TwoChannel);
+  EXPECT_EQ(o->rate, 10.0);
+  ASSERT_EQ(o->signals.size(), 8u);
+  EXPECT_EQ(o->signals[0].first, 1);
+  EXPECT_EQ(o->signals[0].second.waveform, sim::Waveform::Sine);
+  EXPECT_EQ(o->signals[0].second.frequency, 50.0);
+  EXPECT_EQ(o->signals[0].second.amplitude, 5.0);
+  EXPECT_EQ(o->signals[0].second.offset, 8.0);
+  EXPECT_EQ(o->signals[6].first, 6);
+  EXPECT_EQ(o->signals[7].second.waveform, sim::Waveform::DC);
+  EXPECT_EQ(o->signals[7].second.offset, 3.5);
+  EXPECT_EQ(o->ranges, (std::vector<std::pair<int, double>>{{2, 20.0}}));
+  EXPECT_EQ(o->ac_inputs, std::vector<int>{3});
+  ASSERT_EQ(o->faults.size(), 1u);
+  EXPECT_EQ(o->faults[0].second, sim::FaultMode::Once);
+  EXPECT_TRUE(o->stats);
+  EXPECT_EQ(o->link, "/tmp/x");
+
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--model", "3"},
+                                       {"--rate", "-1"},
+                                       {"--rate"},
+                                       {"--signal", "7=sine"},
+                                       {"--signal", "1=saw"},
+                                       {"--signal", "1=sine,x"},
+                                       {"--range", "1=0"},
+                                       {"--fault", "silence:twice"},
+                                       {"--frobnicate"}}) {
+    error.clear();
+    EXPECT_FALSE(ParseSimPtyOptions(bad, &error)) << bad[0];
+    EXPECT_FALSE(error.empty());
+  }
+  EXPECT_NE(SimPtyHelp().find("TIOCPKT"), std::string::npos) << "the help says how a stop is seen";
+}
+
+// A raw host on the terminal's slave side.
+class Host {
+ public:
+  explicit Host(const std::string& path) {
+    fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_GE(fd_, 0);
+    set_baud(B115200);
+  }
+  ~Host() { close(fd_); }
+
+  void set_baud(speed_t speed) {
+    termios t{};
+    tcgetattr(fd_, &t);
+    cfmakeraw(&t);
+    cfsetspeed(&t, speed);
+    tcsetattr(fd_, TCSANOW, &t);
+  }
+  void send(Bytes b) { ASSERT_EQ(write(fd_, b.data(), b.size()), static_cast<ssize_t>(b.size())); }
+  void purge() { tcflush(fd_, TCIFLUSH); }
+  // Bytes until `count` have come or nothing comes for `quiet_ms`.
+  Bytes read_bytes(std::size_t count, int quiet_ms = 2000) {
+    Bytes out;
+    while (out.size() < count) {
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, quiet_ms) != 1) break;
+      std::uint8_t buf[4096];
+      ssize_t n = read(fd_, buf, std::min(sizeof buf, count - out.size()));
+      if (n <= 0) break;
+      out.insert(out.end(), buf, buf + n);
+    }
+    return out;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+class SimPtyServerTest : public ::testing::Test {
+ protected:
+  void start(SimPtyOptions o) {
+    server = std::make_unique<PtyModuleServer>(o);
+    thread = std::thread([this] { server->run(stop, nullptr); });
+  }
+  void TearDown() override {
+    stop = true;
+    if (thread.joinable()) thread.join();
+  }
+
+  std::unique_ptr<PtyModuleServer> server;
+  std::atomic<bool> stop{false};
+  std::thread thread;
+};
+
+TEST_F(SimPtyServerTest, SlowStartThroughTheTerminalAndStopByPurge) {
+  SimPtyOptions o;
+  o.rate = 10;
+  o.signals = {{2, {sim::Waveform::Pattern}}};
+  start(o);
+  Host host(server->path());
+  host.send({0xF5});
+  EXPECT_EQ(host.read_bytes(8), (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
+
+  host.send({0x72});
+  EXPECT_EQ(host.read_bytes(1), Bytes{0xFC});
+  host.set_baud(B19200);  // the server reads the host's rate from the terminal
+  host.send({0x00});
+  Bytes s = host.read_bytes(12 + 300);
+  ASSERT_EQ(s.size(), 312u);
+  EXPECT_EQ(s[0], 0x72);
+  for (std::size_t k = 0; k < 300; ++k)
+    ASSERT_EQ(s[12 + k], sim::ExpectedSample(2, k)) << k;
+
+  host.purge();  // the end of the stream
+  host.set_baud(B115200);
+  host.send({0xF5});
+  // Stream bytes sent just before the purge was seen may come first; the reply ends it all.
+  Bytes tail = host.read_bytes(100000, 300);
+  ASSERT_GE(tail.size(), 8u);
+  EXPECT_EQ(Bytes(tail.end() - 8, tail.end()), (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
+}
+
+TEST_F(SimPtyServerTest, HostByteEndsTheStreamAndIsTakenAsACommand) {
+  SimPtyOptions o;
+  o.rate = 10;
+  o.type = sim::ModuleType::TwoChannel;
+  start(o);
+  Host host(server->path());
+  host.send({0x93});
+  ASSERT_EQ(host.read_bytes(12 + 100).size(), 112u);
+  host.send({0xF5});
+  Bytes tail = host.read_bytes(100000, 300);
+  ASSERT_GE(tail.size(), 8u);
+  EXPECT_EQ(Bytes(tail.end() - 8, tail.end()), (Bytes{'M', 'd', 'l', '2', 2, 'S', 'I', 'M'}));
+}
+
+}  // namespace
+}  // namespace osc::tools

@@ -1,0 +1,58 @@
+#include "pdf_page.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace osc::test {
+
+namespace {
+
+constexpr int kToolTimeoutMs = 60000;
+
+// Runs a tool to its end; false when it could not run or failed.
+bool Run(const QString& tool, const QStringList& args, QByteArray* output = nullptr) {
+  QProcess process;
+  process.start(tool, args);
+  if (!process.waitForFinished(kToolTimeoutMs) || process.exitStatus() != QProcess::NormalExit ||
+      process.exitCode() != 0) {
+    return false;
+  }
+  if (output != nullptr) *output = process.readAllStandardOutput();
+  return true;
+}
+
+}  // namespace
+
+bool PopplerAvailable() {
+  return !QStandardPaths::findExecutable("pdfinfo").isEmpty() &&
+         !QStandardPaths::findExecutable("pdftoppm").isEmpty();
+}
+
+std::string PdfInfo(const std::string& pdf, const std::string& key) {
+  QByteArray out;
+  if (!Run("pdfinfo", {"-enc", "UTF-8", QString::fromStdString(pdf)}, &out)) return {};
+  const QByteArray prefix = QByteArray::fromStdString(key) + ':';
+  for (const QByteArray& line : out.split('\n')) {
+    if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().toStdString();
+  }
+  return {};
+}
+
+QImage RenderPdfPage(const std::string& pdf, int dpi, const QRect& area) {
+  QTemporaryDir dir;
+  if (!dir.isValid()) return {};
+  QStringList args = {"-png", "-singlefile",        "-f",  "1",  "-l",        "1",
+                      "-r",   QString::number(dpi), "-aa", "no", "-aaVector", "no"};
+  if (!area.isEmpty()) {
+    args << "-x" << QString::number(area.x()) << "-y" << QString::number(area.y()) << "-W"
+         << QString::number(area.width()) << "-H" << QString::number(area.height());
+  }
+  const QString stem = dir.filePath("page");
+  args << QString::fromStdString(pdf) << stem;
+  if (!Run("pdftoppm", args)) return {};
+  return QImage(stem + ".png").convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace osc::test

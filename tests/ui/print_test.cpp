@@ -1,0 +1,598 @@
+// Printing the graph through Qt's PDF printer, read back as a viewer shows the page.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTimer>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "graph/graph_data.h"
+#include "graph/qt/graph_widget.h"
+#include "graph/series.h"
+#include "pdf_page.h"
+#include "platform/errors.h"
+#include "platform/qt/qt_canvas.h"
+#include "support/temp_dir.h"
+#include "ui/print.h"
+
+using namespace osc;
+using namespace osc::test;
+
+namespace {
+
+// Fills in colours that no line or text has, so a fill on the page cannot hide.
+constexpr TColor kBackground = RGB(255, 0, 255);
+constexpr TColor kYStrip = RGB(0, 255, 255);
+constexpr TColor kXStrip = RGB(255, 255, 0);
+constexpr TColor kPlot = RGB(0, 0, 255);
+constexpr TColor kTitleBar = RGB(255, 128, 0);
+// What is drawn.
+constexpr TColor kAxis = RGB(0, 100, 0);
+constexpr TColor kText = RGB(0, 0, 128);
+constexpr TColor kGrid = RGB(160, 160, 160);
+constexpr TColor kTrace = RGB(200, 0, 0);
+constexpr TColor kCross = RGB(0, 200, 0);
+
+bool Near(TColor a, TColor b) {
+  return std::abs(int(GetRValue(a)) - int(GetRValue(b))) <= 2 &&
+         std::abs(int(GetGValue(a)) - int(GetGValue(b))) <= 2 &&
+         std::abs(int(GetBValue(a)) - int(GetBValue(b))) <= 2;
+}
+
+// How many pixels of `image` have each colour.
+std::map<TColor, int> Colours(const QImage& image) {
+  std::map<TColor, int> count;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x)
+      ++count[FromQRgb(image.pixel(x, y))];
+  }
+  return count;
+}
+
+int PixelsNear(const std::map<TColor, int>& colours, TColor c) {
+  int n = 0;
+  for (const auto& [colour, count] : colours)
+    n += Near(colour, c) ? count : 0;
+  return n;
+}
+
+// Colours of `image` that are none of `allowed`, as text for a failure message.
+std::string Foreign(const QImage& image, const std::vector<TColor>& allowed) {
+  std::string out;
+  for (const auto& [colour, count] : Colours(image)) {
+    bool ok = false;
+    for (TColor a : allowed)
+      ok = ok || Near(colour, a);
+    if (!ok) out += QString::asprintf(" %06X x%d", colour, count).toStdString();
+  }
+  return out;
+}
+
+bool AllWhite(const QImage& image) {
+  return !image.isNull() && Foreign(image, {clWhite}).empty();
+}
+
+// A PDF printer page of exactly width x height printable pixels at `dpi`.
+void UsePage(QPrinter& printer, int width, int height, int dpi) {
+  printer.setResolution(dpi);
+  printer.setPageSize(QPageSize(QSizeF(double(width) / dpi, double(height) / dpi), QPageSize::Inch));
+  printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+}
+
+void Send(QWidget& w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons) {
+  QMouseEvent e(type, QPointF(p), QPointF(w.mapToGlobal(p)), button, buttons, Qt::NoModifier);
+  QCoreApplication::sendEvent(&w, &e);
+}
+
+void SendKey(QWidget& w, QEvent::Type type, int key) {
+  QKeyEvent e(type, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(&w, &e);
+}
+
+// Rows of `image` from `from` on that hold a pixel other than `background`: the first
+// and the last, or (-1, -1).
+std::pair<int, int> InkRows(const QImage& image, int from, TColor background) {
+  std::pair<int, int> rows{-1, -1};
+  for (int y = std::max(0, from); y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (Near(FromQRgb(image.pixel(x, y)), background)) continue;
+      if (rows.first < 0) rows.first = y;
+      rows.second = y;
+      break;
+    }
+  }
+  return rows;
+}
+
+// A graph widget of 700 x 325 in a window (so it can be squeezed to nothing), a PDF
+// printer with a 4800 x 6600 page at 600 dpi, and a colour scheme of sentinel fills.
+class PrintTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!PopplerAvailable()) GTEST_SKIP() << "reading pages back needs pdfinfo and pdftoppm (poppler-utils)";
+    window.resize(800, 400);
+    widget.resize(700, 325);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    UsePage(printer, 4800, 6600, 600);
+    TVelaGraphColors& c = view().Colors();
+    c.SetBackground(kBackground);
+    c.SetYAxisBackground(kYStrip);
+    c.SetXAxisBackground(kXStrip);
+    c.SetGraphBackground(kPlot);
+    c.SetTitleBar(kTitleBar);
+    c.SetXAxis(kAxis);
+    c.SetYAxis(kAxis);
+    c.SetGrid(kGrid);
+    c.SetXAxisLabels(kText);
+    c.SetYAxisLabels(kText);
+    c.SetCross(kCross);
+    TFont font = view().Font();
+    font.Color = kText;
+    view().SetFont(font);
+  }
+
+  TVelaGraph& view() { return widget.View(); }
+
+  // n graphs with one sine trace each, 1000 samples over X 0..999.
+  void UseGraphs(int n) {
+    for (int g = 1; g <= n; ++g) {
+      auto s = std::make_unique<TBaseEquiDistantSeries>();
+      s->SetGraphNumber(static_cast<std::uint32_t>(g));
+      s->SetCount(1000);
+      s->SetColor(kTrace);
+      s->SetTitle("CH " + std::to_string(g));
+      s->OnGetValue = [g](TVelaSeries&, int i, double& v) { v = g * std::sin(i / 50.0); };
+      data.AddSeries(s.get());
+      series.push_back(std::move(s));
+    }
+    view().SetGraphData(&data);
+  }
+
+  QImage Grab() { return widget.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  const QImage& ScreenImage() { return static_cast<TQtImage&>(view().ScreenImage()).Image(); }
+  TRect Page() const { return TRect{0, 0, printer.width(), printer.height()}; }
+  TRect Control() { return view().ClientRect(); }
+
+  // The print command with a dialog the operator confirms (or cancels), collecting
+  // the messages shown.
+  bool PrintCommand(bool confirm = true, std::optional<TDateTime> start = std::nullopt) {
+    TPrintUi ui;
+    ui.SetupPrinter = [&](QPrinter& p, QWidget*) {
+      ++dialogs;
+      if (confirm) p.setOutputFileName(QString::fromStdString(pdf));
+      return confirm;
+    };
+    ui.ShowError = [&](QWidget*, const QString& m) { errors.push_back(m.toStdString()); };
+    return PrintWithDialog(view(), printer, &widget, start, ui);
+  }
+
+  TempDir dir;
+  std::string pdf = dir.file("page.pdf");
+  TVelaGraphData data;
+  std::vector<std::unique_ptr<TBaseEquiDistantSeries>> series;
+  QWidget window;
+  TVelaGraphWidget widget{&window};
+  QPrinter printer{QPrinter::HighResolution};
+  int dialogs = 0;
+  std::vector<std::string> errors;
+};
+
+}  // namespace
+
+TEST_F(PrintTest, NoGraphsGiveOneEmptyWhitePage) {
+  for (bool withContainer : {false, true}) {
+    SCOPED_TRACE(withContainer ? "container without series" : "no container");
+    if (withContainer) view().SetGraphData(&data);
+    ASSERT_EQ(data.NumGraphs(), 0u);
+    PrintGraph(view(), printer, "Osciloskop");
+    EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
+    EXPECT_TRUE(AllWhite(RenderPdfPage(pdf, 40))) << Foreign(RenderPdfPage(pdf, 40), {clWhite});
+    EXPECT_TRUE(view().FillBackgrounds());
+  }
+}
+
+// Each metric scales on its own, by page over control size, truncated: the Y strip of
+// 40 pixels becomes 40 x 4800 div 700 = 274, the title bar of 18 becomes 18 x 6600 div
+// 325 = 365 (rounding would give 366). Without the spaces before them, the Y axis line
+// (two columns inside the strip) and the top of the plot show both on the page.
+TEST_F(PrintTest, LayoutStretchesToThePageInEachDirectionOnItsOwn) {
+  UseGraphs(1);
+  view().Layout().SetLeftSpace(0);
+  view().Layout().SetTopSpace(0);
+  ASSERT_EQ(printer.width(), 4800);
+  ASSERT_EQ(printer.height(), 6600);
+  PrintGraph(view(), printer, "Osciloskop");
+
+  const QImage corner = RenderPdfPage(pdf, 600, QRect(0, 0, 400, 500));
+  ASSERT_FALSE(corner.isNull());
+  const auto at = [&](int x, int y) { return FromQRgb(corner.pixel(x, y)); };
+  EXPECT_EQ(at(272, 364), clWhite);
+  for (int y = 365; y < 500; ++y) {
+    ASSERT_EQ(at(272, y), kAxis) << y;
+    ASSERT_EQ(at(273, y), clWhite) << y;
+  }
+  // The X axis runs from the plot's left edge (274) below the plot: it starts
+  // 48 x 6600 div 325 = 974 pixels of fixed space after the plot's top.
+  const int plotBottom = 365 + (6600 - 974);
+  const QImage xAxis = RenderPdfPage(pdf, 600, QRect(0, plotBottom, 400, 3));
+  EXPECT_EQ(FromQRgb(xAxis.pixel(273, 1)), clWhite);
+  EXPECT_EQ(FromQRgb(xAxis.pixel(274, 1)), kAxis);
+  EXPECT_EQ(FromQRgb(xAxis.pixel(275, 1)), kAxis);
+  EXPECT_EQ(FromQRgb(xAxis.pixel(275, 0)), clWhite);
+}
+
+// Labels are written at the control's point size, so they come out as tall on paper as
+// on the screen: in pixels by the ratio of the resolutions.
+TEST_F(PrintTest, TextKeepsItsPhysicalSize) {
+  UseGraphs(1);
+  PrintGraph(view(), printer, "Osciloskop");
+  const int labelTop = 2 + static_cast<int>(view().GlobalXAxis().MajorTicksLength());
+
+  const TRect onScreen = view().Layout().XAxisRect(1, Control());
+  const QImage screen = Grab().copy(onScreen.Left, onScreen.Top, onScreen.Right - onScreen.Left - 1,
+                                    onScreen.Bottom - onScreen.Top);
+  const auto screenRows = InkRows(screen, labelTop, kXStrip);
+
+  const TRect onPage = view().Layout().XAxisRect(1, Page());
+  const QImage page = RenderPdfPage(
+      pdf, 600, QRect(onPage.Left, onPage.Top, onPage.Right - onPage.Left - 1, onPage.Bottom - onPage.Top));
+  const auto pageRows = InkRows(page, labelTop, clWhite);
+
+  ASSERT_GE(screenRows.first, 0);
+  ASSERT_GE(pageRows.first, 0);
+  const double screenHeight = screenRows.second - screenRows.first + 1;
+  const double pageHeight = pageRows.second - pageRows.first + 1;
+  const double expected = 600.0 / widget.logicalDpiY();
+  EXPECT_NEAR(pageHeight / screenHeight, expected, expected * 0.15)
+      << "label height " << screenHeight << " px on screen, " << pageHeight << " px on paper";
+}
+
+// The minimum distance of major ticks (60 screen pixels on X) keeps its length in
+// inches: 600 x 60 div 96 = 375 printer pixels, and the step chosen above it is at most
+// 2.5 times as long.
+TEST_F(PrintTest, MajorTicksKeepTheirPhysicalDistance) {
+  UseGraphs(1);
+  PrintGraph(view(), printer, "Osciloskop");
+  const TRect strip = view().Layout().XAxisRect(1, Page());
+  // Only major ticks reach down to this row.
+  const int row = strip.Top + 1 + static_cast<int>(view().GlobalXAxis().MajorTicksLength());
+  const QImage line = RenderPdfPage(pdf, 600, QRect(0, row, printer.width(), 1));
+  ASSERT_FALSE(line.isNull());
+  std::vector<int> ticks;
+  for (int x = 0; x < line.width(); ++x) {
+    if (FromQRgb(line.pixel(x, 0)) == kAxis) ticks.push_back(x);
+  }
+  ASSERT_GE(ticks.size(), 3u);
+  const double minimum = 600.0 * view().GlobalXAxis().MinMajorTicksDistance() / widget.logicalDpiY();
+  for (std::size_t i = 1; i < ticks.size(); ++i) {
+    EXPECT_GE(ticks[i] - ticks[i - 1] + 1, minimum) << i;
+    EXPECT_LE(ticks[i] - ticks[i - 1] - 1, 2.5 * minimum) << i;
+  }
+}
+
+// The page holds lines and text on white, nothing else: no filled strip, title bar or
+// plot, no cross and no zoom rectangle, though the screen shows both. The screen stays
+// as it was, bit for bit, and nothing has to be rendered again.
+TEST_F(PrintTest, PaperStaysWhiteAndTheScreenUntouched) {
+  UseGraphs(2);
+  const TRect plot = view().Layout().PlotRect(2, Control());
+  Send(widget, QEvent::MouseMove, QPoint(plot.Left + 100, plot.Top + 20), Qt::NoButton, Qt::NoButton);
+  ASSERT_NE(view().CrossGraph(), 0u);
+  view().SetMode(gmZoom);
+  Send(widget, QEvent::MouseButtonPress, QPoint(plot.Left + 50, plot.Top + 10), Qt::LeftButton,
+       Qt::LeftButton);
+  Send(widget, QEvent::MouseMove, QPoint(plot.Left + 200, plot.Top + 40), Qt::NoButton, Qt::LeftButton);
+  ASSERT_EQ(view().DragState(), 6);
+  const QImage shown = Grab();
+  const QImage screen = ScreenImage().copy();
+  ASSERT_FALSE(view().ImageDirty());
+  TQtImage clean(widget.logicalDpiY());
+  clean.SetSize(shown.width(), shown.height());
+  view().DrawTo(clean.Canvas(), Control());
+  ASSERT_NE(clean.Image(), shown) << "the cross and the zoom rectangle are on the screen";
+
+  PrintGraph(view(), printer, "Osciloskop");
+
+  EXPECT_TRUE(view().FillBackgrounds());
+  EXPECT_FALSE(view().ImageDirty());
+  EXPECT_EQ(ScreenImage(), screen);
+  EXPECT_EQ(Grab(), shown);
+
+  const QImage page = RenderPdfPage(pdf, 100);
+  ASSERT_FALSE(page.isNull());
+  EXPECT_EQ(Foreign(page, {clWhite, kAxis, kText, kGrid, kTrace}), "");
+  const auto colours = Colours(page);
+  for (TColor ink : {kAxis, kText, kGrid, kTrace})
+    EXPECT_GT(PixelsNear(colours, ink), 0) << std::hex << ink;
+}
+
+// The same view drawn with its fills on a PDF page shows them: the check above sees
+// fills where there are any.
+TEST_F(PrintTest, FillsWouldShowOnThePage) {
+  UseGraphs(2);
+  {
+    QPainter painter(&printer);
+    TQtCanvas canvas(painter, printer.logicalDpiY());
+    view().DrawTo(canvas, Page());
+  }
+  const auto colours = Colours(RenderPdfPage(pdf, 100));
+  for (TColor fill : {kBackground, kYStrip, kXStrip, kPlot, kTitleBar})
+    EXPECT_GT(PixelsNear(colours, fill), 0) << std::hex << fill;
+}
+
+TEST_F(PrintTest, CancelledDialogPrintsNothing) {
+  UseGraphs(1);
+  Grab();
+  EXPECT_FALSE(PrintCommand(false));
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
+  EXPECT_TRUE(view().FillBackgrounds());
+  EXPECT_FALSE(view().ImageDirty());
+}
+
+TEST_F(PrintTest, ConfirmedDialogPrintsOnePageNamedAfterTheRecording) {
+  UseGraphs(1);
+  EXPECT_TRUE(PrintCommand(true, EncodeDateTime(2024, 3, 12, 14, 5, 33, 0)));
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
+  EXPECT_EQ(PdfInfo(pdf, "Title"), "Osciloskop 2024-03-12 14:05:33");
+}
+
+TEST(PrintJobTitle, NamesTheProgramAndTheRecordingStartWhateverTheLocale) {
+  const FormatSettings saved = formatSettings();
+  formatSettings().DateSeparator = '/';
+  formatSettings().TimeSeparator = '.';
+  formatSettings().ShortDateFormat = "m/d/yy";
+  EXPECT_EQ(PrintJobTitle(std::nullopt), "Osciloskop");
+  EXPECT_EQ(PrintJobTitle(EncodeDateTime(2024, 3, 12, 14, 5, 33, 0)), "Osciloskop 2024-03-12 14:05:33");
+  EXPECT_EQ(PrintJobTitle(EncodeDateTime(1999, 12, 31, 0, 0, 0, 0)), "Osciloskop 1999-12-31 00:00:00");
+  formatSettings() = saved;
+}
+
+// ---- failures of the printing service ------------------------------------------------
+
+namespace {
+
+// Writes to regular files fail beyond `bytes` while alive (as on a full disk).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t oldHandler_;
+};
+
+}  // namespace
+
+class PrintFailure : public PrintTest {
+ protected:
+  // The command reports `message` once, leaves the view as it was and no file behind;
+  // the printer takes the next job.
+  void ExpectReported(const std::string& message) {
+    EXPECT_EQ(errors, std::vector<std::string>{message});
+    EXPECT_TRUE(view().FillBackgrounds());
+    EXPECT_FALSE(view().ImageDirty());
+    EXPECT_NE(printer.printerState(), QPrinter::Active);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
+  }
+  void ExpectNextJobPrints() {
+    errors.clear();
+    EXPECT_TRUE(PrintCommand());
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
+  }
+};
+
+TEST_F(PrintFailure, FileThatCannotBeOpened) {
+  UseGraphs(1);
+  Grab();
+  pdf = dir.file("missing/page.pdf");
+  EXPECT_FALSE(PrintCommand());
+  ExpectReported("Soubor „" + pdf + "“ nelze zapsat.");
+  pdf = dir.file("page.pdf");
+  ExpectNextJobPrints();
+}
+
+TEST_F(PrintFailure, FileCutShort) {
+  UseGraphs(1);
+  Grab();
+  {
+    FileSizeLimit limit(2048);
+    EXPECT_FALSE(PrintCommand());
+  }
+  ExpectReported("Soubor „" + pdf + "“ nelze zapsat.");
+  ExpectNextJobPrints();
+}
+
+TEST_F(PrintFailure, DrawingFailsHalfWay) {
+  UseGraphs(2);
+  Grab();
+  view().YAxis(1)->OnGetText = [](TAxis&, std::string&, double, double) {
+    throw Exception("Popisek nelze vytvořit.");
+  };
+  EXPECT_FALSE(PrintCommand());
+  ExpectReported("Popisek nelze vytvořit.");
+  view().YAxis(1)->OnGetText = nullptr;
+  ExpectNextJobPrints();
+}
+
+// ---- a collapsed control ------------------------------------------------------------
+
+// Squeezed to no width or height, the control takes paint, mouse and key events and
+// prints a blank page: there is no layout to scale to the page.
+TEST_F(PrintTest, CollapsedControlPrintsABlankPage) {
+  UseGraphs(2);
+  for (const QSize size : {QSize(0, 325), QSize(700, 0), QSize(0, 0)}) {
+    SCOPED_TRACE(QString::asprintf("%d x %d", size.width(), size.height()).toStdString());
+    widget.resize(size);
+    ASSERT_EQ(view().ClientSize().cx, size.width());
+    ASSERT_EQ(view().ClientSize().cy, size.height());
+    QPaintEvent paint(QRect(QPoint(0, 0), size));
+    QCoreApplication::sendEvent(&widget, &paint);
+    SendKey(widget, QEvent::KeyPress, Qt::Key_Shift);
+    Send(widget, QEvent::MouseButtonPress, QPoint(0, 0), Qt::LeftButton, Qt::LeftButton);
+    Send(widget, QEvent::MouseMove, QPoint(0, 0), Qt::NoButton, Qt::LeftButton);
+    Send(widget, QEvent::MouseButtonRelease, QPoint(0, 0), Qt::LeftButton, Qt::NoButton);
+    SendKey(widget, QEvent::KeyRelease, Qt::Key_Shift);
+    SendKey(widget, QEvent::KeyPress, Qt::Key_Right);
+    SendKey(widget, QEvent::KeyRelease, Qt::Key_Right);
+    QCoreApplication::sendEvent(&widget, &paint);
+
+    PrintGraph(view(), printer, "Osciloskop");
+    EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
+    const QImage page = RenderPdfPage(pdf, 40);
+    EXPECT_TRUE(AllWhite(page)) << Foreign(page, {clWhite});
+    EXPECT_TRUE(view().FillBackgrounds());
+  }
+}
+
+// ---- the platform's dialog without a printer ---------------------------------------
+
+namespace {
+
+class HomeFolder {
+ public:
+  explicit HomeFolder(const std::string& path) {
+    if (const char* old = std::getenv("HOME")) saved_ = old;
+    setenv("HOME", path.c_str(), 1);
+  }
+  ~HomeFolder() {
+    if (saved_) {
+      setenv("HOME", saved_->c_str(), 1);
+    } else {
+      unsetenv("HOME");
+    }
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+// Answers the print dialog once it is up, from the dialog's own event loop.
+void AnswerPrintDialog(QObject* context, bool confirm, int triesLeft = 100) {
+  QTimer::singleShot(0, context, [=] {
+    if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+      confirm ? dialog->accept() : dialog->reject();
+    } else if (triesLeft > 0) {
+      AnswerPrintDialog(context, confirm, triesLeft - 1);
+    }
+  });
+}
+
+}  // namespace
+
+// Without an installed printer, Qt prints to PDF: the dialog proposes a file named
+// after the job in the home folder, and confirming it writes the page there.
+TEST_F(PrintTest, PrintDialogWithoutPrinterWritesAPdfFile) {
+  QPrinter fresh(QPrinter::HighResolution);
+  if (fresh.outputFormat() != QPrinter::PdfFormat) GTEST_SKIP() << "a printer is installed here";
+  UseGraphs(1);
+  HomeFolder home(dir.path());
+  TPrintUi ui = DefaultPrintUi();
+  ui.ShowError = [&](QWidget*, const QString& m) { errors.push_back(m.toStdString()); };
+  const TDateTime start = EncodeDateTime(2024, 3, 12, 14, 5, 33, 0);
+
+  AnswerPrintDialog(&widget, false);
+  EXPECT_FALSE(PrintWithDialog(view(), fresh, &widget, start, ui));
+  const QString expected =
+      QDir(QString::fromStdString(dir.path())).filePath("Osciloskop 2024-03-12 14-05-33.pdf");
+  EXPECT_FALSE(QFile::exists(expected));
+
+  AnswerPrintDialog(&widget, true);
+  EXPECT_TRUE(PrintWithDialog(view(), fresh, &widget, start, ui));
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(fresh.outputFileName(), expected);
+  EXPECT_EQ(PdfInfo(expected.toStdString(), "Pages"), "1");
+  EXPECT_EQ(PdfInfo(expected.toStdString(), "Title"), "Osciloskop 2024-03-12 14:05:33");
+  EXPECT_TRUE(view().FillBackgrounds());
+}
+
+// ---- for the eye ----------------------------------------------------------------------
+
+// A printed 4-channel recording to look at: <build>/screenshots/print-4ch-screen.png is
+// the control as shown, print-4ch.pdf the page (A4 landscape, 1200 dpi) and
+// print-4ch.png the page at 96 dpi, where text should stand as large as on the screen
+// and the axes should carry more ticks.
+TEST(PrintForTheEye, FourChannelRecording) {
+  if (!PopplerAvailable()) GTEST_SKIP() << "rendering the page needs pdftoppm (poppler-utils)";
+  const QString folder = QStringLiteral(OSC_SCREENSHOT_DIR);
+  QDir().mkpath(folder);
+  const TDateTime start = EncodeDateTime(2024, 3, 12, 14, 5, 33, 0);
+  constexpr double kRate = 2880;  // samples per second and channel, four channels at 11 kHz
+  const std::function<double(double)> waves[4] = {
+      [](double t) { return 2.5 * std::sin(2 * M_PI * 5 * t); },
+      [](double t) { return std::fmod(t * 2, 1.0) < 0.5 ? 4.0 : 0.5; },
+      [](double t) { return 2 * std::fabs(2 * std::fmod(t, 1.0) - 1) - 1; },
+      [](double t) { return 12 + 3 * std::sin(2 * M_PI * 0.7 * t) + 0.4 * std::sin(2 * M_PI * 37 * t); },
+  };
+  const TColor colours[4] = {clRed, clBlue, RGB(0, 128, 0), RGB(128, 0, 128)};
+
+  TVelaGraphData data;
+  TVelaGraphWidget widget;
+  widget.resize(900, 560);
+  // Attached first, the view's axes follow the data as it arrives.
+  widget.View().SetGraphData(&data);
+  std::vector<std::unique_ptr<TBaseEquiDistantSeries>> series;
+  for (int ch = 0; ch < 4; ++ch) {
+    auto s = std::make_unique<TBaseEquiDistantSeries>();
+    s->SetGraphNumber(static_cast<std::uint32_t>(ch + 1));
+    s->SetTitle("CH " + std::to_string(ch + 1));
+    s->SetColor(colours[ch]);
+    s->SetXStart(start);
+    s->SetXStep(1 / (kRate * 86400));
+    s->SetCount(static_cast<std::uint32_t>(4 * kRate));
+    s->OnGetValue = [f = waves[ch]](TVelaSeries&, int i, double& v) { v = f(i / kRate); };
+    data.AddSeries(s.get());
+    series.push_back(std::move(s));
+  }
+  // Y shows each input's range, as the recording sets it.
+  const double ranges[4][2] = {{-3, 3}, {0, 5}, {-1.5, 1.5}, {8, 16}};
+  for (int i = 0; i < 4; ++i) {
+    widget.View().XAxis(i)->SetStyle(asTime);
+    TAxis& y = *widget.View().YAxis(i);
+    y.SetAutoMinMax(false);
+    y.SetMinMax(ranges[i][0], ranges[i][1]);
+    y.SetRange(ranges[i][0], ranges[i][1]);
+  }
+  ASSERT_TRUE(widget.grab().save(folder + "/print-4ch-screen.png"));
+
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(folder + "/print-4ch.pdf");
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setPageOrientation(QPageLayout::Landscape);
+  PrintGraph(widget.View(), printer, PrintJobTitle(start));
+  const std::string pdf = (folder + "/print-4ch.pdf").toStdString();
+  EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
+  const QImage page = RenderPdfPage(pdf, widget.logicalDpiY());
+  ASSERT_FALSE(page.isNull());
+  EXPECT_TRUE(page.save(folder + "/print-4ch.png"));
+}
