@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/calib_button.h"
 // The calibration dialogs: TFrmMdl4CHCalib measures a channel's zero (Mode 1 Bipolar,
 // 2 AC), TFrmMdl4CHCalibGain its gain against a voltage the user applies and types in.
 // Both poll the module every 100 ms and show the measured value and the correction;
@@ -105,7 +106,6 @@ class TFrmMdl4CHCalibGain : public TFrmMdl4CHCalib {
 };
 
 // The settings dialog's calibration buttons.
-enum class TCalibButton { bbCalibGain, bbCalibBip, bbCalibAC };
 
 // What a calibration button does: the gain dialog for bbCalibGain, the zero dialog in
 // Mode 1 (bbCalibBip) or 2 with the "Odpojte svorku kanálu %d" instruction (bbCalibAC);

@@ -1,0 +1,284 @@
+#include "seriallink/port_enumerator.h"
+
+#include "platform/registry.h"
+#include "support/scratch_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace osc;
+using namespace osc::win;
+
+namespace {
+
+// A menu without a display: items keep what they were given.
+class MemoryMenu : public TPortMenu {
+ public:
+  struct Entry : TPortMenuItem {
+    MemoryMenu* menu = nullptr;
+    TPortMenuItemSpec spec;
+    TClick click;
+    std::string Caption() const override { return spec.Caption; }
+    std::string Name() const override { return spec.Name; }
+    int Tag() const override { return spec.Tag; }
+    bool Checked() const override { return spec.Checked; }
+    void SetChecked(bool checked) override {
+      if (checked && spec.RadioItem) {
+        for (auto& other : menu->items_) {
+          if (other->spec.RadioItem && other->spec.GroupIndex == spec.GroupIndex) other->spec.Checked = false;
+        }
+      }
+      spec.Checked = checked;
+    }
+  };
+
+  int Count() const override { return static_cast<int>(items_.size()); }
+  Entry& Item(int index) override { return *items_.at(static_cast<std::size_t>(index)); }
+  void Clear() override { items_.clear(); }
+  TPortMenuItem& Add(const TPortMenuItemSpec& spec, TClick click) override {
+    auto item = std::make_unique<Entry>();
+    item->menu = this;
+    item->spec = spec;
+    item->click = std::move(click);
+    items_.push_back(std::move(item));
+    return *items_.back();
+  }
+  // A foreign item, as another part of the program would add it.
+  void AddForeign(const std::string& caption) {
+    TPortMenuItemSpec spec;
+    spec.Caption = caption;
+    spec.RadioItem = false;
+    Add(spec, nullptr);
+  }
+  // The user chooses item `index`.
+  void Click(int index) {
+    Entry& item = Item(index);
+    if (item.click) item.click(item);
+  }
+  std::vector<std::string> Captions() const {
+    std::vector<std::string> out;
+    for (const auto& i : items_)
+      out.push_back(i->spec.Caption);
+    return out;
+  }
+  std::vector<bool> Checks() const {
+    std::vector<bool> out;
+    for (const auto& i : items_)
+      out.push_back(i->spec.Checked);
+    return out;
+  }
+
+ private:
+  std::vector<std::unique_ptr<Entry>> items_;
+};
+
+constexpr const char* kTestKey = "SOFTWARE\\Test\\SERIALCOMM";
+
+// Publishes `ports` under the test key, one value each, in the given order.
+void Publish(const std::vector<std::string>& ports) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  int n = 0;
+  for (const std::string& p : ports) {
+    std::string name = "\\Device\\Serial" + std::to_string(n++);
+    ASSERT_EQ(RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(p.c_str()),
+                            static_cast<DWORD>(p.size() + 1)),
+              ERROR_SUCCESS);
+  }
+  RegCloseKey(key);
+}
+
+struct Recorded {
+  int calls = 0;
+  TPortMenuItem* sender = nullptr;
+  std::string name;
+};
+
+// An enumerator over the test key whose OnChange records its calls.
+struct Rig {
+  test::ScratchRegistry registry;
+  TPortEnumerator ports{kTestKey};
+  MemoryMenu menu;
+  Recorded changes;
+
+  explicit Rig(const std::vector<std::string>& published, bool withOnChange = true) {
+    Publish(published);
+    if (withOnChange) {
+      ports.OnChange = [this](TPortMenuItem& sender, const std::string& name) {
+        ++changes.calls;
+        changes.sender = &sender;
+        changes.name = name;
+      };
+    }
+  }
+};
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST(PortEnumerator, SortsIgnoringCaseSoComTenComesBeforeComTwo) {
+  Rig rig({"COM2", "COM10", "COM1", "com11"});
+  rig.ports.Refresh();
+  EXPECT_EQ(rig.ports.PortList(), (Strings{"COM1", "COM10", "com11", "COM2"}));
+}
+
+TEST(PortEnumerator, MissingKeyGivesAnEmptyListEvenAfterAFullOne) {
+  Rig rig({"COM1"});
+  rig.ports.Refresh();
+  ASSERT_EQ(rig.ports.PortList().size(), 1u);
+  ASSERT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, kTestKey), ERROR_SUCCESS);
+  rig.ports.Refresh();
+  EXPECT_TRUE(rig.ports.PortList().empty());
+}
+
+TEST(PortEnumerator, ListsTheMachinesDevicesAndTheSimulatedModules) {
+  test::ScratchRegistry registry;
+  registry.add_tty("ttyS0", true, 4, true);
+  registry.add_tty("ttyS2", true, 4, true);
+  registry.add_tty("ttyS10", true, 4, true);
+  registry.add_tty("ttyUSB0", true, -1, true);
+  registry.restart();
+  TPortEnumerator ports;
+  ports.Refresh();
+  const std::string dev = registry.dev();
+  EXPECT_EQ(ports.PortList(),
+            (Strings{dev + "/ttyS0", dev + "/ttyS10", dev + "/ttyS2", dev + "/ttyUSB0", "SIM2", "SIM4"}));
+}
+
+TEST(PortEnumerator, CaptionsAndTagsPutTheAcceleratorOnTheNumber) {
+  struct Case {
+    const char* name;
+    const char* caption;
+    int tag;
+  } cases[] = {
+      {"COM3", "COM &3", 3},
+      {"com12", "com &12", 12},
+      {"COM1234567890", "COM &1234567890", 123456789},  // nine characters are read
+      {"COM3a", "COM &3a", 0},                          // not a number: 0
+      {"COMX", "COMX", 0},
+      {"COM", "COM", 0},
+      {"/dev/ttyUSB0", "/dev/ttyUSB0", 0},
+      {"SIM4", "SIM4", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int tag = -1;
+    EXPECT_EQ(TPortEnumerator::ItemCaption(c.name, tag), c.caption);
+    EXPECT_EQ(tag, c.tag);
+    EXPECT_EQ(TPortEnumerator::PortOfCaption(c.caption), c.name);
+  }
+  EXPECT_EQ(TPortEnumerator::PortOfCaption("A & B&&"), "AB");
+}
+
+TEST(PortEnumerator, BuildsOneRadioItemPerPortWithTheFirstChecked) {
+  Rig rig({"COM2", "/dev/ttyUSB0", "COM1", "COMX"});
+  rig.ports.Refresh();
+  rig.ports.BuildMenu(&rig.menu, false);
+  ASSERT_EQ(rig.menu.Count(), 4);
+  EXPECT_EQ(rig.menu.Captions(), (Strings{"/dev/ttyUSB0", "COM &1", "COM &2", "COMX"}));
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false, false, false}));
+  const int tags[] = {0, 1, 2, 0};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    const TPortMenuItemSpec& spec = rig.menu.Item(i).spec;
+    EXPECT_EQ(spec.Name, "aCom" + std::to_string(i));
+    EXPECT_EQ(spec.Tag, tags[i]);
+    EXPECT_TRUE(spec.RadioItem);
+    EXPECT_EQ(spec.GroupIndex, 1);
+    EXPECT_TRUE(spec.Enabled);
+    EXPECT_FALSE(spec.AutoHotkeys);
+  }
+  EXPECT_EQ(rig.changes.calls, 0);
+}
+
+TEST(PortEnumerator, BuildingIntoAFilledMenuAppendsOrClearsFirst) {
+  Rig rig({"COM1", "COM2"});
+  rig.ports.Refresh();
+  rig.menu.AddForeign("Jiný");
+  rig.ports.BuildMenu(&rig.menu, false);
+  EXPECT_EQ(rig.menu.Captions(), (Strings{"Jiný", "COM &1", "COM &2"}));
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, false}));  // the menu was not empty
+  EXPECT_EQ(rig.menu.Item(1).spec.Name, "aCom1");
+  EXPECT_EQ(rig.menu.Item(2).spec.Name, "aCom2");
+
+  rig.ports.BuildMenu(&rig.menu, true);
+  EXPECT_EQ(rig.menu.Captions(), (Strings{"COM &1", "COM &2"}));
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(rig.menu.Item(0).spec.Name, "aCom0");
+}
+
+TEST(PortEnumerator, TheStoredPortIsChosenWhileBuildingOnlyWithOnChange) {
+  {
+    Rig rig({"COM1", "COM10", "COM2"});
+    rig.ports.SetComName("com10");
+    rig.ports.Refresh();
+    rig.ports.BuildMenu(&rig.menu, false);
+    EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(rig.changes.calls, 1);
+    EXPECT_EQ(rig.changes.sender, &rig.menu.Item(1));
+    EXPECT_EQ(rig.changes.name, "COM10");
+    EXPECT_EQ(rig.ports.ComName(), "COM10");  // as the item spells it
+  }
+  {
+    Rig rig({"COM1", "COM10", "COM2"}, false);
+    rig.ports.SetComName("com10");
+    rig.ports.Refresh();
+    rig.ports.BuildMenu(&rig.menu, false);
+    EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(rig.ports.ComName(), "com10");
+  }
+}
+
+TEST(PortEnumerator, ClickingAnItemChoosesItsPortOnlyWithOnChange) {
+  Rig rig({"COM1", "COM2", "/dev/ttyACM0"});
+  rig.ports.SetComName("COM1");
+  rig.ports.Refresh();
+  rig.ports.BuildMenu(&rig.menu, false);
+  rig.changes = {};
+  rig.menu.Click(2);  // COM &2
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(rig.ports.ComName(), "COM2");
+  EXPECT_EQ(rig.changes.calls, 1);
+  EXPECT_EQ(rig.changes.sender, &rig.menu.Item(2));
+
+  rig.ports.OnChange = nullptr;
+  rig.menu.Click(0);
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(rig.ports.ComName(), "COM2");
+}
+
+TEST(PortEnumerator, SettingComNameChoosesTheMatchingItemOrOnlyStoresTheName) {
+  Rig rig({"COM1", "COM2"});
+  rig.ports.SetParentMenu(&rig.menu);
+  rig.ports.Loaded();
+  ASSERT_EQ(rig.menu.Count(), 2);
+
+  rig.ports.SetComName("COM7");
+  EXPECT_EQ(rig.ports.ComName(), "COM7");
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(rig.changes.calls, 0);
+
+  rig.ports.SetComName("com2");
+  EXPECT_EQ(rig.ports.ComName(), "COM2");
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true}));
+  EXPECT_EQ(rig.changes.calls, 1);
+}
+
+TEST(PortEnumerator, LoadingWithoutAMenuFillsTheListAndBuildsNothing) {
+  Rig rig({"COM1", "COM2"});
+  rig.ports.SetComName("COM1");
+  rig.ports.Loaded();
+  EXPECT_EQ(rig.ports.PortList(), (Strings{"COM1", "COM2"}));
+  EXPECT_EQ(rig.menu.Count(), 0);
+  EXPECT_EQ(rig.changes.calls, 0);
+
+  rig.ports.SetComName("COM2");  // no menu: only stored
+  EXPECT_EQ(rig.ports.ComName(), "COM2");
+  EXPECT_EQ(rig.changes.calls, 0);
+}
