@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
                                 "file");
   QCommandLineOption delay("screenshot-delay", "Milliseconds before the screenshot (default 1000).", "ms",
                            "1000");
+  QCommandLineOption port("port", "The serial port to use, e.g. SIM4, SIM2 or /dev/ttyUSB0.", "name");
+  args.addOption(port);
   args.addOption(screenshot);
   args.addOption(delay);
   args.process(app);
