@@ -20,6 +20,8 @@
 #include "controls/qt/lx_list_box.h"
 #include "controls/qt/spin_box.h"
 #include "platform/locale.h"
+#include "ui/app_error.h"
+#include "ui/calib_dialog.h"
 #include "ui/icons.h"
 
 namespace osc {
@@ -598,6 +600,13 @@ void TFrmSetMdl4::LaunchCalibration(TCalibButton button, qt::TSpinBox* box) {
   calib_launcher_(button, SelectedChannel(), entry, *box);
 }
 
+void TFrmSetMdl4::UseCalibration(TRawReader& reader, TTimerSource* timers) {
+  calib_launcher_ = [this, &reader, timers](TCalibButton button, int channelIndex, TOscRozsah* entry,
+                                            TSpinBox& box) {
+    RunCalibration(button, channelIndex, entry, box, reader, this, timers);
+  };
+}
+
 void TFrmSetMdl4::bbCalibGainClick() {
   LaunchCalibration(TCalibButton::bbCalibGain, sbCalibGain);
 }
@@ -658,7 +667,7 @@ void TFrmSetMdl4::bbOkClick() {
   try {
     settings_.SaveSettings();
   } catch (const std::exception& e) {
-    message_(QString::fromUtf8(e.what()));
+    ShowApplicationError(e, this);
     return;
   }
   snapshot_.reset();

@@ -7,10 +7,10 @@
 //
 // Edits go straight into the shared range entries (the main window's range selector
 // refers to the same ones). OK commits the edit being typed, then saves everything; a
-// failed save is shown and the dialog stays open. Cancel (Storno, Esc, closing) puts
-// back everything the dialog changed since it was shown: port, model, the list's
-// members and order, and every value of every entry. OK never leaves the list empty:
-// an emptied list gets one "16 V" entry, as loading does.
+// failed save goes to the application's error box and the dialog stays open. Cancel (Storno, Esc, closing)
+// puts back everything the dialog changed since it was shown: port, model, the list's members and order, and
+// every value of every entry. OK never leaves the list empty: an emptied list gets one "16 V" entry, as
+// loading does.
 //
 // Choices of this dialog: when the model switch removes the selected channel, CH 1 is
 // selected and shown; a stored model index other than 0 or 1 loads as 0 (2-channel), as
@@ -47,7 +47,9 @@ class QToolButton;
 
 namespace osc {
 
+class TRawReader;
 class TSpinBox;
+class TTimerSource;
 
 namespace qt {
 class TLxListBox;
@@ -58,8 +60,8 @@ class TFrmSetMdl4 : public QDialog {
   Q_OBJECT
 
  public:
-  // Shows a message to the operator (the notice about a settings file put aside, a
-  // failed save). The default is a modal message box over the dialog.
+  // Shows a message to the operator (the notice about a settings file put aside). The
+  // default is a modal message box over the dialog.
   using TMessage = std::function<void(const QString& text)>;
   // Runs the calibration of `button` for channel `channelIndex` + 1 (-1: none selected)
   // of `entry`; confirmed, it sets `box`, whose change stores the correction.
@@ -92,6 +94,9 @@ class TFrmSetMdl4 : public QDialog {
   // model's controls and saves the model type. True when the model changed.
   bool ApplyModelType(int index);
   void SetCalibLauncher(TCalibLauncher launcher) { calib_launcher_ = std::move(launcher); }
+  // Connects the calibration buttons to the calibration dialogs, which read the module
+  // through `reader` (it must outlive the dialog; ticks on `timers`, Qt's when null).
+  void UseCalibration(TRawReader& reader, TTimerSource* timers = nullptr);
   void SetMessage(TMessage message);
   // Replaces the inspector and shows the port list's hints and the port's state anew.
   void SetPortInspector(TPortInspector inspector);

@@ -3,6 +3,7 @@
 #include "ui/settings_dialog.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,10 +19,13 @@
 
 #include "controls/qt/lx_list_box.h"
 #include "controls/qt/spin_box.h"
+#include "controls/timer_source.h"
 #include "controls/widget_rig.h"
 #include "platform/locale.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
+#include "ui/app_error.h"
+#include "ui/calib_dialog.h"
 
 namespace osc {
 namespace {
@@ -428,9 +432,14 @@ TEST(SettingsDialog, AFailedSaveIsShownAndTheDialogStaysOpen) {
   files.fail_call(1, ENOSPC);
   rig.registry.set_files(&files);
   d.cbPort->setEditText("COM5");
+  std::vector<std::string> errors;
+  const TApplicationErrorBox previous =
+      SetApplicationErrorBox([&](const std::string& message, QWidget*) { errors.push_back(message); });
   d.bbOkClick();
-  ASSERT_EQ(rig.messages.size(), 1u);
-  EXPECT_TRUE(rig.messages[0].contains("na disku není místo")) << rig.messages[0].toStdString();
+  SetApplicationErrorBox(previous);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("na disku není místo"), std::string::npos) << errors[0];
+  EXPECT_TRUE(rig.messages.empty());
   EXPECT_TRUE(d.isVisible());
   EXPECT_EQ(d.Settings().Port, "COM5");
 }
@@ -646,6 +655,55 @@ TEST(SettingsDialog, ExecuteSelectsTheCurrentRangeAndRestoresTheListWhenCancelle
   EXPECT_EQ(shownRange, 0);
   EXPECT_EQ(Texts(d.lbRanges), (Strings{"10 V", "20 V", "20 V"}));
   EXPECT_EQ(d.SelectedRange(), 2);
+}
+
+}  // namespace
+}  // namespace osc
+
+namespace osc {
+namespace {
+
+TEST(SettingsDialog, TheCalibrationButtonsOpenTheCalibrationDialogs) {
+  Rig rig;
+  rig.Seed(1, {Odd(10, 0), Odd(16, 0)});
+  TFrmSetMdl4& d = rig.Start();
+  TRawReader reader([](int, bool) { return kNoRawValue; });
+  TSteppedTimers timers;  // never stepped: no reading is taken
+  d.UseCalibration(reader, &timers);
+  ASSERT_TRUE(rig.Show());
+  rig.SelectRange(1);
+  rig.SelectChannel(3);
+  const TOscRozsah before = rig.EntryAt(1);
+  struct Seen {
+    bool gain = false;
+    int channel = 0;
+    const TOscRozsah* entry = nullptr;
+    int mode = -1;
+    QString instruction;
+  };
+  for (QPushButton* button : {d.bbCalibGain, d.bbCalibBip, d.bbCalibAC}) {
+    SCOPED_TRACE(button->objectName().toStdString());
+    Seen seen;
+    QTimer::singleShot(0, &d, [&] {
+      auto* calib = qobject_cast<TFrmMdl4CHCalib*>(QApplication::activeModalWidget());
+      ASSERT_NE(calib, nullptr);
+      seen = {qobject_cast<TFrmMdl4CHCalibGain*>(calib) != nullptr, calib->Channel, calib->Entry, calib->Mode,
+              calib->Lbl1->text()};
+      calib->reject();
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(seen.gain, button == d.bbCalibGain);
+    EXPECT_EQ(seen.channel, 4);
+    EXPECT_EQ(seen.entry, &rig.EntryAt(1));
+    if (button == d.bbCalibBip) {
+      EXPECT_EQ(seen.mode, 1);
+    }
+    if (button == d.bbCalibAC) {
+      EXPECT_EQ(seen.mode, 2);
+      EXPECT_TRUE(seen.instruction.startsWith("Odpojte svorku kanálu")) << seen.instruction.toStdString();
+    }
+  }
+  ExpectSameEntry(rig.EntryAt(1), before);  // cancelled: nothing stored
 }
 
 }  // namespace
