@@ -134,16 +134,16 @@ std::string Format(const char* format, std::initializer_list<FormatArg> args) {
       p += 2;
       continue;
     }
-    std::string spec = "%";
+    std::string conv_spec = "%";
     ++p;
     while (*p && std::string_view("-+ #0").find(*p) != std::string_view::npos)
-      spec += *p++;
+      conv_spec += *p++;
     while (*p >= '0' && *p <= '9')
-      spec += *p++;
+      conv_spec += *p++;
     if (*p == '.') {
-      spec += *p++;
+      conv_spec += *p++;
       while (*p >= '0' && *p <= '9')
-        spec += *p++;
+        conv_spec += *p++;
     }
     while (*p == 'l' || *p == 'h' || *p == 'z')
       ++p;  // lengths come from the argument
@@ -163,9 +163,9 @@ std::string Format(const char* format, std::initializer_list<FormatArg> args) {
         else if (a && a->kind == FormatArg::Kind::Double)
           v = static_cast<long long>(a->d);
         if (conv == 'c') {
-          std::snprintf(buf, sizeof buf, (spec + "c").c_str(), static_cast<int>(v));
+          std::snprintf(buf, sizeof buf, (conv_spec + "c").c_str(), static_cast<int>(v));
         } else {
-          std::snprintf(buf, sizeof buf, (spec + "ll" + (conv == 'i' ? 'd' : conv)).c_str(), v);
+          std::snprintf(buf, sizeof buf, (conv_spec + "ll" + (conv == 'i' ? 'd' : conv)).c_str(), v);
         }
         out += buf;
         break;
@@ -181,7 +181,7 @@ std::string Format(const char* format, std::initializer_list<FormatArg> args) {
           v = a->d;
         else if (a && a->kind == FormatArg::Kind::Int)
           v = static_cast<double>(a->i);
-        std::snprintf(buf, sizeof buf, (spec + conv).c_str(), v);
+        std::snprintf(buf, sizeof buf, (conv_spec + conv).c_str(), v);
         for (char* c = buf; *c; ++c) {
           if (*c == '.') *c = formatSettings().DecimalSeparator;
         }
@@ -190,12 +190,12 @@ std::string Format(const char* format, std::initializer_list<FormatArg> args) {
       }
       case 's': {
         std::string v = a && a->kind == FormatArg::Kind::Text ? a->s : std::string();
-        std::snprintf(buf, sizeof buf, (spec + "s").c_str(), v.c_str());
+        std::snprintf(buf, sizeof buf, (conv_spec + "s").c_str(), v.c_str());
         out += buf;
         break;
       }
       default:
-        out += spec + conv;
+        out += conv_spec + conv;
         break;
     }
   }

@@ -95,11 +95,11 @@ void TPortEnumerator::BuildMenu(TPortMenu* menu, bool clearFirst) {
   if (menu == nullptr) return;
   if (clearFirst) menu->Clear();
   for (const std::string& name : port_list_) {
-    TPortMenuItemSpec spec;
-    spec.Caption = ItemCaption(name, spec.Tag);
-    spec.Name = "aCom" + std::to_string(menu->Count());
-    spec.Checked = menu->Count() == 0;
-    TPortMenuItem& item = menu->Add(spec, [this](TPortMenuItem& clicked) { ItemClick(clicked); });
+    TPortMenuItemInit init;
+    init.Caption = ItemCaption(name, init.Tag);
+    init.Name = "aCom" + std::to_string(menu->Count());
+    init.Checked = menu->Count() == 0;
+    TPortMenuItem& item = menu->Add(init, [this](TPortMenuItem& clicked) { ItemClick(clicked); });
     if (SameText(name, com_name_)) ItemClick(item);
   }
 }

@@ -37,7 +37,7 @@ class TPortMenuItem {
 };
 
 // What the enumerator asks of a new item.
-struct TPortMenuItemSpec {
+struct TPortMenuItemInit {
   std::string Caption;
   std::string Name;
   int Tag = 0;
@@ -59,7 +59,7 @@ class TPortMenu {
   virtual TPortMenuItem& Item(int index) = 0;
   virtual void Clear() = 0;
   // Appends an item; `click` runs when the user chooses it. A click itself checks nothing.
-  virtual TPortMenuItem& Add(const TPortMenuItemSpec& spec, TClick click) = 0;
+  virtual TPortMenuItem& Add(const TPortMenuItemInit& init, TClick click) = 0;
 };
 
 class TPortEnumerator {

@@ -68,16 +68,16 @@ void TQtPortMenu::Clear() {
   menu_.clear();
 }
 
-TPortMenuItem& TQtPortMenu::Add(const TPortMenuItemSpec& spec, TClick click) {
-  auto* action = new QAction(QString::fromStdString(spec.Caption), &menu_);
-  action->setObjectName(QString::fromStdString(spec.Name));
-  action->setProperty(kTag, spec.Tag);
-  action->setEnabled(spec.Enabled);
+TPortMenuItem& TQtPortMenu::Add(const TPortMenuItemInit& init, TClick click) {
+  auto* action = new QAction(QString::fromStdString(init.Caption), &menu_);
+  action->setObjectName(QString::fromStdString(init.Name));
+  action->setProperty(kTag, init.Tag);
+  action->setEnabled(init.Enabled);
   action->setCheckable(true);
-  if (spec.RadioItem) action->setActionGroup(Group(spec.GroupIndex));
+  if (init.RadioItem) action->setActionGroup(Group(init.GroupIndex));
   menu_.addAction(action);
   PortItem& item = Wrap(action);
-  item.SetChecked(spec.Checked);
+  item.SetChecked(init.Checked);
   QObject::connect(action, &QAction::triggered, context_.get(), [this, action, click] {
     RestoreChecks(action);
     if (click) click(Wrap(action));

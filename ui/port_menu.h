@@ -29,7 +29,7 @@ class TQtPortMenu : public TPortMenu {
   int Count() const override;
   TPortMenuItem& Item(int index) override;
   void Clear() override;
-  TPortMenuItem& Add(const TPortMenuItemSpec& spec, TClick click) override;
+  TPortMenuItem& Add(const TPortMenuItemInit& init, TClick click) override;
 
   QMenu& Menu() const { return menu_; }
 

@@ -19,39 +19,39 @@ class MemoryMenu : public TPortMenu {
  public:
   struct Entry : TPortMenuItem {
     MemoryMenu* menu = nullptr;
-    TPortMenuItemSpec spec;
+    TPortMenuItemInit init;
     TClick click;
-    std::string Caption() const override { return spec.Caption; }
-    std::string Name() const override { return spec.Name; }
-    int Tag() const override { return spec.Tag; }
-    bool Checked() const override { return spec.Checked; }
+    std::string Caption() const override { return init.Caption; }
+    std::string Name() const override { return init.Name; }
+    int Tag() const override { return init.Tag; }
+    bool Checked() const override { return init.Checked; }
     void SetChecked(bool checked) override {
-      if (checked && spec.RadioItem) {
+      if (checked && init.RadioItem) {
         for (auto& other : menu->items_) {
-          if (other->spec.RadioItem && other->spec.GroupIndex == spec.GroupIndex) other->spec.Checked = false;
+          if (other->init.RadioItem && other->init.GroupIndex == init.GroupIndex) other->init.Checked = false;
         }
       }
-      spec.Checked = checked;
+      init.Checked = checked;
     }
   };
 
   int Count() const override { return static_cast<int>(items_.size()); }
   Entry& Item(int index) override { return *items_.at(static_cast<std::size_t>(index)); }
   void Clear() override { items_.clear(); }
-  TPortMenuItem& Add(const TPortMenuItemSpec& spec, TClick click) override {
+  TPortMenuItem& Add(const TPortMenuItemInit& init, TClick click) override {
     auto item = std::make_unique<Entry>();
     item->menu = this;
-    item->spec = spec;
+    item->init = init;
     item->click = std::move(click);
     items_.push_back(std::move(item));
     return *items_.back();
   }
   // A foreign item, as another part of the program would add it.
   void AddForeign(const std::string& caption) {
-    TPortMenuItemSpec spec;
-    spec.Caption = caption;
-    spec.RadioItem = false;
-    Add(spec, nullptr);
+    TPortMenuItemInit init;
+    init.Caption = caption;
+    init.RadioItem = false;
+    Add(init, nullptr);
   }
   // The user chooses item `index`.
   void Click(int index) {
@@ -61,13 +61,13 @@ class MemoryMenu : public TPortMenu {
   std::vector<std::string> Captions() const {
     std::vector<std::string> out;
     for (const auto& i : items_)
-      out.push_back(i->spec.Caption);
+      out.push_back(i->init.Caption);
     return out;
   }
   std::vector<bool> Checks() const {
     std::vector<bool> out;
     for (const auto& i : items_)
-      out.push_back(i->spec.Checked);
+      out.push_back(i->init.Checked);
     return out;
   }
 
@@ -186,13 +186,13 @@ TEST(PortEnumerator, BuildsOneRadioItemPerPortWithTheFirstChecked) {
   const int tags[] = {0, 1, 2, 0};
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
-    const TPortMenuItemSpec& spec = rig.menu.Item(i).spec;
-    EXPECT_EQ(spec.Name, "aCom" + std::to_string(i));
-    EXPECT_EQ(spec.Tag, tags[i]);
-    EXPECT_TRUE(spec.RadioItem);
-    EXPECT_EQ(spec.GroupIndex, 1);
-    EXPECT_TRUE(spec.Enabled);
-    EXPECT_FALSE(spec.AutoHotkeys);
+    const TPortMenuItemInit& init = rig.menu.Item(i).init;
+    EXPECT_EQ(init.Name, "aCom" + std::to_string(i));
+    EXPECT_EQ(init.Tag, tags[i]);
+    EXPECT_TRUE(init.RadioItem);
+    EXPECT_EQ(init.GroupIndex, 1);
+    EXPECT_TRUE(init.Enabled);
+    EXPECT_FALSE(init.AutoHotkeys);
   }
   EXPECT_EQ(rig.changes.calls, 0);
 }
@@ -204,13 +204,13 @@ TEST(PortEnumerator, BuildingIntoAFilledMenuAppendsOrClearsFirst) {
   rig.ports.BuildMenu(&rig.menu, false);
   EXPECT_EQ(rig.menu.Captions(), (Strings{"Jiný", "COM &1", "COM &2"}));
   EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, false}));  // the menu was not empty
-  EXPECT_EQ(rig.menu.Item(1).spec.Name, "aCom1");
-  EXPECT_EQ(rig.menu.Item(2).spec.Name, "aCom2");
+  EXPECT_EQ(rig.menu.Item(1).init.Name, "aCom1");
+  EXPECT_EQ(rig.menu.Item(2).init.Name, "aCom2");
 
   rig.ports.BuildMenu(&rig.menu, true);
   EXPECT_EQ(rig.menu.Captions(), (Strings{"COM &1", "COM &2"}));
   EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false}));
-  EXPECT_EQ(rig.menu.Item(0).spec.Name, "aCom0");
+  EXPECT_EQ(rig.menu.Item(0).init.Name, "aCom0");
 }
 
 TEST(PortEnumerator, TheStoredPortIsChosenWhileBuildingOnlyWithOnChange) {
