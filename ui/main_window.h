@@ -11,6 +11,7 @@
 // Nothing that can run the event loop (a message box, a dialog) runs inside a timer
 // tick: a recording that ended by an error shows its message after the tick.
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <atomic>
 #include <functional>
@@ -217,8 +218,8 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   QToolBar* addBar(const QString& title, const char* objectName);
 
   TMainWindowUi ui_;
-  TFrmSetMdl4* settings_ = nullptr;
-  TRangeList ranges_;  // cbVstup's items
+  QPointer<TFrmSetMdl4> settings_;  // forgets a dialog that goes first
+  TRangeList ranges_;               // cbVstup's items
   std::unique_ptr<DeviceProtocol> protocol_;
   std::unique_ptr<TRecorder> recorder_;
   std::unique_ptr<TRawReader> rawReader_;
