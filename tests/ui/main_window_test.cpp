@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "controls/qt/spin_box.h"
 #include "graph/axis.h"
 #include "graph/qt/graph_widget.h"
 #include "main_window_rig.h"
@@ -299,8 +300,10 @@ TEST(MainWindow, SettingsCancelKeepsTheRecordingAndOkStopsIt) {
   ASSERT_TRUE(rig.RecordUntil(100));
   // The settings command is disabled while recording; the dialog itself may still be
   // reached (a calibration in progress): run it directly.
+  const int range = w.cbVstup->currentIndex();
   QTimer::singleShot(0, [&] { rig.settings->reject(); });
   w.TBSetupClick();
+  EXPECT_EQ(w.cbVstup->currentIndex(), range);
   EXPECT_TRUE(w.sbZaznam->isChecked());
   EXPECT_TRUE(w.MainTimer->isActive());
   QTimer::singleShot(0, [&] { rig.settings->accept(); });
@@ -323,6 +326,45 @@ TEST(MainWindow, SettingsOkTakesOverNewRangesAndSelection) {
   EXPECT_EQ(w.cbVstup->count(), static_cast<int>(rig.settings->Settings().Ranges.size()));
   EXPECT_EQ(w.cbVstup->currentIndex(), rig.settings->SelectedRange());
   EXPECT_EQ(w.LYHigh->text().toStdString(), Format("  %.1f", {w.CurrentRange()->Range}));
+}
+
+TEST(MainWindow, SettingsEditsThenStornoLeaveTheScaleInUse) {
+  MainWindowRig rig;
+  rig.ShowIdentified();
+  TFrmMdl4CH& w = *rig.window;
+  const QString high = w.LYHigh->text();
+  const double range = w.CurrentRange()->Range;
+  QTimer::singleShot(0, [&] {
+    rig.settings->SetSelectedRange(0);
+    rig.settings->lbRangesClick();
+    rig.settings->sbRozsah->SetValue(range + 7);
+    rig.settings->reject();
+  });
+  w.TBSetup->click();
+  EXPECT_EQ(w.CurrentRange()->Range, range);
+  w.cbGain->setCurrentIndex(0);
+  emit w.cbGain->activated(0);
+  EXPECT_EQ(w.LYHigh->text(), high);
+}
+
+TEST(MainWindow, AllRangesDeletedThenOkStillLetsARecordingStart) {
+  MainWindowRig rig;
+  rig.ShowIdentified();
+  TFrmMdl4CH& w = *rig.window;
+  QTimer::singleShot(0, [&] {
+    while (!rig.settings->Settings().Ranges.empty()) {
+      rig.settings->SetSelectedRange(0);
+      rig.settings->sbDeleteClick();
+    }
+    rig.settings->bbOkClick();
+  });
+  w.TBSetup->click();
+  ASSERT_EQ(w.cbVstup->count(), 1);
+  ASSERT_NE(w.CurrentRange(), nullptr);
+  w.sbZaznam->click();
+  ASSERT_TRUE(rig.RecordUntil(100));
+  w.sbZaznam->click();
+  EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
 }
 
 TEST(MainWindow, ClosingWhileRecordingStopsAndFreesEverything) {
@@ -375,10 +417,11 @@ TEST(MainWindow, PrintsTheRecordingToPdf) {
   MainWindowRig rig;
   rig.ShowIdentified();
   TFrmMdl4CH& w = *rig.window;
+  StartFourChannels(rig);
+  ASSERT_TRUE(rig.RecordUntil(1500));
   w.sbZaznam->click();
-  ASSERT_TRUE(rig.RecordUntil(500));
-  w.sbZaznam->click();
-  rig.pdfFile = rig.dir.file("graph.pdf");
+  QDir().mkpath(OSC_SCREENSHOT_DIR);
+  rig.pdfFile = std::string(OSC_SCREENSHOT_DIR) + "/main_window_print.pdf";
   w.TBPrint->click();
   EXPECT_TRUE(rig.errors.empty());
   ASSERT_TRUE(std::filesystem::exists(rig.pdfFile));
