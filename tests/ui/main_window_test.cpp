@@ -32,6 +32,12 @@ void Check(QCheckBox* box, bool on) {
   if (box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton);
 }
 
+// As the operator picks an item: the handler runs even when the index stays.
+void Choose(QComboBox* box, int index) {
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+}
+
 void StartFourChannels(MainWindowRig& rig) {
   TFrmMdl4CH& w = *rig.window;
   for (QCheckBox* box : {w.cbInput1, w.cbInput2, w.cbInput3, w.cbInput4})
@@ -39,10 +45,14 @@ void StartFourChannels(MainWindowRig& rig) {
   w.sbZaznam->click();
 }
 
-TEST(MainWindow, ShowsTheSettingsRangesAndTheFirstScale) {
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() { rig.ShowIdentified(); }
   MainWindowRig rig;
-  rig.ShowIdentified();
   TFrmMdl4CH& w = *rig.window;
+};
+
+TEST_F(MainWindowTest, ShowsTheSettingsRangesAndTheFirstScale) {
   EXPECT_EQ(Caption(w), "Osciloskop");
   ASSERT_EQ(w.cbVstup->count(), static_cast<int>(rig.settings->Settings().Ranges.size()));
   EXPECT_EQ(w.cbVstup->currentIndex(), 0);
@@ -54,10 +64,7 @@ TEST(MainWindow, ShowsTheSettingsRangesAndTheFirstScale) {
   EXPECT_TRUE(rig.errors.empty());
 }
 
-TEST(MainWindow, PartnerInputsExcludeEachOtherWithoutRechecking) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, PartnerInputsExcludeEachOtherWithoutRechecking) {
   ASSERT_TRUE(w.cbInput1->isChecked());
   Check(w.cbInput5, true);
   EXPECT_FALSE(w.cbInput1->isChecked());
@@ -69,10 +76,7 @@ TEST(MainWindow, PartnerInputsExcludeEachOtherWithoutRechecking) {
   EXPECT_FALSE(w.cbInput6->isChecked());
 }
 
-TEST(MainWindow, MaxLengthSelectsTheRecordLength) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, MaxLengthSelectsTheRecordLength) {
   const int seconds[] = {60, 120, 300, 600};
   for (int i = 0; i < 4; ++i) {
     w.cbMax->setCurrentIndex(i);
@@ -96,13 +100,9 @@ TEST(MainWindow, TwoChannelModelDisablesItsMissingInputsAndPolarity) {
   EXPECT_TRUE(w.cbGain->isEnabled());
 }
 
-TEST(MainWindow, RangeChangeSendsTheParametersWithOneBeep) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, RangeChangeSendsTheParametersWithOneBeep) {
   w.cbPolarity->setCurrentIndex(1);
-  w.cbGain->setCurrentIndex(1);
-  emit w.cbGain->activated(1);
+  Choose(w.cbGain, 1);
   EXPECT_EQ(rig.beeps, 1);
   // Bipolar x 2: the offset preset and the bar's page for "x 2".
   EXPECT_EQ(w.State.OffsetByte, 21);
@@ -113,19 +113,14 @@ TEST(MainWindow, RangeChangeSendsTheParametersWithOneBeep) {
   EXPECT_EQ(w.sbOffset->value(), 21);
   EXPECT_TRUE(w.LCrossPos->text().startsWith("AN1: ")) << w.LCrossPos->text().toStdString();
 
-  w.cbGain->setCurrentIndex(0);
-  emit w.cbGain->activated(0);
+  Choose(w.cbGain, 0);
   EXPECT_EQ(rig.beeps, 2);
   EXPECT_FALSE(w.sbOffset->isEnabled());
   EXPECT_EQ(w.State.OffsetByte, 0);
 }
 
-TEST(MainWindow, OffsetBarMovesTheScaleButNotTheModule) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
-  w.cbGain->setCurrentIndex(2);
-  emit w.cbGain->activated(2);
+TEST_F(MainWindowTest, OffsetBarMovesTheScaleButNotTheModule) {
+  Choose(w.cbGain, 2);
   ASSERT_EQ(w.sbOffset->maximum(), 192);
   const QString low = w.LYLow->text();
   w.sbOffset->triggerAction(QAbstractSlider::SliderPageStepAdd);
@@ -138,10 +133,7 @@ TEST(MainWindow, OffsetBarMovesTheScaleButNotTheModule) {
   EXPECT_EQ(w.sbOffset->value(), 192);
 }
 
-TEST(MainWindow, WholeRecordingWithCaptionsSaveReloadAndErase) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, WholeRecordingWithCaptionsSaveReloadAndErase) {
   StartFourChannels(rig);
   ASSERT_TRUE(w.sbZaznam->isChecked());
   EXPECT_TRUE(w.MainTimer->isActive());
@@ -185,10 +177,7 @@ TEST(MainWindow, WholeRecordingWithCaptionsSaveReloadAndErase) {
   EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
 }
 
-TEST(MainWindow, SaveAsksAboutTheFilesItWritesNotTheNameTyped) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, SaveAsksAboutTheFilesItWritesNotTheNameTyped) {
   Check(w.cbInput2, false);
   w.sbZaznam->click();
   ASSERT_TRUE(rig.RecordUntil(100));
@@ -206,10 +195,7 @@ TEST(MainWindow, SaveAsksAboutTheFilesItWritesNotTheNameTyped) {
   EXPECT_GT(std::filesystem::file_size(written), 256u);
 }
 
-TEST(MainWindow, RefusedRecordFileReachesTheErrorBoxAndTheOthersLoad) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, RefusedRecordFileReachesTheErrorBoxAndTheOthersLoad) {
   w.sbZaznam->click();
   ASSERT_TRUE(rig.RecordUntil(100));
   w.sbZaznam->click();
@@ -231,10 +217,7 @@ TEST(MainWindow, RefusedRecordFileReachesTheErrorBoxAndTheOthersLoad) {
   EXPECT_EQ(w.Recorder().Store(3), nullptr);
 }
 
-TEST(MainWindow, LockedScrollLeftMovesEveryGraphByATenthOfGraphZero) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, LockedScrollLeftMovesEveryGraphByATenthOfGraphZero) {
   StartFourChannels(rig);
   ASSERT_TRUE(rig.RecordUntil(2000));
   w.sbZaznam->click();
@@ -253,10 +236,7 @@ TEST(MainWindow, LockedScrollLeftMovesEveryGraphByATenthOfGraphZero) {
   EXPECT_DOUBLE_EQ(x0->Left(), x0->Min());
 }
 
-TEST(MainWindow, F12StartsAndStops) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, F12StartsAndStops) {
   QTest::keyClick(&w, Qt::Key_F12);
   EXPECT_TRUE(w.sbZaznam->isChecked());
   EXPECT_TRUE(w.MainTimer->isActive());
@@ -267,10 +247,7 @@ TEST(MainWindow, F12StartsAndStops) {
   EXPECT_EQ(Caption(w), "Zastaveno");
 }
 
-TEST(MainWindow, StartWithoutInputsReleasesTheButton) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, StartWithoutInputsReleasesTheButton) {
   Check(w.cbInput1, false);
   Check(w.cbInput2, false);
   w.sbZaznam->click();
@@ -279,12 +256,8 @@ TEST(MainWindow, StartWithoutInputsReleasesTheButton) {
   EXPECT_TRUE(w.TBSetup->isEnabled());
 }
 
-TEST(MainWindow, OffsetScrollIsRefusedWhileRecording) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
-  w.cbGain->setCurrentIndex(1);
-  emit w.cbGain->activated(1);
+TEST_F(MainWindowTest, OffsetScrollIsRefusedWhileRecording) {
+  Choose(w.cbGain, 1);
   w.sbZaznam->click();
   w.sbOffset->triggerAction(QAbstractSlider::SliderPageStepAdd);
   EXPECT_EQ(w.sbOffset->value(), 0);
@@ -292,10 +265,7 @@ TEST(MainWindow, OffsetScrollIsRefusedWhileRecording) {
   w.sbZaznam->click();
 }
 
-TEST(MainWindow, SettingsCancelKeepsTheRecordingAndOkStopsIt) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, SettingsCancelKeepsTheRecordingAndOkStopsIt) {
   w.sbZaznam->click();
   ASSERT_TRUE(rig.RecordUntil(100));
   // The settings command is disabled while recording; the dialog itself may still be
@@ -314,10 +284,7 @@ TEST(MainWindow, SettingsCancelKeepsTheRecordingAndOkStopsIt) {
   EXPECT_EQ(w.cbVstup->currentIndex(), 0);
 }
 
-TEST(MainWindow, SettingsOkTakesOverNewRangesAndSelection) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, SettingsOkTakesOverNewRangesAndSelection) {
   QTimer::singleShot(0, [&] {
     rig.settings->sbNewClick();
     rig.settings->accept();
@@ -328,10 +295,7 @@ TEST(MainWindow, SettingsOkTakesOverNewRangesAndSelection) {
   EXPECT_EQ(w.LYHigh->text().toStdString(), Format("  %.1f", {w.CurrentRange()->Range}));
 }
 
-TEST(MainWindow, SettingsEditsThenStornoLeaveTheScaleInUse) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, SettingsEditsThenStornoLeaveTheScaleInUse) {
   const QString high = w.LYHigh->text();
   const double range = w.CurrentRange()->Range;
   QTimer::singleShot(0, [&] {
@@ -342,15 +306,11 @@ TEST(MainWindow, SettingsEditsThenStornoLeaveTheScaleInUse) {
   });
   w.TBSetup->click();
   EXPECT_EQ(w.CurrentRange()->Range, range);
-  w.cbGain->setCurrentIndex(0);
-  emit w.cbGain->activated(0);
+  Choose(w.cbGain, 0);
   EXPECT_EQ(w.LYHigh->text(), high);
 }
 
-TEST(MainWindow, AllRangesDeletedThenOkStillLetsARecordingStart) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, AllRangesDeletedThenOkStillLetsARecordingStart) {
   QTimer::singleShot(0, [&] {
     while (!rig.settings->Settings().Ranges.empty()) {
       rig.settings->SetSelectedRange(0);
@@ -367,10 +327,7 @@ TEST(MainWindow, AllRangesDeletedThenOkStillLetsARecordingStart) {
   EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
 }
 
-TEST(MainWindow, ClosingWhileRecordingStopsAndFreesEverything) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, ClosingWhileRecordingStopsAndFreesEverything) {
   StartFourChannels(rig);
   ASSERT_TRUE(rig.RecordUntil(500));
   w.close();
@@ -379,10 +336,7 @@ TEST(MainWindow, ClosingWhileRecordingStopsAndFreesEverything) {
   EXPECT_EQ(rig.module().line_baud(), 115200u);
 }
 
-TEST(MainWindow, ClosingWhileTheStartReplyIsAwaitedEndsCleanly) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, ClosingWhileTheStartReplyIsAwaitedEndsCleanly) {
   rig.module().inject(sim::Fault::WrongEcho, sim::FaultMode::Always);
   w.sbZaznam->click();
   for (int i = 0; i < 3; ++i)
@@ -394,10 +348,7 @@ TEST(MainWindow, ClosingWhileTheStartReplyIsAwaitedEndsCleanly) {
   EXPECT_FALSE(rig.module().port_open());
 }
 
-TEST(MainWindow, PulledCableEndsTheRecordingWithOneMessageAfterTheTick) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, PulledCableEndsTheRecordingWithOneMessageAfterTheTick) {
   w.sbZaznam->click();
   ASSERT_TRUE(rig.RecordUntil(2000));
   rig.module().inject(sim::Fault::PulledCable, sim::FaultMode::Always);
@@ -413,10 +364,7 @@ TEST(MainWindow, PulledCableEndsTheRecordingWithOneMessageAfterTheTick) {
   EXPECT_GE(w.Recorder().Store(1)->Count(), 2000u);
 }
 
-TEST(MainWindow, PrintsTheRecordingToPdf) {
-  MainWindowRig rig;
-  rig.ShowIdentified();
-  TFrmMdl4CH& w = *rig.window;
+TEST_F(MainWindowTest, PrintsTheRecordingToPdf) {
   StartFourChannels(rig);
   ASSERT_TRUE(rig.RecordUntil(1500));
   w.sbZaznam->click();
