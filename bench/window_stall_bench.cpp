@@ -2,8 +2,10 @@
 // how long the event loop stalls while 4 channels are recorded from the simulated module
 // with auto-zoom (the main timer's ticks, their refreshes and the repaints).
 //
-//   bench_window_stall [seconds=30] [--blocking]
+//   bench_window_stall [seconds=30] [--blocking] [--pace F]
 //
+// --pace runs the simulated module F times faster than real time (with "10 min" as the
+// longest recording), to see the stalls of a long record in less time.
 // A 2 ms probe timer runs beside the recording; every gap between its firings beyond
 // 2 ms is time the loop could not react. Runs offscreen unless QT_QPA_PLATFORM says
 // otherwise, with a registry in a scratch folder.
@@ -61,11 +63,14 @@ int main(int argc, char** argv) {
   qputenv("OSC_REGISTRY_DIR", QByteArray::fromStdString(registry));
 
   int seconds = 30;
+  double pace = 1.0;
   auto path = osc::TAcquisitionPath::Overlapped;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--blocking") {
       path = osc::TAcquisitionPath::Blocking;
+    } else if (a == "--pace" && i + 1 < argc) {
+      pace = std::max(0.1, std::atof(argv[++i]));
     } else {
       seconds = std::max(1, std::atoi(argv[i]));
     }
@@ -89,6 +94,10 @@ int main(int argc, char** argv) {
   for (QCheckBox* box : {window.cbInput1, window.cbInput2, window.cbInput3, window.cbInput4})
     box->setChecked(true);
   window.tbAutoZoom->setChecked(true);
+  if (pace != 1.0) {
+    osc::sim::SimulatedModuleFor("SIM4").set_pace(pace);
+    window.cbMax->setCurrentIndex(3);
+  }
   window.sbZaznam->click();
 
   std::vector<double> gaps;
