@@ -11,6 +11,7 @@
 // otherwise, with a registry in a scratch folder.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QTimer>
