@@ -183,15 +183,18 @@ bool DeviceProtocol::FinishStartReply() {
 }
 
 bool DeviceProtocol::Stop() {
-  Guarded([&] {
-    com_.SetBreak();
-    Sleep(kBreakWait);
-    if (Overlapped()) CancelPendingIo();
-    com_.ClearBreak();
-    Sleep(kBreakWait);
-    com_.ClearError(nullptr);
-    Sleep(kClearWait);
-  });
+  // A port that never opened (or was closed by a failure) has no line to break: the
+  // identification opens it, or says why it cannot.
+  if (com_.Active())
+    Guarded([&] {
+      com_.SetBreak();
+      Sleep(kBreakWait);
+      if (Overlapped()) CancelPendingIo();
+      com_.ClearBreak();
+      Sleep(kBreakWait);
+      com_.ClearError(nullptr);
+      Sleep(kClearWait);
+    });
   return Identify();
 }
 

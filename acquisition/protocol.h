@@ -89,7 +89,8 @@ class DeviceProtocol {
   bool FinishStartReply();
 
   // Stop: break, 20 ms, cancel pending I/O (overlapped, when offered), clear the break,
-  // 20 ms, clear the error state, 10 ms, identify. The result of the identification.
+  // 20 ms, clear the error state, 10 ms, identify (a closed port: identify only). The
+  // result of the identification.
   bool Stop();
 
   // One raw reading of `slot` (1..4): 0..16368, or kNoValue. Identifies first when no

@@ -253,6 +253,7 @@ void TRecorder::RecordButtonClicked() {
 void TRecorder::Start() {
   armed_ = false;
   ReadControls();
+  UpdateScale(host_.SelectedRange());
   if (state_.ChannelMask == 0) {
     host_.SetRecordButtonDown(false);
     return;

@@ -74,6 +74,9 @@ class TRecorderHost {
   virtual void ClearMeasuringPoints() = 0;
   // One message for an error that ended a recording (the device vanished).
   virtual void ShowError(const std::string& message) = 0;
+  // The selected input range; Start computes the slots' scales from it after reading
+  // the controls. None keeps the scales last given to UpdateScale.
+  virtual const TOscRozsah* SelectedRange() { return nullptr; }
 };
 
 class TRecorder {
@@ -124,6 +127,8 @@ class TRecorder {
 
   // Stores of slots 1..4 (nullptr when the slot has none).
   TDataStore* Store(int slot) const;
+  // All four, as the record files' save takes them.
+  const TSlotStores& Stores() const { return stores_; }
   // A store read from a file takes the slot; the previous one is freed.
   void ReplaceStore(int slot, std::unique_ptr<TDataStore> store);
   // Frees all stores and rebuilds the (then empty) series.
@@ -173,7 +178,7 @@ class TRecorder {
 
   TRecordingControls controls_;
   TChannelScales scales_{};
-  std::array<std::unique_ptr<TDataStore>, kSlots> stores_;
+  TSlotStores stores_;
   std::array<TBaseEquiDistantSeries*, kSlots> series_{};
   int maxSeconds_ = 120;
   int blockLength_ = kMaxBlockLength;
