@@ -371,7 +371,12 @@ void TRecorder::IssueBlockRead(int request) {
   win::OVERLAPPED& ov = requests_.Overlapped(slot);
   ov.Internal = ov.InternalHigh = 0;
   issued_[static_cast<std::size_t>(slot)] = true;
-  com_.ReadEx(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength, blockLength_, &ov);
+  try {
+    com_.ReadEx(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength, blockLength_, &ov);
+  } catch (...) {
+    issued_[static_cast<std::size_t>(slot)] = false;  // refused: nothing is pending
+    throw;
+  }
 }
 
 void TRecorder::ReapRequests() {
@@ -398,10 +403,18 @@ void TRecorder::ProcessRing() {
          win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
     ++completed_;
   }
+  // A device that vanished refuses new reads and fails the pending ones: the blocks
+  // that completed before are still stored, then the recording ends.
+  std::string failure;
   // 2. Recycle a slot only when at least 16 newer blocks have completed.
   while (reissued_ < completed_ - 16) {
     // The block of this request was processed or dropped; its buffer is free.
-    IssueBlockRead(reissued_);
+    try {
+      IssueBlockRead(reissued_);
+    } catch (const ECommError& e) {
+      failure = e.what();
+      break;
+    }
     ++reissued_;
   }
   // 3. Process; blocks whose slot was already reused are dropped.
@@ -409,7 +422,7 @@ void TRecorder::ProcessRing() {
     droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
     processed_ = reissued_;
   }
-  if (processed_ == completed_) return;
+  if (processed_ == completed_ && failure.empty()) return;
   try {
     while (processed_ < completed_) {
       const int slot = processed_ % kRequests;
@@ -417,9 +430,8 @@ void TRecorder::ProcessRing() {
       if (!win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(slot), &count, 0)) {
         const win::DWORD error = win::GetLastError();
         if (error != win::ERROR_IO_INCOMPLETE && error != win::ERROR_OPERATION_ABORTED) {
-          RefreshSeries();
-          EndByError("Error reading from the communications device");
-          return;
+          if (failure.empty()) failure = "Error reading from the communications device";
+          break;
         }
         count = 0;
       }
@@ -438,6 +450,7 @@ void TRecorder::ProcessRing() {
     return;
   }
   RefreshSeries();
+  if (!failure.empty()) EndByError(failure);
 }
 
 // ---------------------------------------------------------------- blocking path
