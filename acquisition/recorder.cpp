@@ -20,6 +20,8 @@ namespace osc {
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
+constexpr const char* kOverrunMessage =
+    "Měření zastaveno: vstupní fronta portu přetekla a část dat se ztratila.";
 
 // Holds the tick counter for one tick; only the outermost tick does work.
 class TickGuard {
@@ -352,6 +354,7 @@ bool TRecorder::StartHandshakeOverlapped() {
   completed_ = reissued_ = processed_ = 0;
   nextSlot_ = 0;
   win::Sleep(10);
+  com_.ClearError(nullptr);  // an overflow of the idle line is no loss of this recording
   protocol_.SendStartByte();
   if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
     running_ = false;
@@ -398,6 +401,18 @@ void TRecorder::ReapRequests() {
 }
 
 void TRecorder::ProcessRing() {
+  // An input queue that overflowed dropped bytes at no block boundary: the slot of every
+  // later byte is unknown. Every request still out completed before the loss (the
+  // queue only fills while no read is pending), so those blocks are stored and the
+  // recording ends.
+  if (com_.ClearError(nullptr) & win::CE_RXOVER) {
+    while (completed_ < reissued_ + kRequests &&
+           win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
+      ++completed_;
+    }
+    ProcessCompleted(kOverrunMessage);
+    return;
+  }
   // 1. Count completions.
   while (completed_ < reissued_ + kRequests - 1 &&
          win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
@@ -422,6 +437,10 @@ void TRecorder::ProcessRing() {
     droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
     processed_ = reissued_;
   }
+  ProcessCompleted(failure);
+}
+
+void TRecorder::ProcessCompleted(std::string failure) {
   if (processed_ == completed_ && failure.empty()) return;
   try {
     while (processed_ < completed_) {
@@ -486,6 +505,7 @@ bool TRecorder::StartHandshakeBlocking() {
   }
   host_.SetCaption("Start");
   nextSlot_ = 0;
+  com_.ClearError(nullptr);  // an overflow of the idle line is no loss of this recording
   protocol_.SendStartByte();
   if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
     running_ = false;
@@ -500,11 +520,19 @@ bool TRecorder::StartHandshakeBlocking() {
 }
 
 void TRecorder::WorkerBody() {
-  std::vector<std::uint8_t> block(static_cast<std::size_t>(blockLength_));
+  // The window's thread may read the controls again while this one runs.
+  const int length = blockLength_;
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(length));
   while (!worker_->Terminated()) {
     int n = 0;
     try {
-      n = com_.Read(block.data(), blockLength_);
+      n = com_.Read(block.data(), length);
+      // Bytes lost to a full input queue may lie in this block: its slots are unknown.
+      if (com_.ClearError(nullptr) & win::CE_RXOVER) {
+        workerError_ = kOverrunMessage;
+        workerFailed_ = true;
+        return;
+      }
     } catch (const std::exception& e) {
       workerError_ = e.what();
       workerFailed_ = true;

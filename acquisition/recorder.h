@@ -14,7 +14,9 @@
 // for the bytes received only and the slot order carries on into the next block; a
 // vanished device ends the recording as a full store does, with one error message;
 // a timed-out or cancelled request is reaped before its record or buffer is reused,
-// and the request ring is freed only after every request ended.
+// and the request ring is freed only after every request ended; an input queue that
+// overflowed (bytes lost at no block boundary, so the slot of every later byte is
+// unknown) ends the recording with one message after the blocks received before it.
 #include "acquisition/channel_scale.h"
 #include "acquisition/data_store.h"
 #include "acquisition/overlapped_array.h"
@@ -159,6 +161,9 @@ class TRecorder {
   bool StartHandshakeOverlapped();
   bool StartHandshakeBlocking();
   void ProcessRing();
+  // Stores the completed blocks not yet processed; ends the recording after them with
+  // `failure` as its message when one is given.
+  void ProcessCompleted(std::string failure);
   void IssueBlockRead(int request);
   void ReapRequests();
   void WorkerBody();

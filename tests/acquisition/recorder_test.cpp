@@ -218,6 +218,31 @@ TEST(RecorderOverlapped, StallBeyondSixteenBlocksDropsOldestBlocksOnly) {
   EXPECT_EQ(rig.recorder->ShortBlocks(), 0u);
 }
 
+// A stall in the middle of a recording, longer than the 16 pending reads and the input
+// queue hold: the queue overflows and bytes are lost at no block boundary, so the slot
+// order after the loss is unknown. The recording ends there with one message; every
+// sample before the loss is stored, in its own slot, and nothing after it.
+TEST(RecorderOverlapped, InputQueueOverflowEndsTheRecordingWithoutSwappingChannels) {
+  RecorderRig rig(TAcquisitionPath::Overlapped);
+  rig.PatternOnAllInputs();
+  rig.module().set_pace(10);
+  rig.Start({true, true, true, false, false, false});
+  ASSERT_TRUE(rig.RecordAtLeast(40 * 800));
+  const std::uint64_t from = rig.module().stream_bytes();
+  ASSERT_TRUE(rig.StallUntil([&] { return rig.module().stream_bytes() >= from + 40 * 2400; }));
+  ASSERT_TRUE(rig.TickUntil([&] { return !rig.window.timer; }, 5000));
+
+  EXPECT_EQ(rig.window.errors.size(), 1u);
+  EXPECT_FALSE(rig.window.down);
+  EXPECT_EQ(rig.recorder->DroppedBlocks(), 0u);
+  for (int slot = 1; slot <= 3; ++slot) {
+    EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(slot), slot));
+    // The 16 blocks that were pending when the stall began are all stored.
+    EXPECT_GE(rig.recorder->Store(slot)->Count() * 3, from + 16 * 2400 - 2400) << "slot " << slot;
+  }
+  EXPECT_EQ(rig.window.caption, "Zastaveno");
+}
+
 TEST(Recorder, ShortBlocksKeepTheSlotOrder) {
   RecorderRig rig(TAcquisitionPath::Overlapped);
   rig.window.controls.Inputs = {true, true, true, false, false, false};
