@@ -322,7 +322,11 @@ void TRecorder::TimerTick() {
       TickBlocking();
     }
   } catch (const EOutOfMemory&) {
-    StopRecording();
+    try {
+      StopRecording();
+    } catch (const std::exception&) {
+      // The timer is off and the controls are back; the line answers at the next start.
+    }
   } catch (const std::exception&) {
     // A failed exchange is tried again by the next tick.
   }

@@ -65,6 +65,33 @@ TEST_P(RecorderFaults, ChannelBoxCheckedWhileArmedKeepsTheStartMask) {
   EXPECT_EQ(rig.recorder->Store(1)->Header().ChannelMask, 0x03);
 }
 
+// A 2-channel module answers while a 3-slot recording is armed: its identification
+// unchecks CH 3, so the start no longer matches the stores and is abandoned; the
+// module is never told to stream slots the stores were not made for.
+TEST_P(RecorderFaults, TwoChannelModuleWhileArmedAbandonsTheStart) {
+  RecorderRig rig(GetParam(), "SIM2");
+  sim::SimulatedModule& two = sim::SimulatedModuleFor("SIM2");
+  rig.Start(kCh1To3);
+  ASSERT_TRUE(rig.window.timer);
+  rig.recorder->TimerTick();
+  EXPECT_FALSE(rig.window.timer);
+  EXPECT_FALSE(rig.window.down);
+  EXPECT_FALSE(rig.recorder->Running());
+  EXPECT_EQ(two.state(), sim::ModuleState::Commands);
+  EXPECT_EQ(two.stream_bytes(), 0u);
+  EXPECT_TRUE(rig.window.errors.empty());
+  // The next start records the two slots the module has.
+  two.set_signal(1, sim::SignalSpec{sim::Waveform::Pattern});
+  two.set_signal(2, sim::SignalSpec{sim::Waveform::Pattern});
+  two.set_pace(10);
+  rig.Start(rig.window.controls.Inputs);
+  ASSERT_TRUE(rig.RecordAtLeast(1000));
+  rig.Stop();
+  EXPECT_EQ(rig.recorder->Store(3), nullptr);
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(1), 1));
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(2), 2));
+}
+
 // The module stops sending for 500 ms in the middle of a block: the read ends short
 // after the 400 ms interval time-out; its bytes are stored and the slot order goes on
 // in the next block.

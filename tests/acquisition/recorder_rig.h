@@ -94,7 +94,11 @@ class RecorderWindow : public TRecorderHost, public ProtocolHost {
 
   std::string PortName() override { return port; }
   void ApplyModelType(int) override {}
-  void TwoChannelModelFound() override {}
+  // As the window does: polarity "Positive", CH 3, CH 4, (5) and (6) unchecked.
+  void TwoChannelModelFound() override {
+    controls.PolarityIndex = 0;
+    controls.Inputs.ch3 = controls.Inputs.ch4 = controls.Inputs.ch5 = controls.Inputs.ch6 = false;
+  }
   void ShowAnalogReadings(const std::string&) override {}
   bool CancelIoAvailable() override { return true; }
 
