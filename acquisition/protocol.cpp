@@ -51,7 +51,8 @@ bool DeviceProtocol::ReadReply(std::size_t length) {
   if (!WaitForPort()) {
     // Left pending, the read would take the first bytes of the next reply, and every
     // later exchange would be off by as many bytes as this one lacked.
-    CancelPendingIo();
+    AbandonRead();
+    late_reply_possible_ = true;
     return false;
   }
   DWORD transferred = 0;
@@ -63,7 +64,26 @@ bool DeviceProtocol::ReadReply(std::size_t length) {
   return transferred == length;
 }
 
+void DeviceProtocol::AbandonRead() {
+  CancelPendingIo();
+  // The record is used by the next transfer: the read must have ended first.
+  DWORD transferred = 0;
+  win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 1);
+}
+
+void DeviceProtocol::DrainLateReply() {
+  if (!late_reply_possible_) return;
+  late_reply_possible_ = false;
+  if (!Overlapped() || !com_.Active()) return;
+  // A module that answered too late for the last exchange answers now: its reply
+  // must not pass for the reply to the next request.
+  com_.Read(drain_.data(), static_cast<int>(drain_.size()));
+  WaitForPort();
+  AbandonRead();
+}
+
 bool DeviceProtocol::Exchange(std::size_t requestLength, std::size_t replyLength) {
+  DrainLateReply();
   com_.Purge(win::PURGE_RXCLEAR);
   com_.Write(request_.data(), static_cast<int>(requestLength));
   return ReadReply(replyLength);
@@ -171,7 +191,10 @@ bool DeviceProtocol::FinishStartReply() {
     const int length = static_cast<int>(start_reply_.size());
     if (!Overlapped())
       return com_.Read(start_reply_.data(), length) == length && start_reply_[0] == start_byte_;
-    if (!WaitForPort()) return false;
+    if (!WaitForPort()) {
+      late_reply_possible_ = true;  // the next identification cancels the read
+      return false;
+    }
     DWORD transferred = 0;
     if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
       if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
@@ -183,15 +206,18 @@ bool DeviceProtocol::FinishStartReply() {
 }
 
 bool DeviceProtocol::Stop() {
-  Guarded([&] {
-    com_.SetBreak();
-    Sleep(kBreakWait);
-    if (Overlapped()) CancelPendingIo();
-    com_.ClearBreak();
-    Sleep(kBreakWait);
-    com_.ClearError(nullptr);
-    Sleep(kClearWait);
-  });
+  // A port that never opened (or was closed by a failure) has no line to break: the
+  // identification opens it, or says why it cannot.
+  if (com_.Active())
+    Guarded([&] {
+      com_.SetBreak();
+      Sleep(kBreakWait);
+      if (Overlapped()) CancelPendingIo();
+      com_.ClearBreak();
+      Sleep(kBreakWait);
+      com_.ClearError(nullptr);
+      Sleep(kClearWait);
+    });
   return Identify();
 }
 

@@ -10,6 +10,11 @@
 // ECommError; before one propagates from a transfer the port is closed, so that the
 // next identification opens it again (a module whose cable was pulled comes back).
 //
+// On the overlapped port a reply that misses its 100 ms wait has its read cancelled
+// and ended before the port's record is used again, and the next exchange first
+// listens for one more reply wait and drops what comes: a module answering late gives
+// failed exchanges, never the previous request's reply as the answer to the next.
+//
 // The port is opened only by Identify(). Waits of 20, 10 and 1 ms (and the 160 ms after
 // opening) go through a replaceable sleep; the 100 ms reply waits are waits on the
 // port's event.
@@ -89,7 +94,8 @@ class DeviceProtocol {
   bool FinishStartReply();
 
   // Stop: break, 20 ms, cancel pending I/O (overlapped, when offered), clear the break,
-  // 20 ms, clear the error state, 10 ms, identify. The result of the identification.
+  // 20 ms, clear the error state, 10 ms, identify (a closed port: identify only). The
+  // result of the identification.
   bool Stop();
 
   // One raw reading of `slot` (1..4): 0..16368, or kNoValue. Identifies first when no
@@ -103,6 +109,10 @@ class DeviceProtocol {
   bool ReadReply(std::size_t length);
   bool WaitForPort();
   void CancelPendingIo();
+  // Cancels the read on the port's record and waits until it has ended.
+  void AbandonRead();
+  // After a reply wait that timed out: listens for one reply wait and drops what comes.
+  void DrainLateReply();
   void BreakLine(win::DWORD afterClear);
   template <class F>
   auto Guarded(F&& f);
@@ -117,6 +127,8 @@ class DeviceProtocol {
   std::array<std::uint8_t, 16> reply_{};
   std::uint8_t start_byte_ = 0;
   std::array<std::uint8_t, kStartReplyLength> start_reply_{};
+  std::array<std::uint8_t, 64> drain_{};
+  bool late_reply_possible_ = false;
 };
 
 }  // namespace osc

@@ -20,6 +20,8 @@ namespace osc {
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
+constexpr const char* kOverrunMessage =
+    "Měření zastaveno: vstupní fronta portu přetekla a část dat se ztratila.";
 
 // Holds the tick counter for one tick; only the outermost tick does work.
 class TickGuard {
@@ -253,6 +255,7 @@ void TRecorder::RecordButtonClicked() {
 void TRecorder::Start() {
   armed_ = false;
   ReadControls();
+  UpdateScale(host_.SelectedRange());
   if (state_.ChannelMask == 0) {
     host_.SetRecordButtonDown(false);
     return;
@@ -319,7 +322,11 @@ void TRecorder::TimerTick() {
       TickBlocking();
     }
   } catch (const EOutOfMemory&) {
-    StopRecording();
+    try {
+      StopRecording();
+    } catch (const std::exception&) {
+      // The timer is off and the controls are back; the line answers at the next start.
+    }
   } catch (const std::exception&) {
     // A failed exchange is tried again by the next tick.
   }
@@ -351,6 +358,7 @@ bool TRecorder::StartHandshakeOverlapped() {
   completed_ = reissued_ = processed_ = 0;
   nextSlot_ = 0;
   win::Sleep(10);
+  com_.ClearError(nullptr);  // an overflow of the idle line is no loss of this recording
   protocol_.SendStartByte();
   if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
     running_ = false;
@@ -370,7 +378,12 @@ void TRecorder::IssueBlockRead(int request) {
   win::OVERLAPPED& ov = requests_.Overlapped(slot);
   ov.Internal = ov.InternalHigh = 0;
   issued_[static_cast<std::size_t>(slot)] = true;
-  com_.ReadEx(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength, blockLength_, &ov);
+  try {
+    com_.ReadEx(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength, blockLength_, &ov);
+  } catch (...) {
+    issued_[static_cast<std::size_t>(slot)] = false;  // refused: nothing is pending
+    throw;
+  }
 }
 
 void TRecorder::ReapRequests() {
@@ -392,15 +405,35 @@ void TRecorder::ReapRequests() {
 }
 
 void TRecorder::ProcessRing() {
+  // An input queue that overflowed dropped bytes at no block boundary: the slot of every
+  // later byte is unknown. Every request still out completed before the loss (the
+  // queue only fills while no read is pending), so those blocks are stored and the
+  // recording ends.
+  if (com_.ClearError(nullptr) & win::CE_RXOVER) {
+    while (completed_ < reissued_ + kRequests &&
+           win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
+      ++completed_;
+    }
+    ProcessCompleted(kOverrunMessage);
+    return;
+  }
   // 1. Count completions.
   while (completed_ < reissued_ + kRequests - 1 &&
          win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
     ++completed_;
   }
+  // A device that vanished refuses new reads and fails the pending ones: the blocks
+  // that completed before are still stored, then the recording ends.
+  std::string failure;
   // 2. Recycle a slot only when at least 16 newer blocks have completed.
   while (reissued_ < completed_ - 16) {
     // The block of this request was processed or dropped; its buffer is free.
-    IssueBlockRead(reissued_);
+    try {
+      IssueBlockRead(reissued_);
+    } catch (const ECommError& e) {
+      failure = e.what();
+      break;
+    }
     ++reissued_;
   }
   // 3. Process; blocks whose slot was already reused are dropped.
@@ -408,7 +441,11 @@ void TRecorder::ProcessRing() {
     droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
     processed_ = reissued_;
   }
-  if (processed_ == completed_) return;
+  ProcessCompleted(failure);
+}
+
+void TRecorder::ProcessCompleted(std::string failure) {
+  if (processed_ == completed_ && failure.empty()) return;
   try {
     while (processed_ < completed_) {
       const int slot = processed_ % kRequests;
@@ -416,9 +453,8 @@ void TRecorder::ProcessRing() {
       if (!win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(slot), &count, 0)) {
         const win::DWORD error = win::GetLastError();
         if (error != win::ERROR_IO_INCOMPLETE && error != win::ERROR_OPERATION_ABORTED) {
-          RefreshSeries();
-          EndByError("Error reading from the communications device");
-          return;
+          if (failure.empty()) failure = "Error reading from the communications device";
+          break;
         }
         count = 0;
       }
@@ -437,6 +473,7 @@ void TRecorder::ProcessRing() {
     return;
   }
   RefreshSeries();
+  if (!failure.empty()) EndByError(failure);
 }
 
 // ---------------------------------------------------------------- blocking path
@@ -472,6 +509,7 @@ bool TRecorder::StartHandshakeBlocking() {
   }
   host_.SetCaption("Start");
   nextSlot_ = 0;
+  com_.ClearError(nullptr);  // an overflow of the idle line is no loss of this recording
   protocol_.SendStartByte();
   if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
     running_ = false;
@@ -486,11 +524,19 @@ bool TRecorder::StartHandshakeBlocking() {
 }
 
 void TRecorder::WorkerBody() {
-  std::vector<std::uint8_t> block(static_cast<std::size_t>(blockLength_));
+  // The window's thread may read the controls again while this one runs.
+  const int length = blockLength_;
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(length));
   while (!worker_->Terminated()) {
     int n = 0;
     try {
-      n = com_.Read(block.data(), blockLength_);
+      n = com_.Read(block.data(), length);
+      // Bytes lost to a full input queue may lie in this block: its slots are unknown.
+      if (com_.ClearError(nullptr) & win::CE_RXOVER) {
+        workerError_ = kOverrunMessage;
+        workerFailed_ = true;
+        return;
+      }
     } catch (const std::exception& e) {
       workerError_ = e.what();
       workerFailed_ = true;

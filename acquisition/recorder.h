@@ -14,7 +14,9 @@
 // for the bytes received only and the slot order carries on into the next block; a
 // vanished device ends the recording as a full store does, with one error message;
 // a timed-out or cancelled request is reaped before its record or buffer is reused,
-// and the request ring is freed only after every request ended.
+// and the request ring is freed only after every request ended; an input queue that
+// overflowed (bytes lost at no block boundary, so the slot of every later byte is
+// unknown) ends the recording with one message after the blocks received before it.
 #include "acquisition/channel_scale.h"
 #include "acquisition/data_store.h"
 #include "acquisition/overlapped_array.h"
@@ -74,6 +76,9 @@ class TRecorderHost {
   virtual void ClearMeasuringPoints() = 0;
   // One message for an error that ended a recording (the device vanished).
   virtual void ShowError(const std::string& message) = 0;
+  // The selected input range; Start computes the slots' scales from it after reading
+  // the controls. None keeps the scales last given to UpdateScale.
+  virtual const TOscRozsah* SelectedRange() { return nullptr; }
 };
 
 class TRecorder {
@@ -124,6 +129,7 @@ class TRecorder {
 
   // Stores of slots 1..4 (nullptr when the slot has none).
   TDataStore* Store(int slot) const;
+  // All four, as the record files' save takes them.
   const TSlotStores& Stores() const { return stores_; }
   // A store read from a file takes the slot; the previous one is freed.
   void ReplaceStore(int slot, std::unique_ptr<TDataStore> store);
@@ -155,6 +161,9 @@ class TRecorder {
   bool StartHandshakeOverlapped();
   bool StartHandshakeBlocking();
   void ProcessRing();
+  // Stores the completed blocks not yet processed; ends the recording after them with
+  // `failure` as its message when one is given.
+  void ProcessCompleted(std::string failure);
   void IssueBlockRead(int request);
   void ReapRequests();
   void WorkerBody();

@@ -239,7 +239,7 @@ void ModuleModel::queue(std::vector<std::uint8_t> bytes, DWORD baud, SimTime now
   if (!bytes.empty() && faults_.take(Fault::LostByte)) bytes.erase(bytes.begin());
   if (!bytes.empty() && faults_.take(Fault::CorruptedByte)) bytes[0] ^= 0x01;
   if (bytes.empty()) return;
-  out_.push_back(Chunk{std::move(bytes), 0, Ns(now), baud});
+  out_.push_back(Chunk{std::move(bytes), 0, Ns(now + reply_delay_), baud});
 }
 
 double ModuleModel::byte_ns(DWORD baud) const {
@@ -347,6 +347,10 @@ void ModuleModel::transmit(std::vector<std::uint8_t>& out, std::size_t max, DWOR
     Reclock(raw, raw_baud, host_baud, out, &fe);
     if (fe) line_errors_ |= win::CE_FRAME;
   }
+}
+
+void ModuleModel::end_silence(SimTime now) {
+  if (silent_for_good() && state_ == ModuleState::Streaming) tx_clock_ = std::max(tx_clock_, Ns(now));
 }
 
 void ModuleModel::skip_stream(double now_ns) {

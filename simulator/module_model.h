@@ -72,8 +72,13 @@ class ModuleModel {
   double pace() const { return pace_; }
   // Byte 4 of the identification (a 2-channel module is accepted from 2 on).
   void set_ident_byte4(std::uint8_t value) { ident_byte4_ = value; }
+  // Every reply (not the stream) starts this long after its command: a slow module.
+  void set_reply_delay(SimTime delay) { reply_delay_ = delay; }
   void inject(Fault fault, FaultMode mode) { faults_.set(fault, mode); }
   void clear_faults() { faults_.clear(); }
+  // Call before a silence for good ends: the stream goes on from `now` instead of
+  // sending at once the bytes it held back (a module cannot outpace its line).
+  void end_silence(SimTime now);
   FaultSet& faults() { return faults_; }
   // A stream byte fault "for good" strikes every n-th stream byte.
   void set_stream_fault_interval(std::uint64_t n) { fault_interval_ = n ? n : 1; }
@@ -124,6 +129,7 @@ class ModuleModel {
   std::array<InputSetup, 6> inputs_;
   double pace_ = 1.0;
   std::uint8_t ident_byte4_ = 2;
+  SimTime reply_delay_{};
   FaultSet faults_;
   std::uint64_t fault_interval_ = 1000;
 

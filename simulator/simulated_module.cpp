@@ -42,9 +42,14 @@ void SimulatedModule::set_ident_byte4(std::uint8_t value) {
   with_model([&](ModuleModel& m) { m.set_ident_byte4(value); });
 }
 
+void SimulatedModule::set_reply_delay(SimTime delay) {
+  with_model([&](ModuleModel& m) { m.set_reply_delay(delay); });
+}
+
 void SimulatedModule::inject(Fault fault, FaultMode mode) {
   std::lock_guard lock(mutex_);
   if (fault != Fault::PulledCable) {
+    if (fault == Fault::Silence && mode != FaultMode::Always) model_.end_silence(MonotonicNow());
     model_.inject(fault, mode);
     wake_port();
     return;
@@ -61,6 +66,7 @@ void SimulatedModule::inject(Fault fault, FaultMode mode) {
 
 void SimulatedModule::clear_faults() {
   std::lock_guard lock(mutex_);
+  model_.end_silence(MonotonicNow());
   model_.clear_faults();
   pulled_for_good_ = false;
   open_fails_once_ = false;

@@ -51,6 +51,8 @@ class SimulatedModule {
   void set_typical_errors();
   void set_pace(double factor);
   void set_ident_byte4(std::uint8_t value);
+  // Replies start this long after their command (the stream is not delayed).
+  void set_reply_delay(SimTime delay);
   // PulledCable once: an open port dies (the host must reopen it), or else the next
   // open fails; for good: the open port dies and every open fails until cleared.
   void inject(Fault fault, FaultMode mode);

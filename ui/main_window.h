@@ -176,6 +176,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void NavigateEnd() override;
   void ClearMeasuringPoints() override;
   void ShowError(const std::string& message) override;
+  const TOscRozsah* SelectedRange() override { return CurrentRange(); }
 
   // --- ProtocolHost ----------------------------------------------------------------------
   std::string PortName() override;

@@ -302,6 +302,38 @@ TEST(ModuleModel, PacingFollowsTheLineRate) {
   EXPECT_NEAR(static_cast<double>(slow.take(100000).size()), 1920.0, 1.0);
 }
 
+// A stream silenced for good sends nothing while silent and, when the silence ends,
+// goes on at the line rate from then: no burst of the held-back bytes, no lost sample.
+TEST(ModuleModel, SilenceForGoodPausesTheStreamWithoutABurst) {
+  ModelHost host(ModuleType::FourChannel, 1.0);
+  host.model.set_signal(1, {Waveform::Pattern});
+  host.exchange({0x91});
+  host.advance(100ms);
+  const Bytes before = host.take(100000);
+  host.model.inject(Fault::Silence, FaultMode::Always);
+  host.advance(500ms);  // nobody asks while the stream is quiet
+  host.model.end_silence(host.now);
+  host.model.clear_faults();
+  host.advance(10ms);
+  const Bytes after = host.take(100000);
+  EXPECT_NEAR(static_cast<double>(after.size()), 115.2, 2.0);
+  ASSERT_FALSE(after.empty());
+  const std::uint64_t next = before.size() - 12;  // the start reply came first
+  EXPECT_EQ(after[0], ExpectedSample(1, next));
+}
+
+TEST(ModuleModel, ReplyDelayHoldsRepliesBackButNotTheStream) {
+  ModelHost host(ModuleType::FourChannel, 1.0);
+  host.model.set_reply_delay(150ms);
+  host.send({0xF5});
+  EXPECT_EQ(host.model.next_output_due(host.now), host.now + 150ms + 86806ns);
+  host.advance(149ms);
+  EXPECT_TRUE(host.take().empty());
+  host.model.discard_output(host.now);  // a purge before the reply keeps it
+  host.advance(2ms);
+  EXPECT_EQ(host.take().size(), 8u);
+}
+
 TEST(ModuleModel, PurgeDropsOnlyWhatHasBeenSent) {
   ModelHost host(ModuleType::FourChannel, 1.0);
   host.send({0xF5});

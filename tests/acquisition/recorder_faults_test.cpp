@@ -1,0 +1,327 @@
+// The recording control when the operator, the module or the line misbehave: boxes
+// checked while armed, a module pausing mid-block, a pulled cable, re-entrant ticks,
+// late replies, and a port name that is a plain file.
+#include "acquisition/recorder.h"
+
+#include "acquisition/record_file.h"
+#include "platform/errors.h"
+#include "recorder_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace osc;
+using namespace std::chrono_literals;
+using osc::test::HoldsOwnSequence;
+using osc::test::RecorderRig;
+
+namespace {
+
+class RecorderFaults : public ::testing::TestWithParam<TAcquisitionPath> {};
+
+std::string PathParamName(const ::testing::TestParamInfo<TAcquisitionPath>& info) {
+  return osc::test::PathName(info.param);
+}
+
+constexpr InputSelection kCh1Ch2{true, true, false, false, false, false};
+constexpr InputSelection kCh1To3{true, true, true, false, false, false};
+
+std::vector<char> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A start that keeps failing (the module names an unknown model) while the operator
+// checks CH 3: the start byte and the stores stay those of the slots at Start.
+TEST_P(RecorderFaults, ChannelBoxCheckedWhileArmedKeepsTheStartMask) {
+  RecorderRig rig(GetParam());
+  rig.PatternOnAllInputs();
+  rig.module().set_pace(10);
+  rig.module().inject(sim::Fault::WrongIdentification, sim::FaultMode::Always);
+  rig.Start(kCh1Ch2);
+  for (int i = 0; i < 3; ++i)
+    rig.recorder->TimerTick();
+  EXPECT_FALSE(rig.recorder->Running());
+  EXPECT_TRUE(rig.window.timer);
+  rig.window.controls.Inputs.ch3 = true;
+  rig.recorder->TimerTick();
+  rig.module().clear_faults();
+  rig.RecordAtLeast(3000);
+  EXPECT_EQ(rig.state.ChannelMask, 0x03);
+  EXPECT_EQ(rig.module().with_model([](sim::ModuleModel& m) { return m.stream_slots(); }),
+            (std::vector<int>{1, 2}));
+  rig.Stop();
+  EXPECT_EQ(rig.recorder->Store(3), nullptr);
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(1), 1));
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(2), 2));
+  EXPECT_EQ(rig.recorder->Store(1)->Header().ChannelMask, 0x03);
+}
+
+// A 2-channel module answers while a 3-slot recording is armed: its identification
+// unchecks CH 3, so the start no longer matches the stores and is abandoned; the
+// module is never told to stream slots the stores were not made for.
+TEST_P(RecorderFaults, TwoChannelModuleWhileArmedAbandonsTheStart) {
+  RecorderRig rig(GetParam(), "SIM2");
+  sim::SimulatedModule& two = sim::SimulatedModuleFor("SIM2");
+  rig.Start(kCh1To3);
+  ASSERT_TRUE(rig.window.timer);
+  rig.recorder->TimerTick();
+  EXPECT_FALSE(rig.window.timer);
+  EXPECT_FALSE(rig.window.down);
+  EXPECT_FALSE(rig.recorder->Running());
+  EXPECT_EQ(two.state(), sim::ModuleState::Commands);
+  EXPECT_EQ(two.stream_bytes(), 0u);
+  EXPECT_TRUE(rig.window.errors.empty());
+  // The next start records the two slots the module has.
+  two.set_signal(1, sim::SignalSpec{sim::Waveform::Pattern});
+  two.set_signal(2, sim::SignalSpec{sim::Waveform::Pattern});
+  two.set_pace(10);
+  rig.Start(rig.window.controls.Inputs);
+  ASSERT_TRUE(rig.RecordAtLeast(1000));
+  rig.Stop();
+  EXPECT_EQ(rig.recorder->Store(3), nullptr);
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(1), 1));
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(2), 2));
+}
+
+// The module stops sending for 500 ms in the middle of a block: the read ends short
+// after the 400 ms interval time-out; its bytes are stored and the slot order goes on
+// in the next block.
+TEST_P(RecorderFaults, PauseMidBlockSwapsNoChannels) {
+  RecorderRig rig(GetParam());
+  rig.PatternOnAllInputs();
+  rig.module().set_pace(4);
+  rig.Start(kCh1To3);
+  ASSERT_TRUE(rig.RecordAtLeast(2000));
+  // Within a block and off a round of 3, so a carried order matters.
+  ASSERT_TRUE(rig.TickUntil(
+      [&] {
+        const std::uint64_t at = rig.module().stream_bytes() % TRecorder::kMaxBlockLength;
+        return at > 700 && at < 1700 && at % 3 != 0;
+      },
+      20000, 0));
+  rig.module().inject(sim::Fault::Silence, sim::FaultMode::Always);
+  const std::uint64_t pausedAt = rig.module().stream_bytes();
+  // The pause itself is wall-clock time: the port's interval time-out is.
+  const auto resume = std::chrono::steady_clock::now() + 500ms;
+  ASSERT_TRUE(rig.TickUntil([&] { return std::chrono::steady_clock::now() >= resume; }));
+  rig.module().clear_faults();
+  ASSERT_TRUE(rig.TickUntil([&] { return rig.recorder->Store(1)->Count() * 3 > pausedAt + 9000; }));
+  rig.Stop();
+
+  for (int slot = 1; slot <= 3; ++slot)
+    EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(slot), slot)) << "paused at stream byte " << pausedAt;
+  if (GetParam() == TAcquisitionPath::Overlapped) {
+    EXPECT_GE(rig.recorder->ShortBlocks(), 1u);
+    EXPECT_GE(rig.window.beeps, 1);
+  }
+  EXPECT_TRUE(rig.window.errors.empty());
+}
+
+// The cable is pulled while recording: one message, the timer off, the controls back,
+// and every sample stored so far is saved.
+TEST_P(RecorderFaults, PulledCableEndsTheRecordingWithOneMessageAndKeepsTheSamples) {
+  RecorderRig rig(GetParam());
+  rig.PatternOnAllInputs();
+  rig.module().set_pace(10);
+  rig.Start(kCh1Ch2);
+  ASSERT_TRUE(rig.RecordAtLeast(5000));
+  const std::uint32_t before = rig.recorder->Store(1)->Count();
+  rig.module().inject(sim::Fault::PulledCable, sim::FaultMode::Always);
+  ASSERT_TRUE(rig.TickUntil([&] { return !rig.window.timer; }));
+  // Later ticks (a tick already queued) change nothing.
+  for (int i = 0; i < 3; ++i)
+    rig.recorder->TimerTick();
+
+  ASSERT_EQ(rig.window.errors.size(), 1u);
+  EXPECT_FALSE(rig.window.errors[0].empty());
+  EXPECT_FALSE(rig.window.timer);
+  EXPECT_FALSE(rig.window.down);
+  EXPECT_FALSE(rig.recorder->Running() && rig.window.timer);
+  ASSERT_GE(rig.recorder->Store(1)->Count(), before);
+  for (int slot = 1; slot <= 2; ++slot)
+    EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(slot), slot));
+
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("osc-pulled-" + std::to_string(::getpid()) + "-" + osc::test::PathName(GetParam()));
+  std::filesystem::create_directories(dir);
+  const auto names = RecordFileNames((dir / "run.dat").string(), rig.recorder->Stores());
+  ASSERT_EQ(names.size(), 2u);
+  SaveRecording(rig.recorder->Stores(), names);
+  for (const TRecordFileName& name : names) {
+    const TDataStore* store = rig.recorder->Store(name.Slot);
+    const std::vector<char> file = FileBytes(name.Path);
+    const auto record = store->Record();
+    ASSERT_EQ(file.size(), record.size()) << name.Path;
+    EXPECT_TRUE(std::equal(record.begin(), record.end(), reinterpret_cast<const std::uint8_t*>(file.data())))
+        << name.Path;
+  }
+  std::filesystem::remove_all(dir);
+
+  // Plugged in again, the next recording runs.
+  rig.module().clear_faults();
+  rig.Start(kCh1Ch2);
+  EXPECT_TRUE(rig.RecordAtLeast(1000));
+  rig.Stop();
+  EXPECT_EQ(rig.window.caption, "Zastaveno");
+  EXPECT_EQ(rig.window.errors.size(), 1u);
+}
+
+// A tick never pumps the event loop, and a tick that arrives while another is inside
+// (here: from every window call the recorder makes) does nothing at all.
+TEST_P(RecorderFaults, TickCalledFromInsideATickDoesNothing) {
+  RecorderRig rig(GetParam());
+  rig.PatternOnAllInputs();
+  rig.module().set_pace(25);
+  rig.recorder->SetMaxSeconds(1);
+  bool inside = false;
+  int nestedTicks = 0;
+  int nestedCalls = 0;
+  bool inTick = false;
+  rig.window.during = [&](const char*) {
+    if (inside || !inTick) return;
+    inside = true;
+    const int before = rig.window.calls;
+    rig.recorder->TimerTick();
+    nestedCalls += rig.window.calls - before;
+    ++nestedTicks;
+    inside = false;
+  };
+  rig.Start({true, false, false, false, false, false});
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  while (rig.window.timer && std::chrono::steady_clock::now() < end) {
+    inTick = true;
+    rig.recorder->TimerTick();
+    inTick = false;
+    win::Sleep(2);
+  }
+  EXPECT_FALSE(rig.window.timer);  // the 1 s store filled and the recording stopped
+  EXPECT_GT(nestedTicks, 10);
+  EXPECT_EQ(nestedCalls, 0);
+  EXPECT_EQ(rig.recorder->Store(1)->Count(), 11520u);
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(1), 1));
+  // The counter was released by every tick: a later tick works again.
+  rig.Start({true, false, false, false, false, false});
+  inTick = true;
+  EXPECT_TRUE(rig.TickUntil([&] { return rig.recorder->Running(); }));
+  inTick = false;
+  EXPECT_EQ(nestedCalls, 0);
+}
+
+// The window closes while the start reply is awaited (the module ignores the start
+// byte): the reads still out are ended before the recorder goes, and the port stays
+// usable.
+TEST_P(RecorderFaults, ClosingWhileTheStartReplyIsAwaitedExitsCleanly) {
+  auto rig = std::make_unique<RecorderRig>(GetParam());
+  rig->PatternOnAllInputs();
+  rig->window.during = [&](const char* what) {
+    // The tick's "Start" caption comes right before the start byte.
+    if (std::string(what) == "SetCaption" && !rig->recorder->Running())
+      rig->module().inject(sim::Fault::Silence, sim::FaultMode::Once);
+  };
+  rig->Start(kCh1Ch2);
+  rig->recorder->TimerTick();
+  EXPECT_FALSE(rig->recorder->Running());
+  EXPECT_EQ(rig->window.caption, "Start");
+  rig->window.during = nullptr;
+  rig->recorder.reset();
+  EXPECT_FALSE(rig->window.timer);
+  // The module was identified again by the stop and answers.
+  EXPECT_EQ(rig->module().state(), sim::ModuleState::Commands);
+  EXPECT_TRUE(rig->protocol.Identify());
+  rig.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderFaults,
+                         ::testing::Values(TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking),
+                         PathParamName);
+
+// Raw queries whose replies come 150 ms late, after the overlapped 100 ms wait: every
+// one is a no-value marker, none takes the late reply of the query before it, and no
+// cancelled read writes into a buffer after its exchange ended (ASan).
+TEST(RecorderFaultsOverlapped, LateRawRepliesGiveOnlyNoValueMarkers) {
+  RecorderRig rig(TAcquisitionPath::Overlapped);
+  rig.PatternOnAllInputs();
+  ASSERT_TRUE(rig.protocol.Identify());
+  rig.module().set_reply_delay(150ms);
+  int values = 0;
+  for (int i = 0; i < 50; ++i) {
+    const std::int32_t v = rig.protocol.QueryRawValue(1 + i % 4, false);
+    if (v != kNoValue) ++values;
+  }
+  EXPECT_EQ(values, 0);
+  // On time again, the next query answers with the module's current reading.
+  rig.module().set_reply_delay(0ms);
+  const std::uint64_t asked = rig.module().with_model([](sim::ModuleModel& m) { return m.raw_queries(); });
+  const std::int32_t v = rig.protocol.QueryRawValue(2, false);
+  const std::uint64_t after = rig.module().with_model([](sim::ModuleModel& m) { return m.raw_queries(); });
+  ASSERT_EQ(after, asked + 1);
+  EXPECT_EQ(v, sim::ExpectedSample(2, asked) * 64);
+}
+
+// On the blocking port the port's own time-outs (500 ms for a raw reply) bound the
+// wait: late replies are good readings, each the answer to its own query.
+TEST(RecorderFaultsBlocking, LateRawRepliesAreEachTheirOwnQuerysReading) {
+  RecorderRig rig(TAcquisitionPath::Blocking);
+  rig.PatternOnAllInputs();
+  ASSERT_TRUE(rig.protocol.Identify());
+  rig.module().set_reply_delay(150ms);
+  for (int i = 0; i < 8; ++i) {
+    const std::uint64_t asked = rig.module().with_model([](sim::ModuleModel& m) { return m.raw_queries(); });
+    EXPECT_EQ(rig.protocol.QueryRawValue(1, false), sim::ExpectedSample(1, asked) * 64) << "query " << i;
+  }
+}
+
+// A regular file named as the port is never opened, however often the armed recording
+// retries its start.
+void ExpectFileUntouchedByStart(const std::string& path) {
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "precious\x01\x02\x03 contents";
+  }
+  ::chmod(path.c_str(), 0640);
+  const std::vector<char> bytes = FileBytes(path);
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  for (TAcquisitionPath path_ : {TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking}) {
+    RecorderRig rig(path_, path);
+    rig.Start(kCh1Ch2);
+    for (int i = 0; i < 4; ++i)
+      rig.recorder->TimerTick();
+    EXPECT_FALSE(rig.com.Active());
+    EXPECT_FALSE(rig.recorder->Running());
+    EXPECT_TRUE(rig.window.errors.empty());
+    // The stop's identification cannot open the port either: an operator command,
+    // whose error the window shows.
+    EXPECT_THROW(rig.Stop(), ECommError);
+    EXPECT_FALSE(rig.window.timer);
+  }
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(FileBytes(path), bytes);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  std::remove(path.c_str());
+}
+
+TEST(RecorderFaultsPort, RegularFileInDevNamedAsThePortStaysByteIdentical) {
+  const std::string path = "/dev/osc-rec-port-" + std::to_string(::getpid());
+  if (::access("/dev", W_OK) != 0) GTEST_SKIP() << "/dev is not writable here";
+  ExpectFileUntouchedByStart(path);
+}
+
+TEST(RecorderFaultsPort, RegularTemporaryFileNamedAsThePortStaysByteIdentical) {
+  const auto path = std::filesystem::temp_directory_path() / ("osc-rec-port-" + std::to_string(::getpid()));
+  ExpectFileUntouchedByStart(path.string());
+}
+
+}  // namespace
