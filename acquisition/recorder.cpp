@@ -409,12 +409,20 @@ void TRecorder::ProcessRing() {
   // later byte is unknown. Every request still out completed before the loss (the
   // queue only fills while no read is pending), so those blocks are stored and the
   // recording ends.
-  if (com_.ClearError(nullptr) & win::CE_RXOVER) {
+  // A port whose device vanished refuses even the error query: the blocks completed
+  // before are stored and the recording ends the same way.
+  std::string lost;
+  try {
+    if (com_.ClearError(nullptr) & win::CE_RXOVER) lost = kOverrunMessage;
+  } catch (const ECommError& e) {
+    lost = e.what();
+  }
+  if (!lost.empty()) {
     while (completed_ < reissued_ + kRequests &&
            win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
       ++completed_;
     }
-    ProcessCompleted(kOverrunMessage);
+    ProcessCompleted(lost);
     return;
   }
   // 1. Count completions.
