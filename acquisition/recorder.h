@@ -124,6 +124,7 @@ class TRecorder {
 
   // Stores of slots 1..4 (nullptr when the slot has none).
   TDataStore* Store(int slot) const;
+  const TSlotStores& Stores() const { return stores_; }
   // A store read from a file takes the slot; the previous one is freed.
   void ReplaceStore(int slot, std::unique_ptr<TDataStore> store);
   // Frees all stores and rebuilds the (then empty) series.
@@ -173,7 +174,7 @@ class TRecorder {
 
   TRecordingControls controls_;
   TChannelScales scales_{};
-  std::array<std::unique_ptr<TDataStore>, kSlots> stores_;
+  TSlotStores stores_;
   std::array<TBaseEquiDistantSeries*, kSlots> series_{};
   int maxSeconds_ = 120;
   int blockLength_ = kMaxBlockLength;

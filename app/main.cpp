@@ -1,11 +1,14 @@
 // Osciloskop: the operator's console for the serial oscilloscope and data-logger module.
 #include "platform/locale.h"
 #include "simulator/simulated_module.h"
+#include "ui/app_error.h"
 #include "ui/main_window.h"
+#include "ui/settings_dialog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
+#include <memory>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -26,6 +29,19 @@ int main(int argc, char** argv) {
   osc::LoadSystemFormatSettings();
   osc::sim::RegisterSimulatedPorts();  // "SIM4" and "SIM2" open the simulated modules
   osc::TFrmMdl4CH window;
+  std::unique_ptr<osc::TFrmSetMdl4> settings;
+  try {
+    settings = std::make_unique<osc::TFrmSetMdl4>(&window);
+  } catch (const std::exception& e) {
+    osc::ShowApplicationError(e);
+    return 1;
+  }
+  window.UseSettings(*settings);
+  if (args.isSet(port)) {
+    // For this run only; the settings dialog's OK would keep it.
+    settings->SetPort(args.value(port).toStdString());
+    QTimer::singleShot(0, &window, [&] { window.IdentifyModule(); });
+  }
   window.show();
   if (args.isSet(screenshot)) {
     QTimer::singleShot(args.value(delay).toInt(), &window, [&] {

@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include "acquisition/raw_reader.h"
+#include "graph/qt/graph_widget.h"
 #include "ui/icons.h"
 
 #include <QAction>
@@ -9,8 +11,8 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLabel>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
@@ -52,7 +54,8 @@ QLabel* label(QToolBar* bar, const QString& text, const char* name = nullptr) {
 
 }  // namespace
 
-TFrmMdl4CH::TFrmMdl4CH(QWidget* parent) : QMainWindow(parent) {
+TFrmMdl4CH::TFrmMdl4CH(TAcquisitionPath path, QWidget* parent, TMainWindowUi ui)
+    : QMainWindow(parent), ui_(std::move(ui)) {
   setObjectName("FrmMdl4CH");
   setWindowTitle("Osciloskop");
   setWindowIcon(OscIcon("app"));
@@ -73,9 +76,43 @@ TFrmMdl4CH::TFrmMdl4CH(QWidget* parent) : QMainWindow(parent) {
   buildGraphBar();
   buildCrossBar();
   buildAnalysisBar();
+
+  Graph = new TVelaGraphWidget(this);
+  Graph->setObjectName("Graph");
+  setCentralWidget(Graph);
+  GraphData.SetAutoDestroySeries(true);
+  View().SetGraphData(&GraphData);
+  View().GlobalXAxis().SetMinMajorTicksDistance(60);
+  View().GlobalYAxis().SetMinMajorTicksDistance(30);
+  View().GlobalXAxis().SetLocked(tbLockedAxis->isChecked());
+
+  ConfigureMainWindowCom(Com, [this](TSerialCom&) { protocol_->PortActivated(); });
+  protocol_ = std::make_unique<DeviceProtocol>(Com, State, *this);
+  recorder_ = std::make_unique<TRecorder>(*this, Com, State, *protocol_, GraphData, View(), path);
+  rawReader_ = std::make_unique<TRawReader>([this](int slot, bool zero) -> std::int32_t {
+    if (recording_.load()) return kNoRawValue;
+    return protocol_->QueryRawValue(slot, zero);
+  });
+  ConnectCommands();
+  ConnectGraph();
 }
 
-TFrmMdl4CH::~TFrmMdl4CH() = default;
+TFrmMdl4CH::~TFrmMdl4CH() {
+  // The recording stops, the timer goes off and the requests are freed before the port
+  // and the protocol whose buffers reads may still point to.
+  MainTimer->stop();
+  rawReader_.reset();
+  recorder_.reset();
+  try {
+    Com.Close();
+  } catch (...) {
+    // A vanished device must not stop the program from ending.
+  }
+}
+
+TVelaGraph& TFrmMdl4CH::View() {
+  return Graph->View();
+}
 
 QToolBar* TFrmMdl4CH::addBar(const QString& title, const char* objectName) {
   auto* bar = addToolBar(title);
@@ -256,9 +293,13 @@ void TFrmMdl4CH::inputClick(QCheckBox* box) {
 }
 
 void TFrmMdl4CH::sampleOrMaxChange() {
+  recorder_->SetMaxSeconds(MaxSeconds());
+}
+
+int TFrmMdl4CH::MaxSeconds() const {
   static constexpr int kSeconds[] = {60, 120, 300, 600};
-  int i = cbMax->currentIndex();
-  if (i >= 0 && i < 4) MaxSeconds = kSeconds[i];
+  const int i = cbMax->currentIndex();
+  return i >= 0 && i < 4 ? kSeconds[i] : 120;
 }
 
 bool TFrmMdl4CH::eventFilter(QObject* watched, QEvent* event) {
@@ -274,15 +315,6 @@ void TFrmMdl4CH::offsetFocusTick() {
   if (QApplication::focusWidget() != sbOffset) return;
   QPoint p = sbOffset->mapFromGlobal(QCursor::pos());
   if (!sbOffset->rect().contains(p)) sbOffset->clearFocus();
-}
-
-void TFrmMdl4CH::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F12) {
-    sbZaznam->click();
-    event->accept();
-    return;
-  }
-  QMainWindow::keyPressEvent(event);
 }
 
 }  // namespace osc

@@ -2,7 +2,30 @@
 // The main window: tool bars with the recording, channel, parameter, file, graph and
 // cross controls, and the graph filling the rest. Control names follow the program's
 // conventions (sbZaznam, cbInput1, ...) and are also the widgets' object names.
+//
+// The window owns the serial port, the device protocol, the graph data and view and the
+// recorder for the whole run; it reads port, model and ranges from the settings dialog
+// given to UseSettings, which must be done before the window is first shown.
+//
+// Errors of the operator's commands reach the operator in the application's error box.
+// Nothing that can run the event loop (a message box, a dialog) runs inside a timer
+// tick: a recording that ended by an error shows its message after the tick.
 #include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "acquisition/protocol.h"
+#include "acquisition/recorder.h"
+#include "acquisition/scaling.h"
+#include "config/settings.h"
+#include "graph/graph_data.h"
+#include "seriallink/serial_com.h"
+#include "ui/print.h"
 
 class QCheckBox;
 class QComboBox;
@@ -11,16 +34,53 @@ class QScrollBar;
 class QTimer;
 class QToolBar;
 class QToolButton;
-class QActionGroup;
+class QPrinter;
 
 namespace osc {
 
-class TFrmMdl4CH : public QMainWindow {
+class TFrmSetMdl4;
+class TRawReader;
+class TVelaGraph;
+class TVelaGraphWidget;
+
+// What the window asks of the desktop beyond its own widgets; tests replace it.
+struct TMainWindowUi {
+  // The open dialog (several existing files); empty when cancelled.
+  std::function<QStringList(QWidget* parent)> OpenFiles;
+  // The save dialog; empty when cancelled. It must not ask about overwriting: the
+  // window asks about the files it will really write.
+  std::function<QString(QWidget* parent)> SaveFile;
+  // True when the operator lets `existing` be replaced.
+  std::function<bool(QWidget* parent, const QStringList& existing)> ConfirmOverwrite;
+  std::function<void()> Beep;
+  TPrintUi Print;
+};
+TMainWindowUi DefaultMainWindowUi();
+
+class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost {
   Q_OBJECT
 
  public:
-  explicit TFrmMdl4CH(QWidget* parent = nullptr);
+  // The platform's path is the overlapped one; tests choose.
+  explicit TFrmMdl4CH(TAcquisitionPath path = TAcquisitionPath::Overlapped, QWidget* parent = nullptr,
+                      TMainWindowUi ui = DefaultMainWindowUi());
   ~TFrmMdl4CH() override;
+
+  // The settings holder: the port, the model and the range list come from it. Also
+  // connects its calibration buttons to the module through this window's port.
+  void UseSettings(TFrmSetMdl4& settings);
+  // Identifies the module once so that the model's controls show at once (used when the
+  // port was named on the command line); a failure stays silent.
+  void IdentifyModule();
+
+  TSerialCom Com;
+  ProtocolState State;
+  TVelaGraphData GraphData;
+  TVelaGraphWidget* Graph = nullptr;
+  TVelaGraph& View();
+  DeviceProtocol& Protocol() { return *protocol_; }
+  TRecorder& Recorder() { return *recorder_; }
+  TOffsetBar OffsetBar;
 
   // Recording.
   QToolButton* sbZaznam = nullptr;
@@ -82,13 +142,67 @@ class TFrmMdl4CH : public QMainWindow {
   QTimer* MainTimer = nullptr;
   QTimer* TmrSbOffset = nullptr;
 
-  int MaxSeconds = 120;
+  // --- Commands and handlers ----------------------------------------------------------
+  void sbZaznamClick();
+  void TBFceClick(int tag);
+  void TBCtiSignalyClick();
+  void TBUlozitSestavuClick();
+  void TBEraseClick();
+  void TBPrintClick();
+  void TBSetupClick();
+  // cbVstup, cbPolarity, cbGain: offset preset, scale, offset bar, parameters to the module.
+  void RangeChange();
+  void ApplyModelControls();
+  void ApplyScaleToSeries();
+  void UpdateScale();
+  // The range entry of cbVstup's selection (nullptr when there is none).
+  TOscRozsah* CurrentRange() const;
+  int MaxSeconds() const;
+  // The value the offset bar is moved to by the operator.
+  void OffsetScrolled(int position);
+
+  // --- TRecorderHost ---------------------------------------------------------------------
+  TRecordingControls RecordingControls() override;
+  void SetCaption(const std::string& text) override;
+  void Beep() override;
+  bool RecordButtonDown() override;
+  void SetRecordButtonDown(bool down) override;
+  void RecordingChanged(bool recording) override;
+  bool MainTimerEnabled() override;
+  void PostRunTimerNow() override;
+  bool AutoZoom() override;
+  bool AutoMove() override;
+  bool PeakDisplay() override;
+  void NavigateEnd() override;
+  void ClearMeasuringPoints() override;
+  void ShowError(const std::string& message) override;
+
+  // --- ProtocolHost ----------------------------------------------------------------------
+  std::string PortName() override;
+  void ApplyModelType(int modelIndex) override;
+  void TwoChannelModelFound() override;
+  void ShowAnalogReadings(const std::string& text) override;
+  bool CancelIoAvailable() override { return true; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Runs an operator's command; its error goes to the application's error box.
+  template <class F>
+  void Command(F&& f);
+  void FormShow();
+  void ConnectCommands();
+  void ConnectGraph();
+  void SetControlsEnabled(bool enabled);
+  bool FourChannelModel() const;
+  // Waits for a calibration query still running on the port.
+  void PortIdle();
+  void CopyRanges(int selected);
+  void SendParameters();
+
   void buildRecordBar();
   void buildChannelBar();
   void buildParamBars();
@@ -102,6 +216,17 @@ class TFrmMdl4CH : public QMainWindow {
   void offsetFocusTick();
 
   QToolBar* addBar(const QString& title, const char* objectName);
+
+  TMainWindowUi ui_;
+  QPointer<TFrmSetMdl4> settings_;  // forgets a dialog that goes first
+  TRangeList ranges_;               // cbVstup's items
+  std::unique_ptr<DeviceProtocol> protocol_;
+  std::unique_ptr<TRecorder> recorder_;
+  std::unique_ptr<TRawReader> rawReader_;
+  std::unique_ptr<QPrinter> printer_;
+  bool shown_ = false;
+  // Calibration queries run on the reader's thread: they keep off a recording's port.
+  std::atomic<bool> recording_{false};
 };
 
 }  // namespace osc

@@ -405,6 +405,12 @@ void TFrmSetMdl4::ConnectHandlers() {
 
 // --- The settings shown ------------------------------------------------------------
 
+void TFrmSetMdl4::SetPort(const std::string& port) {
+  settings_.Port = port;
+  const QSignalBlocker block(cbPort);
+  cbPort->setEditText(QString::fromStdString(port));
+}
+
 void TFrmSetMdl4::ShowSettings() {
   {
     const QSignalBlocker block(cbPort);

@@ -80,6 +80,8 @@ class TFrmSetMdl4 : public QDialog {
   // Always what the controls show: port text, model index, the range list.
   SettingsHolder& Settings() { return settings_; }
   const SettingsHolder& Settings() const { return settings_; }
+  // Uses `port` from now on, as if typed in the port box (saved only by a later OK).
+  void SetPort(const std::string& port);
   // The selected item of lbRanges, -1 for none; an index out of range selects none.
   int SelectedRange() const;
   void SetSelectedRange(int index);
