@@ -35,6 +35,16 @@ std::uint32_t ChooseStep(std::uint32_t rate, double spanDays);
 // that every point sits at its true time.
 double PointXStep(std::uint32_t rate, std::uint32_t step);
 
+// The extremes of one window of samples [First, First + Length), kept by the store for
+// the peak display: the two points of a pair share a window, and samples below Count()
+// never change, so a window is known by where it lies.
+struct TPeakWindow {
+  std::uint64_t First = UINT64_MAX;
+  std::uint64_t Length = 0;
+  std::uint8_t Max = 0;
+  std::uint8_t Min = 0;
+};
+
 class TDataStore {
  public:
   // An empty record for `slot` (1..4), holding `maxSeconds` at the slot's rate, with
@@ -85,6 +95,9 @@ class TDataStore {
   std::uint32_t PointCount() const { return Count() / step_; }
   double XStep() const { return PointXStep(Rate(), step_); }
 
+  // The peak display's last window (acquisition/scaling.h), for the owning thread.
+  TPeakWindow& PeakWindowCache() const { return peakWindow_; }
+
  private:
   TDataStore(std::uint32_t capacity, std::string name);
   void TakeHeader();
@@ -95,6 +108,7 @@ class TDataStore {
   TRecordHeader header_;
   std::uint32_t step_ = 1;
   std::string name_;
+  mutable TPeakWindow peakWindow_;
 };
 
 // The main window's stores: slots 1..4 at indexes 0..3, none where a slot has no record.

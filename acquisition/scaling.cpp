@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace osc {
 namespace {
 
@@ -46,34 +50,57 @@ TChannelScale analogue_scale(const TOscRozsah& range, int channel, int polarity,
   return scale;
 }
 
-// The peak display's scan reads every sample of the view once per repaint. The
-// fixed-width inner step lets the compiler use vector max/min instructions at -O2;
-// the lanes are folded at the end.
-constexpr std::size_t kLanes = 32;
+// The peak display's scan reads every sample of the view once per repaint, so it is
+// one pass for both extremes, 64 bytes a step in four independent vectors where the
+// processor has SSE2 (every x86-64 has), then byte by byte for the rest.
+struct Extremes {
+  std::uint8_t Max = 0;
+  std::uint8_t Min = 255;
+};
 
-template <class Pick>
-std::uint8_t window_extreme(const std::uint8_t* p, std::size_t n, std::uint8_t start, Pick pick) {
-  std::uint8_t lanes[kLanes];
-  std::fill(lanes, lanes + kLanes, start);
+Extremes window_extremes(const std::uint8_t* p, std::size_t n) {
+  Extremes e;
   std::size_t k = 0;
-  for (; k + kLanes <= n; k += kLanes) {
-    for (std::size_t j = 0; j < kLanes; ++j)
-      lanes[j] = pick(lanes[j], p[k + j]);
+#if defined(__SSE2__)
+  if (n >= 64) {
+    __m128i hi[4], lo[4];
+    for (int j = 0; j < 4; ++j) {
+      hi[j] = _mm_setzero_si128();
+      lo[j] = _mm_set1_epi8(static_cast<char>(0xFF));
+    }
+    for (; k + 64 <= n; k += 64) {
+      for (int j = 0; j < 4; ++j) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 16 * j));
+        hi[j] = _mm_max_epu8(hi[j], v);
+        lo[j] = _mm_min_epu8(lo[j], v);
+      }
+    }
+    alignas(16) std::uint8_t h[16], l[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(h),
+                    _mm_max_epu8(_mm_max_epu8(hi[0], hi[1]), _mm_max_epu8(hi[2], hi[3])));
+    _mm_store_si128(reinterpret_cast<__m128i*>(l),
+                    _mm_min_epu8(_mm_min_epu8(lo[0], lo[1]), _mm_min_epu8(lo[2], lo[3])));
+    for (int j = 0; j < 16; ++j) {
+      e.Max = std::max(e.Max, h[j]);
+      e.Min = std::min(e.Min, l[j]);
+    }
   }
-  std::uint8_t m = start;
-  for (std::uint8_t lane : lanes)
-    m = pick(m, lane);
-  for (; k < n; ++k)
-    m = pick(m, p[k]);
-  return m;
+#endif
+  for (; k < n; ++k) {
+    e.Max = std::max(e.Max, p[k]);
+    e.Min = std::min(e.Min, p[k]);
+  }
+  return e;
 }
 
-std::uint8_t window_max(const std::uint8_t* p, std::size_t n) {
-  return window_extreme(p, n, 0, [](std::uint8_t a, std::uint8_t b) { return a > b ? a : b; });
-}
-
-std::uint8_t window_min(const std::uint8_t* p, std::size_t n) {
-  return window_extreme(p, n, 255, [](std::uint8_t a, std::uint8_t b) { return a < b ? a : b; });
+// The window of 2s samples that peak point `index` belongs to, cut at `count`; false
+// when it starts beyond the samples.
+bool peak_window(std::uint64_t count, std::uint64_t s, std::uint32_t index, std::uint64_t& start,
+                 std::uint64_t& length) {
+  start = (index - index % 2) * s;
+  if (start >= count) return false;
+  length = std::min(2 * s, count - start);
+  return true;
 }
 
 }  // namespace
@@ -115,16 +142,28 @@ bool PointSample(std::span<const std::uint8_t> samples, std::uint32_t step, std:
     raw = samples[at];
     return true;
   }
-  const std::uint64_t start = (index - index % 2) * s;
-  if (start >= count) return false;
-  const auto length = static_cast<std::size_t>(std::min(2 * s, count - start));
-  const std::uint8_t* window = samples.data() + start;
-  raw = index % 2 == 0 ? window_max(window, length) : window_min(window, length);
+  std::uint64_t start = 0, length = 0;
+  if (!peak_window(count, s, index, start, length)) return false;
+  const Extremes e = window_extremes(samples.data() + start, static_cast<std::size_t>(length));
+  raw = index % 2 == 0 ? e.Max : e.Min;
   return true;
 }
 
 bool PointSample(const TDataStore& store, std::uint32_t index, bool peakDisplay, std::uint8_t& raw) {
-  return PointSample({store.Samples(), store.Count()}, store.Step(), index, peakDisplay, raw);
+  const std::uint64_t s = store.Step();
+  const std::uint64_t count = store.Count();
+  if (!peakDisplay || s < 2)
+    return PointSample({store.Samples(), store.Count()}, store.Step(), index, false, raw);
+  std::uint64_t start = 0, length = 0;
+  if (!peak_window(count, s, index, start, length)) return false;
+  // The two points of a pair share their window: it is scanned for the first of them.
+  TPeakWindow& w = store.PeakWindowCache();
+  if (w.First != start || w.Length != length) {
+    const Extremes e = window_extremes(store.Samples() + start, static_cast<std::size_t>(length));
+    w = TPeakWindow{start, length, e.Max, e.Min};
+  }
+  raw = index % 2 == 0 ? w.Max : w.Min;
+  return true;
 }
 
 bool GetSampleValue(const TDataStore& store, std::uint32_t index, bool peakDisplay, double& value) {

@@ -24,18 +24,20 @@ bool huge(std::size_t size) {
   return size >= kHugeFrom && size <= SIZE_MAX / 2;
 }
 
-// What a block of `size` maps: huge blocks in whole huge pages.
-std::size_t mapped_length(std::size_t size) {
-  return huge(size) ? (size + kHugePage - 1) & ~(kHugePage - 1) : size;
+std::size_t page_rounded(std::size_t size) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  return (size + page - 1) & ~(page - 1);
 }
 
-// Blocks of 1 MiB and more (a recording, a record file read back) are whole 2 MiB huge
-// pages on a 2 MiB boundary: filling one then takes a few page faults instead of
-// thousands, which is most of the time a load takes. The huge pages are only a hint;
-// the slack mapped to find the boundary is given back at once.
+// Blocks of 1 MiB and more (a recording, a record file read back) start on a 2 MiB
+// boundary, so that each whole 2 MiB of them can be a huge page: filling one then takes
+// a few page faults instead of thousands, which is most of the time a load takes. The
+// mapping ends with the block, so its tail keeps small pages and a block never costs
+// more than its size (a whole last huge page would add up to 2 MiB per store). The huge
+// pages are only a hint; the slack mapped to find the boundary is given back at once.
 void* system_map(std::size_t size) {
   if (!huge(size)) return map_anonymous(size);
-  const std::size_t length = mapped_length(size);
+  const std::size_t length = page_rounded(size);
   auto* raw = static_cast<char*>(map_anonymous(length + kHugePage));
   if (raw == nullptr) return nullptr;
   const auto start = reinterpret_cast<std::uintptr_t>(raw);
@@ -48,7 +50,7 @@ void* system_map(std::size_t size) {
 }
 
 void system_unmap(void* block, std::size_t size) {
-  munmap(block, mapped_length(size));
+  munmap(block, page_rounded(size));
 }
 
 }  // namespace

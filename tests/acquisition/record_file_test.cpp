@@ -299,9 +299,11 @@ TEST(RecordFile, DamagedHeadersAreRefusedAndTheOtherFilesStillLoad) {
   }
 }
 
-// A huge file is refused from its size alone: only its header is read.
+// A huge file is refused from its size alone: only its header is read, and a good file
+// chosen with it still loads.
 TEST(RecordFile, FilesOf2GiBOrMoreAreRefusedBeforeTheyAreRead) {
   test::TempDir dir;
+  WriteAll(dir.file("good.ch2"), RecordBytes(2, 2880, 10, 10));
   for (std::uint64_t size : {std::uint64_t{1} << 31, (std::uint64_t{1} << 32) + 300}) {
     SCOPED_TRACE(size);
     const auto path = dir.file("huge.ch1");
@@ -313,6 +315,13 @@ TEST(RecordFile, FilesOf2GiBOrMoreAreRefusedBeforeTheyAreRead) {
     EXPECT_EQ(loaded.Errors[0], "Soubor \"" + path + "\" není platný záznam: soubor má 2 GiB nebo více");
     EXPECT_EQ(ops.reads(), 1);
     EXPECT_EQ(loaded.Stores[0], nullptr);
+
+    auto both = LoadRecordFiles({path, dir.file("good.ch2")});
+    ASSERT_EQ(both.Errors.size(), 1u);
+    EXPECT_NE(both.Errors[0].find(path), std::string::npos);
+    EXPECT_EQ(both.Stores[0], nullptr);
+    ASSERT_NE(both.Stores[1], nullptr);
+    EXPECT_EQ(both.Stores[1]->Count(), 10u);
   }
 }
 

@@ -141,11 +141,12 @@ TEST(SampleValue, PeakDisplayShowsMaximumThenMinimumOfEachWindow) {
   EXPECT_EQ(raw, 5);
 }
 
-// Long windows: the extreme may sit anywhere, also in the part after the last whole
-// group of 32 and in a window cut short by the end of the samples.
+// Long windows: the extreme may sit anywhere, in each 16-byte quarter of a 64-byte
+// step, in the part after the last whole step and in a window cut short by the end of
+// the samples.
 TEST(SampleValue, PeakDisplayFindsTheExtremeAnywhereInALongWindow) {
   constexpr std::uint32_t kStep = 50;  // windows of 100 samples
-  const std::uint32_t positions[] = {0, 1, 31, 32, 63, 64, 95, 96, 99};
+  const std::uint32_t positions[] = {0, 1, 15, 16, 31, 32, 47, 48, 63, 64, 95, 96, 99};
   for (std::uint32_t count : {200u, 197u}) {
     for (std::uint32_t at : positions) {
       if (100 + at >= count) continue;
@@ -164,6 +165,40 @@ TEST(SampleValue, PeakDisplayFindsTheExtremeAnywhereInALongWindow) {
       EXPECT_EQ(raw, 255);
       ASSERT_TRUE(PointSample(samples, kStep, 3, true, raw));
       EXPECT_EQ(raw, 0);
+    }
+  }
+}
+
+// The store keeps the window of the last pair: while the record grows, a window cut
+// at the count gets longer and must be scanned again, and moving between step sizes
+// or back and forth between pairs never shows another window's extremes.
+TEST(SampleValue, StoredPeakPairsFollowTheGrowingRecordAndEveryStep) {
+  TDataStore store(1, 60, 0, 0x0F, false, TChannelScale{255.0f, 0.0f, ""});
+  std::vector<std::uint8_t> shadow;
+  std::uint32_t seed = 7;
+  auto expectSame = [&](std::uint32_t step, std::uint32_t index) {
+    std::uint8_t fromStore = 0xEE, fromScan = 0xEE;
+    const bool a = PointSample(store, index, true, fromStore);
+    const bool b = PointSample(shadow, step, index, true, fromScan);
+    EXPECT_EQ(a, b) << "step " << step << ", point " << index << ", count " << shadow.size();
+    EXPECT_EQ(fromStore, fromScan) << "step " << step << ", point " << index << ", count " << shadow.size();
+  };
+  for (int round = 0; round < 40; ++round) {
+    for (int k = 0; k < 37; ++k) {  // the newest sample is often a new extreme
+      seed = seed * 1103515245u + 12345u;
+      const auto v =
+          static_cast<std::uint8_t>(k == 36 ? (round % 2 ? 255 - round : round) : 100 + (seed >> 28));
+      store.AddSample(v);
+      shadow.push_back(v);
+    }
+    for (double seconds : {1.0, 10.0, 60.0, 600.0}) {  // steps 1, 20, 144 and 1440 at 2880/s
+      store.SetSpan(seconds / 86400);
+      const std::uint32_t step = store.Step();
+      const std::uint32_t points = static_cast<std::uint32_t>(shadow.size() / step) + 2;
+      for (std::uint32_t i = 0; i < points; ++i)
+        expectSame(step, i);
+      for (std::uint32_t i = points; i-- > 0;)  // backwards: odd points first
+        expectSame(step, i);
     }
   }
 }

@@ -197,6 +197,70 @@ TEST(Settings, AWronglyTypedValueCostsOnlyItself) {
   }
 }
 
+// `text` with the line of value `name` in the section ending in `section` replaced.
+std::string EditValue(std::string text, const std::string& section, const std::string& name,
+                      const std::string& line) {
+  const std::size_t at = text.find(section + "]\n");
+  EXPECT_NE(at, std::string::npos) << section;
+  const std::size_t from = text.find("\n\"" + name + "\"=", at);
+  EXPECT_NE(from, std::string::npos) << name;
+  if (at == std::string::npos || from == std::string::npos) return text;
+  const std::size_t to = text.find('\n', from + 1);
+  return text.replace(from + 1, to - from - 1, line);
+}
+
+// The settings file edited by hand, as a user or another tool might: each bad value
+// costs only itself, and the next save keeps every good value that was stored.
+TEST(Settings, AHandEditedRegistryFileCostsOnlyItsBadValues) {
+  struct Case {
+    const char* name;
+    const char* section;
+    const char* value;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"a range written as a dword", "\\Ranges\\1", "Range", "\"Range\"=dword:00000014"},
+      {"an offset of 4 bytes", "\\Ranges\\1", "CH2_OffsetBip", "\"CH2_OffsetBip\"=hex:00,00,80,3f"},
+      {"a unit without its terminator", "\\Ranges\\1", "CH5_Unit", "\"CH5_Unit\"=hex(1):6b,6d,2f,68"},
+      {"a count of 0xFFFFFFFF", "\\Ranges", "Count", "\"Count\"=dword:ffffffff"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchRegistry reg;
+    SettingsHolder saved;
+    saved.LoadSettings();
+    saved.Port = "/dev/ttyUSB1";
+    saved.Ranges = {MakeRangeItem(FullEntry(30)), MakeRangeItem(FullEntry(40))};
+    saved.SaveSettings();
+    reg.write_file(EditValue(reg.read_file(), c.section, c.value, c.line));
+    reg.restart();
+
+    SettingsHolder loaded;
+    loaded.LoadSettings();
+    EXPECT_TRUE(loaded.LoadNotice.empty()) << loaded.LoadNotice;
+    EXPECT_EQ(loaded.Port, "/dev/ttyUSB1");
+    const std::string v = c.value;
+    if (v == "Count") {
+      ASSERT_EQ(loaded.Ranges.size(), 1u);
+      EXPECT_EQ(loaded.Ranges[0].Text, "16 V");
+      continue;
+    }
+    TOscRozsah expected = *FullEntry(30);
+    if (v == "Range") expected.Range = 16.0;
+    if (v == "CH2_OffsetBip") expected.CH[2].OffsetBip = 0;
+    if (v == "CH5_Unit") expected.CH[5].Unit = "km/";
+    ASSERT_EQ(loaded.Ranges.size(), 2u);
+    ExpectSameEntry(*loaded.Ranges[0].Entry, expected);
+    ExpectSameEntry(*loaded.Ranges[1].Entry, *FullEntry(40));
+
+    loaded.SaveSettings();  // OK in the settings dialog
+    reg.restart();
+    SettingsHolder again;
+    again.LoadSettings();
+    ExpectSameSettings(again, loaded);
+  }
+}
+
 TEST(Settings, WronglyTypedPortTypeOrCountLoadTheirDefaults) {
   ScratchRegistry reg;
   Store(kSettingsKey, "Port", REG_DWORD, {1, 0, 0, 0});

@@ -3,10 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "graph/point.h"
 #include "graph/series.h"
 #include "printers.h"
 #include "view_fixture.h"
@@ -437,29 +439,137 @@ TEST_F(ViewTest, WithoutCachingStillImageHasNoEffect) {
 
 // ---- degenerate areas and lifetimes -------------------------------------------------
 
+// A window shrunk to nothing in either direction: painting, the cross over a curve,
+// drags in every mode, navigation keys and printing (also onto an empty page) neither
+// divide by zero nor move an axis to a window that is not a number.
 TEST_F(ViewTest, AZeroSizedClientPaintsNothingAndTakesInput) {
-  host.size = TSize{0, 300};
   UseGraphs(2);
-  view.Paint();
-  EXPECT_TRUE(Cache().ops.empty());
-  EXPECT_TRUE(Screen().ops.empty());
-  for (TVelaGraphMode mode : {gmSelect, gmPan, gmZoom}) {
-    view.SetMode(mode);
-    for (TPoint p : {TPoint{0, 0}, TPoint{0, 100}, TPoint{-5, 7}}) {
-      Press(p);
-      Move(TPoint{p.X + 20, p.Y + 20});
-      Release(TPoint{p.X + 20, p.Y + 20});
-      EXPECT_EQ(view.DragState(), 0);
+  TBaseEquiDistantSeries curve;
+  curve.SetGraphNumber(1);
+  curve.SetCount(101);
+  curve.OnGetValue = [](TVelaSeries&, int i, double& v) { v = i % 10; };
+  data.AddSeries(&curve);
+  int crossMoves = 0;
+  view.OnCrossMove = [&](TVelaGraph&, TDoublePoint&, TVelaSeries*) { ++crossMoves; };
+  view.OnKeyDown = [](TVelaGraph& v, std::uint16_t& key, TShiftState) {
+    if (key == 0x25) v.XAxis(0)->ScrollLeft();  // what the main window's arrows do
+    if (key == 0x26) v.YAxis(0)->ZoomIn();
+  };
+  for (TSize size : {TSize{0, 300}, TSize{400, 0}, TSize{0, 0}}) {
+    SCOPED_TRACE(testing::Message() << size.cx << " x " << size.cy);
+    host.size = size;
+    view.Resized();
+    Cache().ops.clear();
+    Screen().ops.clear();
+    view.Paint();
+    EXPECT_TRUE(Cache().ops.empty());
+    EXPECT_TRUE(Screen().ops.empty());
+    for (TVelaGraphMode mode : {gmSelect, gmPan, gmZoom}) {
+      view.SetMode(mode);
+      for (TPoint p : {TPoint{0, 0}, TPoint{0, 100}, TPoint{-5, 7}, TPoint{200, 0}}) {
+        Press(p);
+        Move(TPoint{p.X + 20, p.Y + 20});
+        Release(TPoint{p.X + 20, p.Y + 20});
+        EXPECT_EQ(view.DragState(), 0);
+      }
+    }
+    view.SetMode(gmSelect);
+    for (std::uint16_t key : {std::uint16_t{0x25}, std::uint16_t{0x26}}) {
+      view.KeyDown(key, 0);
+      view.KeyUp(key, 0);
+    }
+    HoldKey(ssCtrl);
+    ReleaseKey();
+    view.Paint();
+    for (TAxis* a : {view.XAxis(0), view.YAxis(0), view.XAxis(1)}) {
+      EXPECT_TRUE(std::isfinite(a->Left()) && std::isfinite(a->Right()));
+      EXPECT_LT(a->Left(), a->Right());
+    }
+    RecordingCanvas page;
+    view.DrawTo(page, TRect{0, 0, 800, 600});  // printing scales by nothing
+    EXPECT_FALSE(page.Of(Op::Line).empty());
+    RecordingCanvas empty;
+    view.DrawTo(empty, TRect{10, 10, 10, 10});
+    EXPECT_TRUE(empty.Of(Op::Line).empty());
+  }
+  EXPECT_EQ(crossMoves, 0);
+  data.Clear();
+}
+
+// Two records three days apart on locked X axes (date-time X at 11520 samples/s): in
+// the whole span, in a second between them and in a second of the later one, every
+// line, the cross and the measuring points stay inside the client area, and a graph
+// with no data in its window fetches nothing.
+TEST_F(ViewTest, RecordsDaysApartOnLockedAxesStayInsideTheirPlots) {
+  constexpr double kSample = 1.0 / 86400 / 11520;
+  constexpr double kSecond = 1.0 / 86400;
+  UseGraphs(2);
+  TBaseEquiDistantSeries early, late;
+  int fetches[2] = {0, 0};
+  TBaseEquiDistantSeries* series[2] = {&early, &late};
+  for (int g = 0; g < 2; ++g) {
+    series[g]->SetGraphNumber(static_cast<std::uint32_t>(g + 1));
+    series[g]->SetXStart(45000.5 + 3 * g);
+    series[g]->SetXStep(kSample);
+    series[g]->SetCount(200000);
+    series[g]->OnGetValue = [&fetches, g](TVelaSeries&, int i, double& v) {
+      ++fetches[g];
+      v = i % 11;
+    };
+    data.AddSeries(series[g]);
+  }
+  ASSERT_TRUE(view.GlobalXAxis().Locked());
+  for (int g = 0; g < 2; ++g)
+    FixAxis(*view.XAxis(g), 45000, 45004);
+  TVelaGraphPoint earlyMark(&view, psCross, TDoublePoint{45000.5 + 100 * kSample, 5}, clBlue, 1);
+  TVelaGraphPoint lateMark(&view, psCross, TDoublePoint{45003.5 + 100 * kSample, 5}, clBlue, 2);
+  view.AddPoint(&earlyMark);
+  view.AddPoint(&lateMark);
+  TDoublePoint crossAt{-1, -1};
+  view.OnCrossMove = [&](TVelaGraph&, TDoublePoint& p, TVelaSeries*) { crossAt = p; };
+
+  struct Window {
+    const char* name;
+    double left;
+    bool earlyData, lateData;
+  };
+  const Window windows[] = {{"all four days", 45000, true, true},
+                            {"between them", 45002, false, false},
+                            {"in the later one", 45003.5, false, true}};
+  for (const Window& w : windows) {
+    SCOPED_TRACE(w.name);
+    const double right = w.left == 45000 ? 45004 : w.left + kSecond;
+    view.XAxis(0)->SetRange(w.left, right);
+    ASSERT_EQ(view.XAxis(1)->Left(), w.left);
+    fetches[0] = fetches[1] = 0;
+    Cache().ops.clear();
+    view.InvalidateImage();
+    view.Paint();
+    EXPECT_EQ(fetches[0] > 0, w.earlyData);
+    EXPECT_EQ(fetches[1] > 0, w.lateData);
+    for (const Op& op : Cache().ops) {
+      if (op.kind != Op::Line && op.kind != Op::Ellipse) continue;
+      EXPECT_TRUE(PointInRect(TPoint{op.r.Left, op.r.Top}, Client()) &&
+                  PointInRect(TPoint{op.r.Right, op.r.Bottom}, Client()))
+          << testing::PrintToString(op.r);
+    }
+    for (std::uint32_t g = 1; g <= 2; ++g) {
+      const TRect plot = Plot(g);
+      int snaps = 0;
+      for (int x = plot.Left; x < plot.Right; ++x) {
+        crossAt = TDoublePoint{-1, -1};
+        Move(TPoint{x, (plot.Top + plot.Bottom) / 2});
+        if (crossAt.X == -1) continue;  // no sample under this column
+        ++snaps;
+        EXPECT_GE(crossAt.X, series[g - 1]->XStart());
+        EXPECT_TRUE(PointInRect(view.CrossPos(), plot)) << testing::PrintToString(view.CrossPos());
+      }
+      // Over four days a record of 17 s is narrower than a column: nothing to snap to.
+      const bool wide = right - w.left > 1;
+      EXPECT_EQ(snaps > 0, !wide && (g == 1 ? w.earlyData : w.lateData)) << "graph " << g;
     }
   }
-  HoldKey(ssCtrl);
-  ReleaseKey();
-  RecordingCanvas page;
-  view.DrawTo(page, TRect{0, 0, 800, 600});  // printing scales by nothing
-  EXPECT_FALSE(page.Of(Op::Line).empty());
-  host.size = TSize{400, 0};
-  view.Paint();
-  EXPECT_TRUE(Screen().ops.empty());
+  data.Clear();
 }
 
 TEST_F(ViewTest, GraphCountKeepsOneAxisPairPerGraph) {

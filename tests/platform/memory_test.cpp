@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 using namespace osc;
 
 namespace {
@@ -27,7 +29,7 @@ std::uint64_t MappedBytes() {
 }  // namespace
 
 // Large blocks are laid out for huge pages; every size must still be zero-filled,
-// writable to its last byte and given back whole.
+// writable to its last byte, map no more than its own pages and be given back whole.
 TEST(Memory, BlocksAreZeroedWritableAndGivenBackWhole) {
   for (std::size_t size : {std::size_t{4096}, std::size_t{(1 << 20) - 1}, std::size_t{1 << 20},
                            std::size_t{2 << 20}, std::size_t{6912256}, std::size_t{11520 * 600 * 3 + 256}}) {
@@ -38,6 +40,8 @@ TEST(Memory, BlocksAreZeroedWritableAndGivenBackWhole) {
     if (size >= (1 << 20)) {
       EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % (2 << 20), 0u);
     }
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    EXPECT_EQ(MappedBytes() - before, (size + page - 1) / page * page);
     EXPECT_EQ(block[0], 0);
     EXPECT_EQ(block[size / 2], 0);
     EXPECT_EQ(block[size - 1], 0);

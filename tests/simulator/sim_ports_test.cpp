@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <span>
 
 namespace osc::sim::test {
 namespace {
@@ -60,12 +61,15 @@ TEST_F(SimPortsTest, WrongRateShowsAsFramingErrors) {
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   COMMTIMEOUTS t{20, 0, 50, 0, 100};
   ASSERT_TRUE(SetCommTimeouts(h, &t));
-  SetRate(h, 115200);
-  DWORD n = 0;
-  std::uint8_t ident = 0xF5;
-  ASSERT_TRUE(WriteFile(h, &ident, 1, &n, nullptr));
-  SetRate(h, 19200);  // too early: the reply comes at 115200 Bd
+  SetRate(h, 19200);
+  // The module hears the identification request at its own rate and answers at 115200
+  // Bd while the port listens at 19200: set before the request, the port cannot catch
+  // the reply at the right rate however the threads are scheduled.
+  const std::uint8_t ident = 0xF5;
+  SimulatedModuleFor("SIM2").with_model(
+      [&](ModuleModel& m) { m.receive(std::span(&ident, 1), 115200, MonotonicNow()); });
   std::array<std::uint8_t, 8> reply{};
+  DWORD n = 0;
   ASSERT_TRUE(ReadFile(h, reply.data(), 8, &n, nullptr));
   EXPECT_LT(n, 8u);
   DWORD errors = 0;

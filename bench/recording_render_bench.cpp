@@ -1,0 +1,300 @@
+// Rendering a real recording: the recorder's own stores (4 slots at 2880 samples/s,
+// filled through DistributeBlock as the module's blocks arrive), its series and value
+// callback with and without the peak display, drawn by the graph view on a 1000 x 700
+// Qt image. Record lengths of 10 minutes (1.7 M samples per slot, 6.9 M in all) and
+// 40 minutes (6.9 M per slot). Runs offscreen on one core:
+//   bench_recording_render --benchmark_repetitions=9 --benchmark_report_aggregates_only
+// The counters "record_MiB", "blocks_MiB" and "overhead_pct" compare the resident
+// memory the record took with the blocks it was given.
+#include <benchmark/benchmark.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "acquisition/protocol.h"
+#include "acquisition/recorder.h"
+#include "acquisition/scaling.h"
+#include "config/range_entry.h"
+#include "graph/graph_data.h"
+#include "graph/view.h"
+#include "platform/qt/qt_canvas.h"
+#include "seriallink/serial_com.h"
+
+using namespace osc;
+
+namespace {
+
+constexpr int kSlots = 4;
+constexpr double kSecond = 1.0 / 86400;
+
+class ViewHost : public TVelaGraphHost {
+ public:
+  TSize ClientSize() const override { return TSize{1000, 700}; }
+  void Invalidate() override {}
+  void ScreenChanged() override {}
+  void SetCursor(TGraphCursor) override {}
+  void ConfineCursor(const TRect*) override {}
+  bool TakeFocus() override { return true; }
+  TPoint CursorPos() const override { return TPoint{}; }
+  std::unique_ptr<TCanvasImage> CreateImage() override { return std::make_unique<TQtImage>(96); }
+};
+
+// The main window as far as drawing a finished recording needs it.
+class Window : public TRecorderHost, public ProtocolHost {
+ public:
+  bool peak = false;
+
+  TRecordingControls RecordingControls() override {
+    TRecordingControls c;
+    c.Inputs = {true, true, true, true, false, false};
+    c.GainIndex = giX2;
+    c.PolarityIndex = piBipolar;
+    return c;
+  }
+  void SetCaption(const std::string&) override {}
+  void Beep() override {}
+  bool RecordButtonDown() override { return false; }
+  void SetRecordButtonDown(bool) override {}
+  void RecordingChanged(bool) override {}
+  bool MainTimerEnabled() override { return false; }
+  void PostRunTimerNow() override {}
+  bool AutoZoom() override { return true; }
+  bool AutoMove() override { return false; }
+  bool PeakDisplay() override { return peak; }
+  void NavigateEnd() override {}
+  void ClearMeasuringPoints() override {}
+  void ShowError(const std::string&) override {}
+
+  std::string PortName() override { return "/dev/null"; }
+  void ApplyModelType(int) override {}
+  void TwoChannelModelFound() override {}
+  void ShowAnalogReadings(const std::string&) override {}
+  bool CancelIoAvailable() override { return true; }
+};
+
+long ResidentBytes() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+// One slot's signal: a few hertz of sine with a slow drift, a burst now and then and
+// noise, as 8-bit samples around mid-scale. A table keeps the filling quick.
+class Signal {
+ public:
+  explicit Signal(int slot) : hz_(3 + slot), phase_(slot * 0.7) {
+    for (int i = 0; i < kTable; ++i)
+      table_[i] = std::sin(2 * M_PI * i / kTable);
+  }
+  std::uint8_t Next(std::uint32_t i, std::uint32_t rate) {
+    const double t = static_cast<double>(i) / rate;
+    const double drift = 20 * Sine(t / 97 + phase_);
+    const double burst = (static_cast<std::uint32_t>(t) % 37 == 0) ? 30 * Sine(t * 180) : 0;
+    seed_ = seed_ * 1664525u + 1013904223u;
+    const double noise = static_cast<double>(seed_ >> 28) - 7.5;
+    const double v = 128 + 80 * Sine(t * hz_ + phase_) + drift + burst + noise;
+    return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
+  }
+
+ private:
+  static constexpr int kTable = 4096;
+  double Sine(double turns) const {
+    const double f = turns - std::floor(turns);
+    return table_[static_cast<int>(f * kTable) & (kTable - 1)];
+  }
+  double hz_;
+  double phase_;
+  std::uint32_t seed_ = 12345;
+  double table_[kTable];
+};
+
+// A finished recording of `minutes` in the recorder, its series in the view.
+class Recording {
+ public:
+  explicit Recording(int minutes) {
+    view_.SetGraphData(&data_);
+    data_.SetAutoDestroySeries(true);
+    recorder_ = std::make_unique<TRecorder>(window_, com_, state_, protocol_, data_, view_,
+                                            TAcquisitionPath::Overlapped);
+    view_.OnXPositionChange = [this](TAxis& axis, double l, double r) {
+      recorder_->GraphXPositionChange(axis, l, r);
+    };
+    recorder_->SetMaxSeconds(minutes * 60);
+    recorder_->ReadControls();
+    TOscRozsah range(16.0);
+    recorder_->UpdateScale(&range);
+
+    // The bench's own signal tables are made first: only the record is measured.
+    std::vector<Signal> sources;
+    for (int slot = 1; slot <= kSlots; ++slot)
+      sources.emplace_back(slot);
+    std::vector<std::uint8_t> block(TRecorder::kMaxBlockLength);
+    const long before = ResidentBytes();
+    recorder_->CreateStores();
+    Fill(sources, block);
+    recorder_->RebuildSeries();
+    recordBytes_ = ResidentBytes() - before;
+    for (int slot = 1; slot <= kSlots; ++slot)
+      blockBytes_ += recorder_->Store(slot)->Capacity();
+  }
+  ~Recording() {
+    recorder_.reset();
+    data_.Clear();
+  }
+
+  void SetPeak(bool on) { window_.peak = on; }
+  void ShowAll() {
+    for (int slot = 1; slot <= kSlots; ++slot)
+      recorder_->RefreshStore(slot, true);
+  }
+  // `seconds` from `from` seconds after the start (all X axes are locked together).
+  void Show(double from, double seconds) {
+    const double start = recorder_->Store(1)->Start();
+    view_.XAxis(0)->SetRange(start + from * kSecond, start + (from + seconds) * kSecond);
+  }
+  void Repaint() {
+    view_.InvalidateImage();
+    view_.Paint();
+  }
+  TVelaGraph& View() { return view_; }
+  std::uint32_t Step() const { return recorder_->Store(1)->Step(); }
+  double Seconds() const { return recorder_->Store(1)->Duration() / kSecond; }
+
+  void Report(benchmark::State& state) const {
+    state.counters["record_MiB"] = static_cast<double>(recordBytes_) / (1 << 20);
+    state.counters["blocks_MiB"] = static_cast<double>(blockBytes_) / (1 << 20);
+    state.counters["overhead_pct"] = 100.0 * (static_cast<double>(recordBytes_) / blockBytes_ - 1);
+    state.counters["step"] = Step();
+  }
+
+ private:
+  // Every block full: the module's interleaved stream in blocks of 2400 bytes.
+  void Fill(std::vector<Signal>& sources, std::vector<std::uint8_t>& block) {
+    const TDataStore& first = *recorder_->Store(1);
+    const std::uint32_t rate = first.Rate();
+    const std::uint64_t total = std::uint64_t{first.Capacity() - kRecordHeaderSize} * kSlots;
+    std::uint64_t written = 0;
+    while (written < total) {
+      const auto n = static_cast<int>(std::min<std::uint64_t>(block.size(), total - written));
+      for (int k = 0; k < n; ++k) {
+        const std::uint64_t at = written + static_cast<std::uint64_t>(k);
+        block[static_cast<std::size_t>(k)] =
+            sources[at % kSlots].Next(static_cast<std::uint32_t>(at / kSlots), rate);
+      }
+      recorder_->DistributeBlock(block.data(), n);
+      written += static_cast<std::uint64_t>(n);
+    }
+  }
+
+  Window window_;
+  TSerialCom com_;
+  ProtocolState state_;
+  DeviceProtocol protocol_{com_, state_, window_};
+  TVelaGraphData data_;
+  ViewHost host_;
+  TVelaGraph view_{host_};
+  std::unique_ptr<TRecorder> recorder_;
+  long recordBytes_ = 0;
+  long blockBytes_ = 0;
+};
+
+// One recording per length, made once: filling 27 M samples takes a while.
+Recording& RecordingOf(int minutes) {
+  static std::map<int, std::unique_ptr<Recording>> recordings;
+  auto& r = recordings[minutes];
+  if (!r) r = std::make_unique<Recording>(minutes);
+  return *r;
+}
+
+void BM_FullView(benchmark::State& state) {
+  Recording& r = RecordingOf(static_cast<int>(state.range(0)));
+  r.SetPeak(state.range(1) != 0);
+  r.ShowAll();
+  for (auto _ : state)
+    r.Repaint();
+  r.Report(state);
+}
+BENCHMARK(BM_FullView)
+    ->ArgsProduct({{10, 40}, {1, 0}})
+    ->ArgNames({"min", "peak"})
+    ->Unit(benchmark::kMillisecond);
+
+// One second in the middle of the record.
+void BM_OneSecondView(benchmark::State& state) {
+  Recording& r = RecordingOf(static_cast<int>(state.range(0)));
+  r.SetPeak(state.range(1) != 0);
+  r.Show(r.Seconds() / 2, 1);
+  for (auto _ : state)
+    r.Repaint();
+  r.Report(state);
+}
+BENCHMARK(BM_OneSecondView)
+    ->ArgsProduct({{10, 40}, {1, 0}})
+    ->ArgNames({"min", "peak"})
+    ->Unit(benchmark::kMillisecond);
+
+// A tenth of a one-minute view to the right and back, each followed by the paint.
+void BM_PanStep(benchmark::State& state) {
+  Recording& r = RecordingOf(static_cast<int>(state.range(0)));
+  r.SetPeak(state.range(1) != 0);
+  r.Show(r.Seconds() / 2, 60);
+  r.Repaint();
+  int direction = 1;
+  for (auto _ : state) {
+    r.View().XAxis(0)->Scroll(10 * direction);
+    r.View().Paint();
+    direction = -direction;
+  }
+  r.Report(state);
+}
+BENCHMARK(BM_PanStep)
+    ->ArgsProduct({{10, 40}, {1, 0}})
+    ->ArgNames({"min", "peak"})
+    ->Unit(benchmark::kMillisecond);
+
+// The cross following the mouse over the whole record: erase, snap, draw.
+void BM_CrossMove(benchmark::State& state) {
+  Recording& r = RecordingOf(static_cast<int>(state.range(0)));
+  r.SetPeak(state.range(1) != 0);
+  r.ShowAll();
+  r.Repaint();
+  int x = 100;
+  for (auto _ : state) {
+    r.View().MouseMove(0, x, 300);
+    x = x == 900 ? 100 : x + 1;
+  }
+  r.Report(state);
+}
+BENCHMARK(BM_CrossMove)
+    ->ArgsProduct({{10, 40}, {1, 0}})
+    ->ArgNames({"min", "peak"})
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (const char* p = std::getenv("QT_QPA_PLATFORM"); p == nullptr || *p == '\0') {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  // One core, the one we start on, so the numbers do not depend on migrations.
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(sched_getcpu(), &one);
+  sched_setaffinity(0, sizeof(one), &one);
+  QGuiApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
