@@ -344,6 +344,7 @@ TEST(MeasurementsScreenshot, TwoPointsAndThePanel) {
     return QPoint(p.Left + static_cast<int>(fx * (p.Right - p.Left)), (p.Top + p.Bottom) / 2);
   };
   for (auto [p, b] : {std::pair{at(1, 0.3), Qt::LeftButton}, std::pair{at(2, 0.62), Qt::RightButton}}) {
+    QTest::mouseMove(w.Graph, p + QPoint(0, 1));  // a move to where the pointer is would be dropped
     QTest::mouseMove(w.Graph, p);
     QTest::mouseClick(w.Graph, b, Qt::NoModifier, p);
   }
