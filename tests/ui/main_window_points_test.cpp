@@ -248,6 +248,22 @@ TEST_F(Measurements, XExactlyZeroCountsAsNotSet) {
   EXPECT_NE(Text(w.LPoint1), "");
 }
 
+TEST_F(Measurements, LongReadingsAreNotCut) {
+  Record();
+  Click(At(1, 0.5));
+  Click(At(2, 0.5), Qt::RightButton);
+  w.MeasuringPoints[0].Y = -1234.56;
+  w.MeasuringPoints[1].X -= 100.0 / 86400;
+  w.MeasuringPoints[1].Y = 1234.56;
+  w.UpdateAnalysis();
+  QApplication::processEvents();
+  for (const QLabel* l : {w.LPoint1, w.LPoint2, w.LPointDif}) {
+    EXPECT_GE(l->contentsRect().width(), l->fontMetrics().horizontalAdvance(l->text()))
+        << l->text().toStdString();
+    EXPECT_TRUE(l->isVisible()) << l->objectName().toStdString();
+  }
+}
+
 TEST_F(Measurements, PointsSurviveZoomAndPan) {
   Record();
   Click(At(1, 0.4));
