@@ -6,6 +6,7 @@
 #include <sched.h>
 
 #include <QGuiApplication>
+#include <QString>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "acquisition/measurement_text.h"
 #include "graph/graph_data.h"
 #include "graph/series.h"
 #include "graph/view.h"
@@ -160,6 +162,25 @@ void BM_CrossMove(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CrossMove)->Unit(benchmark::kMicrosecond);
+
+// The same with the main window's reading of the cross: the text the label is given.
+void BM_CrossMove_WithReading(benchmark::State& state) {
+  Scene scene;
+  scene.Decimate(kRate / 1920);
+  scene.Show(300, 1);
+  scene.Repaint();
+  QString label;
+  scene.View().OnCrossMove = [&label](TVelaGraph&, TDoublePoint& pos, TVelaSeries*) {
+    label = QString::fromStdString(ValueText(pos.X, pos.Y, "V"));
+  };
+  int x = 100;
+  for (auto _ : state) {
+    scene.View().MouseMove(0, x, 300);
+    x = x == 900 ? 100 : x + 1;
+  }
+  benchmark::DoNotOptimize(label);
+}
+BENCHMARK(BM_CrossMove_WithReading)->Unit(benchmark::kMicrosecond);
 
 // The frame without curves: backgrounds, axes, labels, grid and the copies.
 void BM_FullRepaint_NoCurves(benchmark::State& state) {

@@ -101,6 +101,7 @@ TFrmMdl4CH::~TFrmMdl4CH() {
   // The recording stops, the timer goes off and the requests are freed before the port
   // and the protocol whose buffers reads may still point to.
   MainTimer->stop();
+  EndMeasurements();
   rawReader_.reset();
   recorder_.reset();
   try {
@@ -277,6 +278,7 @@ void TFrmMdl4CH::buildAnalysisBar() {
   QPalette pal = LPoint1->palette();
   pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
   LPoint1->setPalette(pal);
+  LPoint1->setForegroundRole(QPalette::WindowText);  // a tool bar's child would take ButtonText
   LPoint2 = value("2:  ", "LPoint2", "Hodnoty druhého bodu (Pravým tlačítkem myši)");
   LPointDif = value("Dif:  ", "LPointDif", "Rozdíly mezi oběma body");
   TBCloseAnalyse = toolButton(TBarAnalyse, "TBCloseAnalyse", "close", "Zavřít panel hodnot bodů");

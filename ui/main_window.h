@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -24,6 +25,8 @@
 #include "acquisition/scaling.h"
 #include "config/settings.h"
 #include "graph/graph_data.h"
+#include "graph/point.h"
+#include "graph/view.h"
 #include "seriallink/serial_com.h"
 #include "ui/print.h"
 
@@ -185,6 +188,39 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void ShowAnalogReadings(const std::string& text) override;
   bool CancelIoAvailable() override { return true; }
 
+  // --- Cursor measurements (main_window_points.cpp) --------------------------------------
+  // One measuring point: X = 0 means not set. The marker is the window's, not the view's.
+  struct TMeasuringPoint {
+    double X = 0;
+    double Y = 0;
+    std::uint32_t GraphNumber = 0;
+    int Slot = 0;  // 0..3 for slots 1..4
+    std::unique_ptr<TVelaGraphPoint> Marker;
+  };
+  // The cross as last reported by the graph.
+  double CrossX = 0;
+  double CrossY = 0;
+  std::uint32_t CrossGraphNumber = 0;
+  int CrossSlot = 0;
+  bool CrossActive = false;
+  // 0: the first point (left button), 1: the second (right button).
+  std::array<TMeasuringPoint, 2> MeasuringPoints;
+
+  // The reading of a position with the unit of the slot's store ("V" without one).
+  std::string ValueText(double x, double y, int slot) const;
+  void GraphCrossMove(TVelaGraph& sender, TDoublePoint& pos, TVelaSeries* series);
+  void GraphCrossOut(TVelaGraph& sender);
+  void GraphMouseDown(TVelaGraph& sender, TMouseButton button, TShiftState shift, int x, int y);
+  // Places the set points and fills the panel while TBShowAnalyse is down; hides the
+  // panel and clears both points while it is up.
+  void UpdateAnalysis();
+  void ClearPoint(int k);
+  void PlacePoint(int k, TColor color);
+  // Double click on LPoint1 (Tag 0) or LPoint2 (Tag 1).
+  void PointLabelDblClick(int tag);
+  void TBShowAnalyseClick();
+  void TBCloseAnalyseClick();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -197,6 +233,9 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void FormShow();
   void ConnectCommands();
   void ConnectGraph();
+  void ConnectMeasurements();
+  // Closes the panel, frees the markers and unhooks the graph, whose widget outlives us.
+  void EndMeasurements();
   void SetControlsEnabled(bool enabled);
   bool FourChannelModel() const;
   // Waits for a calibration query still running on the port.

@@ -121,6 +121,7 @@ void TFrmMdl4CH::ConnectGraph() {
   View().OnXPositionChange = [this](TAxis& axis, double left, double right) {
     recorder_->GraphXPositionChange(axis, left, right);
   };
+  ConnectMeasurements();
 }
 
 void TFrmMdl4CH::UseSettings(TFrmSetMdl4& settings) {
@@ -468,8 +469,6 @@ bool TFrmMdl4CH::PeakDisplay() {
 void TFrmMdl4CH::NavigateEnd() {
   TBFceClick(5);
 }
-
-void TFrmMdl4CH::ClearMeasuringPoints() {}
 
 void TFrmMdl4CH::ShowError(const std::string& message) {
   // Called inside a tick: the box waits until the tick is over.

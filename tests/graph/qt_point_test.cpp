@@ -95,3 +95,45 @@ TEST_F(PointPixels, OutsideTheWindowItDisappearsAndComesBackWhenScrolledTo) {
   EXPECT_EQ(Count(clBlue), 23);
   view.RemovePoint(&p);
 }
+
+TEST_F(PointPixels, ScrolledAwayAndBackItShowsAgainWithoutACallOnThePoint) {
+  TVelaGraphPoint p(&view, psCross, TDoublePoint{100, 100}, clBlue, 1);
+  view.AddPoint(&p);
+  view.Paint();
+  EXPECT_EQ(At(145, 170), clBlue);
+  view.XAxis(0)->SetRange(400, 750);
+  view.Paint();
+  EXPECT_EQ(Count(clBlue), 0);
+  view.XAxis(0)->SetRange(0, 350);
+  view.Paint();
+  EXPECT_EQ(At(145, 170), clBlue);
+  EXPECT_EQ(Count(clBlue), 23);
+  view.RemovePoint(&p);
+}
+
+TEST_F(PointPixels, GraphNumberZeroNeverDraws) {
+  TVelaGraphPoint back(&view, psCross, TDoublePoint{100, 100}, clBlue, 0);
+  TVelaGraphPoint front(&view, psCircle, TDoublePoint{200, 100}, clBlue, 0);
+  front.SetForeground(true);
+  view.AddPoint(&back);
+  view.AddPoint(&front);
+  view.Paint();
+  EXPECT_EQ(Count(clBlue), 0);
+  front.SetGraphNumber(1);  // the same point on graph 1 shows
+  view.Paint();
+  EXPECT_GT(Count(clBlue), 0);
+  view.RemovePoint(&back);
+  view.RemovePoint(&front);
+}
+
+TEST_F(PointPixels, AFarAwayPointDoesNotWrapIntoThePlot) {
+  // 2^32 + 100 pixels to the right: a 32-bit mapping would land on x = 145.
+  TVelaGraphPoint p(&view, psCross, TDoublePoint{4294967296.0 + 100, 100}, clBlue, 1);
+  TVelaGraphPoint q(&view, psCross, TDoublePoint{100, -4294967296.0 + 100}, clBlue, 1);
+  view.AddPoint(&p);
+  view.AddPoint(&q);
+  view.Paint();
+  EXPECT_EQ(Count(clBlue), 0);
+  view.RemovePoint(&p);
+  view.RemovePoint(&q);
+}

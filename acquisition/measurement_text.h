@@ -1,0 +1,21 @@
+#pragma once
+// Texts of the cursor measurements: the reading of one position (time of day with
+// milliseconds, value and unit) and the differences between the two measuring points.
+// Positions are date-time values (days); X = 0 stands for a point that is not set.
+// Numbers and times follow the user's locale (platform/locale.h).
+#include <string>
+
+namespace osc {
+
+// Empty when `x` is 0; otherwise the long time of `x` with ".zzz", then the value with
+// two decimals and the unit: "12:30:05.250    1.25 V".
+std::string ValueText(double x, double y, const std::string& unit);
+
+// "      f = %.1f Hz" for the period |x1 - x0| days; empty when the two are equal.
+std::string FrequencyText(double x0, double x1);
+
+// "U2-U1 = ... <unit>      T2-T1 = ... s" with the frequency text appended; the unit is
+// point 0's. Empty unless both points are set (X not 0).
+std::string PointDifText(double x0, double y0, double x1, double y1, const std::string& unit);
+
+}  // namespace osc

@@ -1,0 +1,91 @@
+// Texts of the cursor measurements.
+#include "acquisition/measurement_text.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/locale.h"
+
+namespace osc {
+namespace {
+
+constexpr double kSecond = 1.0 / 86400;
+
+// Fixed locale settings for the test's duration.
+class MeasurementText : public ::testing::Test {
+ protected:
+  MeasurementText() : saved_(formatSettings()) {
+    formatSettings().DecimalSeparator = '.';
+    formatSettings().TimeSeparator = ':';
+    formatSettings().LongTimeFormat = "hh:nn:ss";
+  }
+  ~MeasurementText() override { formatSettings() = saved_; }
+
+ private:
+  FormatSettings saved_;
+};
+
+TEST_F(MeasurementText, ValueTextShowsTimeWithMillisecondsValueAndUnit) {
+  const double t = EncodeDateTime(2026, 12, 7, 12, 30, 5, 250);
+  struct Case {
+    double x, y;
+    const char* unit;
+    const char* text;
+  };
+  const Case cases[] = {
+      {t, 1.25, "V", "12:30:05.250    1.25 V"},
+      {t, -12.5, "mV", "12:30:05.250    -12.50 mV"},
+      {t, 0, "A", "12:30:05.250    0.00 A"},
+      {t, 123.456, "V", "12:30:05.250    123.46 V"},
+      {EncodeDateTime(2026, 1, 1, 0, 0, 0, 7), 5, "V", "00:00:00.007    5.00 V"},
+      {0, 5, "V", ""},  // not set
+      {-0.0, 5, "V", ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ValueText(c.x, c.y, c.unit), c.text) << c.text;
+}
+
+TEST_F(MeasurementText, ValueTextFollowsTheLocale) {
+  formatSettings().DecimalSeparator = ',';
+  formatSettings().TimeSeparator = '.';
+  formatSettings().LongTimeFormat = "h:nn:ss";
+  EXPECT_EQ(ValueText(EncodeDateTime(2026, 12, 7, 9, 5, 7, 40), 2.5, "V"), "9.05.07.040    2,50 V");
+}
+
+TEST_F(MeasurementText, DifferenceLineAndFrequency) {
+  const double t0 = EncodeDateTime(2026, 12, 7, 10, 0, 0, 0);
+  struct Case {
+    const char* name;
+    double x0, y0, x1, y1;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"second right of the first", t0, 1, t0 + 0.5 * kSecond, 3.5,
+       "U2-U1 = 2.50 V      T2-T1 = 0.500 s      f = 2.0 Hz"},
+      {"second left of the first: negative time, positive frequency", t0, 3.5, t0 - 0.004 * kSecond, 1,
+       "U2-U1 = -2.50 V      T2-T1 = -0.004 s      f = 250.0 Hz"},
+      {"same instant: no frequency", t0, 1, t0, 2, "U2-U1 = 1.00 V      T2-T1 = 0.000 s"},
+      {"first not set", 0, 1, t0, 2, ""},
+      {"second not set", t0, 1, 0, 2, ""},
+      {"neither set", 0, 0, 0, 0, ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PointDifText(c.x0, c.y0, c.x1, c.y1, "V"), c.text) << c.name;
+}
+
+TEST_F(MeasurementText, DifferenceUsesTheUnitGiven) {
+  const double t0 = EncodeDateTime(2026, 12, 7, 10, 0, 0, 0);
+  EXPECT_EQ(PointDifText(t0, 0, t0 + 10 * kSecond, 0.25, "mA"),
+            "U2-U1 = 0.25 mA      T2-T1 = 10.000 s      f = 0.1 Hz");
+}
+
+TEST_F(MeasurementText, FrequencyText) {
+  const double t0 = EncodeDateTime(2026, 12, 7, 10, 0, 0, 0);
+  EXPECT_EQ(FrequencyText(t0, t0), "");
+  EXPECT_EQ(FrequencyText(t0, t0 + 0.02 * kSecond), "      f = 50.0 Hz");
+  EXPECT_EQ(FrequencyText(t0 + 0.02 * kSecond, t0), "      f = 50.0 Hz");
+  formatSettings().DecimalSeparator = ',';
+  EXPECT_EQ(FrequencyText(t0, t0 + 0.3 * kSecond), "      f = 3,3 Hz");
+}
+
+}  // namespace
+}  // namespace osc
