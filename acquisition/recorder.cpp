@@ -327,8 +327,9 @@ void TRecorder::TimerTick() {
     } catch (const std::exception&) {
       // The timer is off and the controls are back; the line answers at the next start.
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     // A failed exchange is tried again by the next tick.
+    if (armed_ && !running_) host_.StartRetried(e.what());
   }
 }
 
@@ -346,7 +347,10 @@ void TRecorder::TickOverlapped() {
 bool TRecorder::StartHandshakeOverlapped() {
   ReapRequests();
   ReadControls();
-  if (!protocol_.IdentifyAndSendParameters()) return false;
+  if (!protocol_.IdentifyAndSendParameters()) {
+    host_.StartRetried("");
+    return false;
+  }
   ReapRequests();  // the identification cancelled what an earlier start left pending
   if (!MaskStillMatches()) {
     StopRecording();
@@ -510,7 +514,10 @@ bool TRecorder::StartHandshakeBlocking() {
   worker_->Stop();
   win::Sleep(20);
   ReadControls();
-  if (!protocol_.IdentifyAndSendParameters()) return false;
+  if (!protocol_.IdentifyAndSendParameters()) {
+    host_.StartRetried("");
+    return false;
+  }
   if (!MaskStillMatches()) {
     StopRecording();
     return false;

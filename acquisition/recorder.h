@@ -76,6 +76,10 @@ class TRecorderHost {
   virtual void ClearMeasuringPoints() = 0;
   // One message for an error that ended a recording (the device vanished).
   virtual void ShowError(const std::string& message) = 0;
+  // A start could not reach the module and is tried again at the next tick: the port
+  // failed with `error`, or (empty) the module did not answer. The operator should see
+  // why the recording does not begin.
+  virtual void StartRetried(const std::string& /*error*/) {}
   // The selected input range; Start computes the slots' scales from it after reading
   // the controls. None keeps the scales last given to UpdateScale.
   virtual const TOscRozsah* SelectedRange() { return nullptr; }

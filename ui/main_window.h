@@ -180,6 +180,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void ClearMeasuringPoints() override;
   void ShowError(const std::string& message) override;
   const TOscRozsah* SelectedRange() override { return CurrentRange(); }
+  void StartRetried(const std::string& error) override;
 
   // --- ProtocolHost ----------------------------------------------------------------------
   std::string PortName() override;
@@ -265,6 +266,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   std::unique_ptr<TRawReader> rawReader_;
   std::unique_ptr<QPrinter> printer_;
   bool shown_ = false;
+  bool waitingCaption_ = false;  // the caption says why a start waits
   // Calibration queries run on the reader's thread: they keep off a recording's port.
   std::atomic<bool> recording_{false};
 };

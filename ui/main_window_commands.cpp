@@ -7,6 +7,7 @@
 #include "graph/series.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
+#include "seriallink/port_check.h"
 #include "ui/app_error.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
@@ -421,6 +422,7 @@ TRecordingControls TFrmMdl4CH::RecordingControls() {
 
 void TFrmMdl4CH::SetCaption(const std::string& text) {
   setWindowTitle(QString::fromStdString(text));
+  waitingCaption_ = false;
 }
 
 void TFrmMdl4CH::Beep() {
@@ -437,6 +439,8 @@ void TFrmMdl4CH::SetRecordButtonDown(bool down) {
 
 void TFrmMdl4CH::RecordingChanged(bool recording) {
   recording_.store(recording);
+  // A start that never reached the module leaves no waiting behind.
+  if (!recording && waitingCaption_) SetCaption("Osciloskop");
   if (recording) {
     MainTimer->start();
   } else {
@@ -474,6 +478,17 @@ void TFrmMdl4CH::ShowError(const std::string& message) {
   // Called inside a tick: the box waits until the tick is over.
   QMetaObject::invokeMethod(
       this, [this, message] { ShowApplicationError(Exception(message), this); }, Qt::QueuedConnection);
+}
+
+void TFrmMdl4CH::StartRetried(const std::string& error) {
+  // The caption is the status line: say why nothing is recorded yet, in the terms of the
+  // port check when it sees the cause.
+  const std::string port = PortName();
+  TPortCheckSys sys;
+  std::string why = PortProblem(InspectPort(port, sys));
+  if (why.empty()) why = error.empty() ? "modul na portu " + port + " neodpovídá" : error;
+  SetCaption("Čekám na modul: " + why);
+  waitingCaption_ = true;
 }
 
 // ---------------------------------------------------------------- ProtocolHost

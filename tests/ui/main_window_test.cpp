@@ -383,6 +383,32 @@ TEST_F(MainWindowTest, PrintsTheRecordingToPdf) {
   EXPECT_TRUE(w.View().FillBackgrounds());
 }
 
+TEST_F(MainWindowTest, SilentModuleShowsWhyTheRecordingDoesNotBegin) {
+  rig.module().inject(sim::Fault::Silence, sim::FaultMode::Always);
+  w.sbZaznam->click();
+  w.Recorder().TimerTick();
+  EXPECT_EQ(Caption(w), "Čekám na modul: modul na portu SIM4 neodpovídá");
+  EXPECT_TRUE(w.sbZaznam->isChecked()) << "the next tick tries again";
+  rig.module().clear_faults();
+  ASSERT_TRUE(rig.RecordUntil(100));
+  EXPECT_TRUE(Caption(w).starts_with("Probíhá měření")) << Caption(w);
+  w.sbZaznam->click();
+}
+
+TEST(MainWindow, MissingPortShowsWhyTheRecordingDoesNotBegin) {
+  MainWindowRig rig(TAcquisitionPath::Overlapped, "/dev/osc-no-such-tty");
+  rig.window->show();
+  TFrmMdl4CH& w = *rig.window;
+  w.sbZaznam->click();
+  w.Recorder().TimerTick();
+  EXPECT_TRUE(Caption(w).starts_with("Čekám na modul: ")) << Caption(w);
+  EXPECT_NE(Caption(w).find("/dev/osc-no-such-tty"), std::string::npos) << Caption(w);
+  EXPECT_TRUE(rig.errors.empty());
+  w.sbZaznam->click();
+  EXPECT_FALSE(w.MainTimer->isActive());
+  EXPECT_EQ(Caption(w), "Osciloskop");
+}
+
 TEST(MainWindowScreenshot, FourChannelRecording) {
   MainWindowRig rig;
   rig.ShowIdentified();
