@@ -19,6 +19,7 @@
 #include "graph/series.h"
 #include "graph/view.h"
 #include "platform/qt/qt_canvas.h"
+#include "support/quiet_window.h"
 
 using namespace osc;
 
@@ -29,18 +30,6 @@ constexpr std::uint32_t kRate = 11520;
 constexpr std::uint32_t kSamples = kRate * 600;
 constexpr double kSecond = 1.0 / 86400;
 constexpr double kStart = 45000.5;  // a day at noon
-
-class BenchHost : public TVelaGraphHost {
- public:
-  TSize ClientSize() const override { return TSize{1000, 700}; }
-  void Invalidate() override {}
-  void ScreenChanged() override {}
-  void SetCursor(TGraphCursor) override {}
-  void ConfineCursor(const TRect*) override {}
-  bool TakeFocus() override { return true; }
-  TPoint CursorPos() const override { return TPoint{}; }
-  std::unique_ptr<TCanvasImage> CreateImage() override { return std::make_unique<TQtImage>(96); }
-};
 
 // 5..8 Hz sines with noise, quantised to 8 bits like the module's samples.
 const std::vector<std::vector<std::uint8_t>>& Samples() {
@@ -107,7 +96,7 @@ class Scene {
   TVelaGraph& View() { return view_; }
 
  private:
-  BenchHost host_;
+  test::FixedScreen host_{TSize{1000, 700}, [] { return std::make_unique<TQtImage>(96); }};
   TVelaGraphData data_;
   TVelaGraph view_{host_};
   TBaseEquiDistantSeries series_[kChannels];

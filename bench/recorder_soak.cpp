@@ -25,6 +25,7 @@
 #include "seriallink/serial_com.h"
 #include "simulator/signal.h"
 #include "simulator/simulated_module.h"
+#include "support/quiet_window.h"
 
 #include <time.h>
 
@@ -42,49 +43,6 @@ namespace {
 
 using namespace osc;
 using Clock = std::chrono::steady_clock;
-
-class NoScreen : public TVelaGraphHost {
- public:
-  TSize ClientSize() const override { return TSize{1000, 700}; }
-  void Invalidate() override {}
-  void ScreenChanged() override {}
-  void SetCursor(TGraphCursor) override {}
-  void ConfineCursor(const TRect*) override {}
-  bool TakeFocus() override { return false; }
-  TPoint CursorPos() const override { return TPoint{}; }
-  std::unique_ptr<TCanvasImage> CreateImage() override { return nullptr; }
-};
-
-class Window : public TRecorderHost, public ProtocolHost {
- public:
-  TRecordingControls controls;
-  bool down = false;
-  bool timer = false;
-  bool runNow = false;
-  std::vector<std::string> errors;
-  int beeps = 0;
-
-  TRecordingControls RecordingControls() override { return controls; }
-  void SetCaption(const std::string&) override {}
-  void Beep() override { ++beeps; }
-  bool RecordButtonDown() override { return down; }
-  void SetRecordButtonDown(bool d) override { down = d; }
-  void RecordingChanged(bool recording) override { timer = recording; }
-  bool MainTimerEnabled() override { return timer; }
-  void PostRunTimerNow() override { runNow = true; }
-  bool AutoZoom() override { return true; }
-  bool AutoMove() override { return true; }
-  bool PeakDisplay() override { return false; }
-  void NavigateEnd() override {}
-  void ClearMeasuringPoints() override {}
-  void ShowError(const std::string& m) override { errors.push_back(m); }
-
-  std::string PortName() override { return "SIM4"; }
-  void ApplyModelType(int) override {}
-  void TwoChannelModelFound() override {}
-  void ShowAnalogReadings(const std::string&) override {}
-  bool CancelIoAvailable() override { return true; }
-};
 
 double CpuSeconds(clockid_t clock) {
   timespec ts{};
@@ -127,6 +85,7 @@ class Bench {
     for (int ch = 1; ch <= 4; ++ch)
       module().set_signal(ch, sim::SignalSpec{sim::Waveform::Pattern});
     window_.controls.Inputs = {true, true, true, true, false, false};
+    window_.autoMove = true;
   }
   ~Bench() {
     recorder_.reset();
@@ -193,12 +152,12 @@ class Bench {
     return s ? static_cast<double>(s->Count()) / s->Rate() : 0.0;
   }
 
-  Window window_;
+  test::QuietWindow window_;
   TSerialCom com_;
   ProtocolState state_;
   DeviceProtocol protocol_{com_, state_, window_};
   TVelaGraphData data_;
-  NoScreen screen_;
+  test::FixedScreen screen_;
   TVelaGraph view_{screen_};
   std::unique_ptr<TRecorder> recorder_;
 };

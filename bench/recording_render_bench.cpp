@@ -27,6 +27,7 @@
 #include "graph/view.h"
 #include "platform/qt/qt_canvas.h"
 #include "seriallink/serial_com.h"
+#include "support/quiet_window.h"
 
 using namespace osc;
 
@@ -35,51 +36,7 @@ namespace {
 constexpr int kSlots = 4;
 constexpr double kSecond = 1.0 / 86400;
 
-class ViewHost : public TVelaGraphHost {
- public:
-  TSize ClientSize() const override { return TSize{1000, 700}; }
-  void Invalidate() override {}
-  void ScreenChanged() override {}
-  void SetCursor(TGraphCursor) override {}
-  void ConfineCursor(const TRect*) override {}
-  bool TakeFocus() override { return true; }
-  TPoint CursorPos() const override { return TPoint{}; }
-  std::unique_ptr<TCanvasImage> CreateImage() override { return std::make_unique<TQtImage>(96); }
-};
-
 // The main window as far as drawing a finished recording needs it.
-class Window : public TRecorderHost, public ProtocolHost {
- public:
-  bool peak = false;
-
-  TRecordingControls RecordingControls() override {
-    TRecordingControls c;
-    c.Inputs = {true, true, true, true, false, false};
-    c.GainIndex = giX2;
-    c.PolarityIndex = piBipolar;
-    return c;
-  }
-  void SetCaption(const std::string&) override {}
-  void Beep() override {}
-  bool RecordButtonDown() override { return false; }
-  void SetRecordButtonDown(bool) override {}
-  void RecordingChanged(bool) override {}
-  bool MainTimerEnabled() override { return false; }
-  void PostRunTimerNow() override {}
-  bool AutoZoom() override { return true; }
-  bool AutoMove() override { return false; }
-  bool PeakDisplay() override { return peak; }
-  void NavigateEnd() override {}
-  void ClearMeasuringPoints() override {}
-  void ShowError(const std::string&) override {}
-
-  std::string PortName() override { return "/dev/null"; }
-  void ApplyModelType(int) override {}
-  void TwoChannelModelFound() override {}
-  void ShowAnalogReadings(const std::string&) override {}
-  bool CancelIoAvailable() override { return true; }
-};
-
 long ResidentBytes() {
   long pages = 0, resident = 0;
   if (FILE* f = std::fopen("/proc/self/statm", "r")) {
@@ -123,6 +80,10 @@ class Signal {
 class Recording {
  public:
   explicit Recording(int minutes) {
+    window_.controls.Inputs = {true, true, true, true, false, false};
+    window_.controls.GainIndex = giX2;
+    window_.controls.PolarityIndex = piBipolar;
+    window_.port = "/dev/null";
     view_.SetGraphData(&data_);
     data_.SetAutoDestroySeries(true);
     recorder_ = std::make_unique<TRecorder>(window_, com_, state_, protocol_, data_, view_,
@@ -197,12 +158,12 @@ class Recording {
     }
   }
 
-  Window window_;
+  test::QuietWindow window_;
   TSerialCom com_;
   ProtocolState state_;
   DeviceProtocol protocol_{com_, state_, window_};
   TVelaGraphData data_;
-  ViewHost host_;
+  test::FixedScreen host_{TSize{1000, 700}, [] { return std::make_unique<TQtImage>(96); }};
   TVelaGraph view_{host_};
   std::unique_ptr<TRecorder> recorder_;
   long recordBytes_ = 0;

@@ -10,6 +10,7 @@
 #include "graph/series.h"
 #include "graph/view.h"
 #include "seriallink/serial_com.h"
+#include "support/quiet_window.h"
 
 #include <gtest/gtest.h>
 
@@ -21,32 +22,6 @@ using namespace osc;
 namespace {
 
 constexpr double kSecond = 1.0 / 86400;
-
-class Window : public TRecorderHost, public ProtocolHost {
- public:
-  TRecordingControls controls;
-
-  TRecordingControls RecordingControls() override { return controls; }
-  void SetCaption(const std::string&) override {}
-  void Beep() override {}
-  bool RecordButtonDown() override { return false; }
-  void SetRecordButtonDown(bool) override {}
-  void RecordingChanged(bool) override {}
-  bool MainTimerEnabled() override { return false; }
-  void PostRunTimerNow() override {}
-  bool AutoZoom() override { return true; }
-  bool AutoMove() override { return false; }
-  bool PeakDisplay() override { return false; }
-  void NavigateEnd() override {}
-  void ClearMeasuringPoints() override {}
-  void ShowError(const std::string&) override {}
-
-  std::string PortName() override { return "SIM4"; }
-  void ApplyModelType(int) override {}
-  void TwoChannelModelFound() override {}
-  void ShowAnalogReadings(const std::string&) override {}
-  bool CancelIoAvailable() override { return true; }
-};
 
 // A recording made of `stream` (the module's interleaved bytes) for the selected inputs.
 struct Recording {
@@ -82,7 +57,7 @@ struct Recording {
     return *static_cast<TBaseEquiDistantSeries*>(data.Series(graph));
   }
 
-  Window window;
+  test::QuietWindow window;
   TSerialCom com;
   ProtocolState state;
   DeviceProtocol protocol{com, state, window};
