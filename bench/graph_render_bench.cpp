@@ -3,7 +3,9 @@
 // by its owner through Count and XStep as the main window does. Runs offscreen on one
 // core:  bench_graph_render --benchmark_repetitions=9 --benchmark_report_aggregates_only
 #include <benchmark/benchmark.h>
+
 #include <sched.h>
+#include "bench_setup.h"
 
 #include <QGuiApplication>
 #include <QString>
@@ -196,14 +198,7 @@ BENCHMARK(BM_FullRepaint_FullView_Undecimated)->Unit(benchmark::kMillisecond)->I
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* p = std::getenv("QT_QPA_PLATFORM"); p == nullptr || *p == '\0') {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
-  // One core, the one we start on, so the numbers do not depend on migrations.
-  cpu_set_t one;
-  CPU_ZERO(&one);
-  CPU_SET(sched_getcpu(), &one);
-  sched_setaffinity(0, sizeof(one), &one);
+  osc::bench::OffscreenOnOneCore();
   QGuiApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   Samples();

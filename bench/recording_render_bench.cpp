@@ -7,8 +7,10 @@
 // The counters "record_MiB", "blocks_MiB" and "overhead_pct" compare the resident
 // memory the record took with the blocks it was given.
 #include <benchmark/benchmark.h>
+
 #include <sched.h>
 #include <unistd.h>
+#include "bench_setup.h"
 
 #include <QGuiApplication>
 #include <cmath>
@@ -245,14 +247,7 @@ BENCHMARK(BM_CrossMove)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* p = std::getenv("QT_QPA_PLATFORM"); p == nullptr || *p == '\0') {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
-  // One core, the one we start on, so the numbers do not depend on migrations.
-  cpu_set_t one;
-  CPU_ZERO(&one);
-  CPU_SET(sched_getcpu(), &one);
-  sched_setaffinity(0, sizeof(one), &one);
+  osc::bench::OffscreenOnOneCore();
   QGuiApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
