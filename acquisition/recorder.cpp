@@ -23,6 +23,11 @@ constexpr double kSecondsPerDay = 86400.0;
 constexpr const char* kOverrunMessage =
     "Měření zastaveno: vstupní fronta portu přetekla a část dat se ztratila.";
 
+// The operator's words for a port that failed mid-recording, with the system's own.
+std::string DeviceLost(const std::string& error) {
+  return "Měření zastaveno: spojení s modulem se přerušilo.\n(" + error + ")";
+}
+
 // Holds the tick counter for one tick; only the outermost tick does work.
 class TickGuard {
  public:
@@ -419,7 +424,7 @@ void TRecorder::ProcessRing() {
   try {
     if (com_.ClearError(nullptr) & win::CE_RXOVER) lost = kOverrunMessage;
   } catch (const ECommError& e) {
-    lost = e.what();
+    lost = DeviceLost(e.what());
   }
   if (!lost.empty()) {
     while (completed_ < reissued_ + kRequests &&
@@ -443,7 +448,7 @@ void TRecorder::ProcessRing() {
     try {
       IssueBlockRead(reissued_);
     } catch (const ECommError& e) {
-      failure = e.what();
+      failure = DeviceLost(e.what());
       break;
     }
     ++reissued_;
@@ -465,7 +470,7 @@ void TRecorder::ProcessCompleted(std::string failure) {
       if (!win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(slot), &count, 0)) {
         const win::DWORD error = win::GetLastError();
         if (error != win::ERROR_IO_INCOMPLETE && error != win::ERROR_OPERATION_ABORTED) {
-          if (failure.empty()) failure = "Error reading from the communications device";
+          if (failure.empty()) failure = DeviceLost("Error reading from the communications device");
           break;
         }
         count = 0;
@@ -553,7 +558,7 @@ void TRecorder::WorkerBody() {
         return;
       }
     } catch (const std::exception& e) {
-      workerError_ = e.what();
+      workerError_ = DeviceLost(e.what());
       workerFailed_ = true;
       return;
     }

@@ -366,6 +366,8 @@ TEST_F(MainWindowTest, PulledCableEndsTheRecordingWithOneMessageAfterTheTick) {
       << rig.module().port_open() << " stream " << rig.module().stream_bytes() << " caption "
       << w.windowTitle().toStdString();
   ASSERT_EQ(rig.errors.size(), 1u);
+  EXPECT_TRUE(rig.errors[0].starts_with("Měření zastaveno: spojení s modulem se přerušilo."))
+      << rig.errors[0];
   EXPECT_TRUE(w.TBUlozitSestavu->isEnabled());
   EXPECT_GE(w.Recorder().Store(1)->Count(), 2000u);
 }
