@@ -55,6 +55,8 @@ struct TMainWindowUi {
   std::function<QString(QWidget* parent)> SaveFile;
   // True when the operator lets `existing` be replaced.
   std::function<bool(QWidget* parent, const QStringList& existing)> ConfirmOverwrite;
+  // Closing with a recording not saved: true lets it go.
+  std::function<bool(QWidget* parent)> ConfirmDiscard;
   std::function<void()> Beep;
   TPrintUi Print;
 };
@@ -239,6 +241,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void EndMeasurements();
   void SetControlsEnabled(bool enabled);
   bool FourChannelModel() const;
+  bool HasSamples() const;
   // Waits for a calibration query still running on the port.
   void PortIdle();
   void CopyRanges(int selected);
@@ -267,6 +270,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   std::unique_ptr<QPrinter> printer_;
   bool shown_ = false;
   bool waitingCaption_ = false;  // the caption says why a start waits
+  bool unsaved_ = false;         // a recording was made since the last save, load or erase
   // Calibration queries run on the reader's thread: they keep off a recording's port.
   std::atomic<bool> recording_{false};
 };

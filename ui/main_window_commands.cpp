@@ -52,6 +52,10 @@ TMainWindowUi DefaultMainWindowUi() {
             .arg(existing.join("\n"));
     return QMessageBox::question(parent, QApplication::applicationName(), text) == QMessageBox::Yes;
   };
+  ui.ConfirmDiscard = [](QWidget* parent) {
+    return QMessageBox::question(parent, QApplication::applicationName(),
+                                 "Záznam není uložen. Ukončit program a záznam zahodit?") == QMessageBox::Yes;
+  };
   ui.Beep = [] { QApplication::beep(); };
   ui.Print = DefaultPrintUi();
   return ui;
@@ -162,6 +166,11 @@ void TFrmMdl4CH::FormShow() {
 }
 
 void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
+  // A recording nobody saved is not thrown away without a question.
+  if (unsaved_ && HasSamples() && ui_.ConfirmDiscard && !ui_.ConfirmDiscard(this)) {
+    event->ignore();
+    return;
+  }
   // The recording ends with the window; its samples go with it.
   Command([this] { recorder_->StopRecording(); });
   MainTimer->stop();
@@ -336,14 +345,21 @@ void TFrmMdl4CH::TBCtiSignalyClick() {
   QCheckBox* boxes[] = {cbInput1, cbInput2, cbInput3, cbInput4};
   QCheckBox* partners[] = {cbInput5, cbInput6, nullptr, nullptr};
   bool any = false;
+  bool replaced[4] = {};
   for (int slot = 1; slot <= 4; ++slot) {
     auto& store = loaded.Stores[static_cast<std::size_t>(slot - 1)];
     if (!store) continue;
     recorder_->ReplaceStore(slot, std::move(store));
+    replaced[slot - 1] = true;
     boxes[slot - 1]->setChecked(true);
     if (QCheckBox* partner = partners[slot - 1]) partner->setChecked(false);
     any = true;
   }
+  // Unsaved stays only while a recorded slot was not replaced by a file.
+  bool recordedLeft = false;
+  for (int slot = 1; slot <= 4; ++slot)
+    recordedLeft = recordedLeft || (recorder_->Store(slot) != nullptr && !replaced[slot - 1]);
+  unsaved_ = unsaved_ && recordedLeft;
   if (any) {
     recorder_->ReadControls();
     recorder_->RebuildSeries();
@@ -372,10 +388,19 @@ void TFrmMdl4CH::TBUlozitSestavuClick() {
     if (!ui_.ConfirmOverwrite(this, list)) return;
   }
   SaveRecording(stores, names);
+  unsaved_ = false;
+}
+
+bool TFrmMdl4CH::HasSamples() const {
+  for (const auto& s : recorder_->Stores()) {
+    if (s && s->Count() > 0) return true;
+  }
+  return false;
 }
 
 void TFrmMdl4CH::TBEraseClick() {
   recorder_->EraseStores();
+  unsaved_ = false;
   View().InvalidateImage();
   View().Invalidate();
 }
@@ -439,6 +464,7 @@ void TFrmMdl4CH::SetRecordButtonDown(bool down) {
 
 void TFrmMdl4CH::RecordingChanged(bool recording) {
   recording_.store(recording);
+  if (recording) unsaved_ = true;
   // A start that never reached the module leaves no waiting behind.
   if (!recording && waitingCaption_) SetCaption("Osciloskop");
   if (recording) {

@@ -34,6 +34,10 @@ class MainWindowRig {
       overwriteAsked.push_back(existing);
       return allowOverwrite;
     };
+    ui.ConfirmDiscard = [this](QWidget*) {
+      ++discardAsked;
+      return allowDiscard;
+    };
     ui.Beep = [this] { ++beeps; };
     ui.Print.SetupPrinter = [this](QPrinter& printer, QWidget*) {
       printer.setOutputFormat(QPrinter::PdfFormat);
@@ -87,6 +91,8 @@ class MainWindowRig {
   std::vector<QStringList> overwriteAsked;
   std::string pdfFile;
   int beeps = 0;
+  bool allowDiscard = true;
+  int discardAsked = 0;
   std::vector<std::string> errors;
 
  private:

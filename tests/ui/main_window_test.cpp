@@ -336,6 +336,20 @@ TEST_F(MainWindowTest, ClosingWhileRecordingStopsAndFreesEverything) {
   EXPECT_EQ(rig.module().line_baud(), 115200u);
 }
 
+TEST_F(MainWindowTest, ClosingAsksBeforeAnUnsavedRecordingGoes) {
+  w.sbZaznam->click();
+  ASSERT_TRUE(rig.RecordUntil(500));
+  rig.allowDiscard = false;
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(rig.discardAsked, 1);
+  EXPECT_TRUE(w.sbZaznam->isChecked()) << "refused: the recording goes on";
+  w.sbZaznam->click();
+  rig.saveFile = QString::fromStdString(rig.dir.file("kept.ch1"));
+  w.TBUlozitSestavu->click();
+  EXPECT_TRUE(w.close()) << "saved: no question";
+  EXPECT_EQ(rig.discardAsked, 1);
+}
+
 TEST_F(MainWindowTest, ClosingWhileTheStartReplyIsAwaitedEndsCleanly) {
   rig.module().inject(sim::Fault::WrongEcho, sim::FaultMode::Always);
   w.sbZaznam->click();
