@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace osc {
 
@@ -80,6 +81,21 @@ TFrmMdl4CH::TFrmMdl4CH(TAcquisitionPath path, QWidget* parent, TMainWindowUi ui)
   Graph = new TVelaGraphWidget(this);
   Graph->setObjectName("Graph");
   setCentralWidget(Graph);
+  EmptyHint = new QLabel(
+      "Žádný záznam.\nZaškrtněte kanály a stiskněte Start (F12),\nnebo otevřete uložený záznam.", Graph);
+  EmptyHint->setObjectName("EmptyHint");
+  EmptyHint->setAlignment(Qt::AlignCenter);
+  EmptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+  {
+    QPalette pal = EmptyHint->palette();
+    pal.setColor(QPalette::WindowText, QColor(235, 235, 235));
+    EmptyHint->setPalette(pal);
+    QFont f = EmptyHint->font();
+    f.setPointSizeF(f.pointSizeF() * 1.3);
+    EmptyHint->setFont(f);
+  }
+  auto* hintLayout = new QVBoxLayout(Graph);
+  hintLayout->addWidget(EmptyHint);
   GraphData.SetAutoDestroySeries(true);
   View().SetGraphData(&GraphData);
   View().GlobalXAxis().SetMinMajorTicksDistance(60);

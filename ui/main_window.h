@@ -82,6 +82,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   ProtocolState State;
   TVelaGraphData GraphData;
   TVelaGraphWidget* Graph = nullptr;
+  QLabel* EmptyHint = nullptr;  // over the graph while it shows nothing
   TVelaGraph& View();
   DeviceProtocol& Protocol() { return *protocol_; }
   TRecorder& Recorder() { return *recorder_; }
@@ -242,6 +243,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void SetControlsEnabled(bool enabled);
   bool FourChannelModel() const;
   bool HasSamples() const;
+  void UpdateEmptyHint();
   // Waits for a calibration query still running on the port.
   void PortIdle();
   void CopyRanges(int selected);

@@ -163,6 +163,7 @@ void TFrmMdl4CH::FormShow() {
                                    cbInput5->isChecked() || cbInput6->isChecked());
   UpdateScale();
   recorder_->RebuildSeries();
+  UpdateEmptyHint();
 }
 
 void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
@@ -363,6 +364,7 @@ void TFrmMdl4CH::TBCtiSignalyClick() {
   if (any) {
     recorder_->ReadControls();
     recorder_->RebuildSeries();
+    UpdateEmptyHint();
     View().InvalidateImage();
     View().Invalidate();
   }
@@ -391,6 +393,12 @@ void TFrmMdl4CH::TBUlozitSestavuClick() {
   unsaved_ = false;
 }
 
+void TFrmMdl4CH::UpdateEmptyHint() {
+  // An empty graph says how to fill it; the hint is a widget over the view, so it is
+  // never printed.
+  EmptyHint->setVisible(GraphData.SeriesCount() == 0);
+}
+
 bool TFrmMdl4CH::HasSamples() const {
   for (const auto& s : recorder_->Stores()) {
     if (s && s->Count() > 0) return true;
@@ -401,6 +409,7 @@ bool TFrmMdl4CH::HasSamples() const {
 void TFrmMdl4CH::TBEraseClick() {
   recorder_->EraseStores();
   unsaved_ = false;
+  UpdateEmptyHint();
   View().InvalidateImage();
   View().Invalidate();
 }
@@ -465,6 +474,7 @@ void TFrmMdl4CH::SetRecordButtonDown(bool down) {
 void TFrmMdl4CH::RecordingChanged(bool recording) {
   recording_.store(recording);
   if (recording) unsaved_ = true;
+  UpdateEmptyHint();
   // A start that never reached the module leaves no waiting behind.
   if (!recording && waitingCaption_) SetCaption("Osciloskop");
   if (recording) {

@@ -61,6 +61,7 @@ TEST_F(MainWindowTest, ShowsTheSettingsRangesAndTheFirstScale) {
   EXPECT_EQ(w.LYLow->text(), "0.0  ");
   EXPECT_EQ(w.LYHigh->text().toStdString(), Format("  %.1f", {w.CurrentRange()->Range}));
   EXPECT_EQ(w.GraphData.SeriesCount(), 0);
+  EXPECT_TRUE(w.EmptyHint->isVisible()) << "an empty graph says how to fill it";
   EXPECT_TRUE(rig.errors.empty());
 }
 
@@ -144,6 +145,7 @@ TEST_F(MainWindowTest, WholeRecordingWithCaptionsSaveReloadAndErase) {
     EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
 
   ASSERT_TRUE(rig.RecordUntil(3000));
+  EXPECT_FALSE(w.EmptyHint->isVisible());
   EXPECT_TRUE(Caption(w).starts_with("Probíhá měření, zbývá ")) << Caption(w);
   EXPECT_EQ(w.GraphData.SeriesCount(), 4);
   w.sbZaznam->click();
@@ -164,6 +166,7 @@ TEST_F(MainWindowTest, WholeRecordingWithCaptionsSaveReloadAndErase) {
 
   w.TBErase->click();
   EXPECT_EQ(w.GraphData.SeriesCount(), 0);
+  EXPECT_TRUE(w.EmptyHint->isVisible());
   EXPECT_EQ(w.Recorder().Store(1), nullptr);
 
   Check(w.cbInput3, false);
@@ -172,6 +175,7 @@ TEST_F(MainWindowTest, WholeRecordingWithCaptionsSaveReloadAndErase) {
   w.TBCtiSignaly->click();
   EXPECT_TRUE(w.cbInput3->isChecked());
   EXPECT_EQ(w.GraphData.SeriesCount(), 4);
+  EXPECT_FALSE(w.EmptyHint->isVisible());
   for (int slot = 1; slot <= 4; ++slot)
     EXPECT_EQ(w.Recorder().Store(slot)->Count(), counts[slot - 1]) << "slot " << slot;
   EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
