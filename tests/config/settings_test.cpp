@@ -2,6 +2,7 @@
 #include "config/settings.h"
 #include "platform/errors.h"
 #include "support/faulty_file_ops.h"
+#include "support/range_entry_expect.h"
 #include "support/scratch_registry.h"
 
 #include <gtest/gtest.h>
@@ -48,18 +49,7 @@ bool KeyExists(const std::string& key) {
   return true;
 }
 
-void ExpectSameEntry(const TOscRozsah& a, const TOscRozsah& b) {
-  EXPECT_EQ(a.Range, b.Range);
-  EXPECT_EQ(a.RangeCh5, b.RangeCh5);
-  EXPECT_EQ(a.RangeCh6, b.RangeCh6);
-  for (int d = 1; d <= 6; ++d) {
-    SCOPED_TRACE("channel " + std::to_string(d));
-    EXPECT_EQ(a.CH[d].Gain, b.CH[d].Gain);
-    EXPECT_EQ(a.CH[d].OffsetBip, b.CH[d].OffsetBip);
-    EXPECT_EQ(a.CH[d].OffsetAC, b.CH[d].OffsetAC);
-    EXPECT_EQ(a.CH[d].Unit, b.CH[d].Unit);
-  }
-}
+using test::ExpectSameEntry;
 
 void ExpectSameSettings(const SettingsHolder& a, const SettingsHolder& b) {
   EXPECT_EQ(a.Port, b.Port);

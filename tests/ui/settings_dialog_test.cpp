@@ -1,6 +1,7 @@
 // The options dialog with real widgets, headless: what each page shows, what each
 // handler writes into the range entries, and what OK and Storno leave behind.
 #include "ui/settings_dialog.h"
+#include "support/range_entry_expect.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -46,18 +47,7 @@ Entry Odd(double range, double seed) {
   return e;
 }
 
-void ExpectSameEntry(const TOscRozsah& a, const TOscRozsah& b) {
-  EXPECT_EQ(a.Range, b.Range);
-  EXPECT_EQ(a.RangeCh5, b.RangeCh5);
-  EXPECT_EQ(a.RangeCh6, b.RangeCh6);
-  for (int d = 1; d <= 6; ++d) {
-    SCOPED_TRACE("channel " + std::to_string(d));
-    EXPECT_EQ(a.CH[d].Gain, b.CH[d].Gain);
-    EXPECT_EQ(a.CH[d].OffsetBip, b.CH[d].OffsetBip);
-    EXPECT_EQ(a.CH[d].OffsetAC, b.CH[d].OffsetAC);
-    EXPECT_EQ(a.CH[d].Unit, b.CH[d].Unit);
-  }
-}
+using test::ExpectSameEntry;
 
 std::vector<std::string> Texts(const QListWidget* list) {
   std::vector<std::string> out;
