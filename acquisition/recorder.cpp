@@ -42,6 +42,13 @@ class TickGuard {
   bool first_;
 };
 
+// The series' Y range for a slot's lower and upper value, 1 % wider on each side. The
+// upper end is widened by |U| so a negative upper value keeps the top samples inside.
+void SetValueRange(TVelaSeries& series, double lower, double upper) {
+  series.SetYMin(lower - std::fabs(lower) * 0.01);
+  series.SetYMax(upper + std::fabs(upper) * 0.01);
+}
+
 }  // namespace
 
 TRecorder::TRecorder(TRecorderHost& host, TSerialCom& com, ProtocolState& state, DeviceProtocol& protocol,
@@ -118,12 +125,7 @@ void TRecorder::RebuildSeries() {
     series->SetAutoYMinMax(false);
     series->SetAutoXMinMax(false);
     series->OnGetValue = [this](TVelaSeries& s, int i, double& v) { GetSampleValue(s, i, v); };
-    // The upper end is widened by |U| so a negative upper value keeps the top samples
-    // inside the range.
-    const double lower = store->Lower();
-    const double upper = store->Upper();
-    series->SetYMin(lower - std::fabs(lower) * 0.01);
-    series->SetYMax(upper + std::fabs(upper) * 0.01);
+    SetValueRange(*series, store->Lower(), store->Upper());
     AttachSeries(index + 1, *series);
     data_.AddSeries(series);  // the container owns it (AutoDestroySeries)
     series->SetAutoXMinMax(false);
@@ -135,6 +137,19 @@ void TRecorder::RebuildSeries() {
     }
     if (TAxis* y = view_.YAxis(g)) y->ZoomAll();
     RefreshStore(index + 1, true);
+  }
+}
+
+void TRecorder::ApplyScaleToSeries() {
+  for (int i = 0; i < data_.SeriesCount(); ++i) {
+    TVelaSeries* s = data_.Series(i);
+    const int tag = s->Tag();
+    if (tag < 0 || tag >= kSlots) continue;
+    const TChannelScale& c = scales_[static_cast<std::size_t>(tag)];
+    SetValueRange(*s, c.Low, c.High);
+  }
+  for (int g = 0; g < view_.AxisCount(); ++g) {
+    if (TAxis* y = view_.YAxis(g)) y->ZoomAll();
   }
 }
 

@@ -118,6 +118,9 @@ class TRecorder {
 
   void CreateStores();
   void RebuildSeries();
+  // Every series' Y range from the current scale of its slot (the offset bar moved);
+  // the stored records keep their own values.
+  void ApplyScaleToSeries();
   // Gives `count` bytes of the stream to the stores in slot order, carrying the order
   // on into the next block. Raises EOutOfMemory ("Mem Full") when a store is full.
   void DistributeBlock(const std::uint8_t* block, int count);

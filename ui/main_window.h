@@ -159,7 +159,6 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   // cbVstup, cbPolarity, cbGain: offset preset, scale, offset bar, parameters to the module.
   void RangeChange();
   void ApplyModelControls();
-  void ApplyScaleToSeries();
   void UpdateScale();
   // The range entry of cbVstup's selection (nullptr when there is none).
   TOscRozsah* CurrentRange() const;

@@ -25,7 +25,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <cmath>
+#include <algorithm>
 
 namespace osc {
 
@@ -244,22 +244,6 @@ void TFrmMdl4CH::UpdateScale() {
   LYHigh->setText(QString::fromStdString(Format("  %.1f", {static_cast<double>(s.High)})));
 }
 
-void TFrmMdl4CH::ApplyScaleToSeries() {
-  const TChannelScales& scales = recorder_->ChannelScale();
-  for (int i = 0; i < GraphData.SeriesCount(); ++i) {
-    TVelaSeries* s = GraphData.Series(i);
-    const int tag = s->Tag();
-    if (tag < 0 || tag > 3) continue;
-    const TChannelScale& c = scales[static_cast<std::size_t>(tag)];
-    // Widened by |U| so a negative upper value keeps the top samples inside the range.
-    s->SetYMin(c.Low - std::fabs(c.Low) * 0.01);
-    s->SetYMax(c.High + std::fabs(c.High) * 0.01);
-  }
-  for (int g = 0; g < View().AxisCount(); ++g) {
-    if (TAxis* y = View().YAxis(g)) y->ZoomAll();
-  }
-}
-
 void TFrmMdl4CH::RangeChange() {
   recorder_->ReadControls();
   State.OffsetByte = DefaultOffset(cbPolarity->currentIndex(), cbGain->currentIndex(),
@@ -273,7 +257,7 @@ void TFrmMdl4CH::RangeChange() {
     sbOffset->setValue(OffsetBar.Position());
   }
   sbOffset->setEnabled(OffsetBar.Enabled());
-  ApplyScaleToSeries();
+  recorder_->ApplyScaleToSeries();
   if (!RecordButtonDown()) SendParameters();
 }
 
@@ -288,7 +272,7 @@ void TFrmMdl4CH::OffsetScrolled(int position) {
   if (!OffsetBar.Take(position, offset)) return;
   State.OffsetByte = offset;
   UpdateScale();
-  ApplyScaleToSeries();
+  recorder_->ApplyScaleToSeries();
 }
 
 // ---------------------------------------------------------------- navigation
@@ -378,7 +362,7 @@ void TFrmMdl4CH::TBCtiSignalyClick() {
 
 void TFrmMdl4CH::TBUlozitSestavuClick() {
   const TSlotStores& stores = recorder_->Stores();
-  if (RecordFileNames("x", stores).empty()) return;
+  if (std::none_of(stores.begin(), stores.end(), [](const auto& s) { return s != nullptr; })) return;
   const QString chosen = ui_.SaveFile(this);
   if (chosen.isEmpty()) return;
   const std::vector<TRecordFileName> names = RecordFileNames(chosen.toStdString(), stores);
