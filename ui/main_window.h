@@ -160,6 +160,8 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void RangeChange();
   void ApplyModelControls();
   void UpdateScale();
+  // ReadControls, the offset preset and UpdateScale: what show and a range change begin with.
+  void PresetScale();
   // The range entry of cbVstup's selection (nullptr when there is none).
   TOscRozsah* CurrentRange() const;
   int MaxSeconds() const;

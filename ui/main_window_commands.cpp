@@ -158,10 +158,7 @@ void TFrmMdl4CH::FormShow() {
   cbMax->setCurrentIndex(1);
   recorder_->SetMaxSeconds(120);
   CopyRanges(0);
-  recorder_->ReadControls();
-  State.OffsetByte = DefaultOffset(cbPolarity->currentIndex(), cbGain->currentIndex(),
-                                   cbInput5->isChecked() || cbInput6->isChecked());
-  UpdateScale();
+  PresetScale();
   recorder_->RebuildSeries();
   UpdateEmptyHint();
 }
@@ -237,6 +234,13 @@ void TFrmMdl4CH::CopyRanges(int selected) {
   cbVstup->setCurrentIndex(cbVstup->count() > 0 ? selected : -1);
 }
 
+void TFrmMdl4CH::PresetScale() {
+  recorder_->ReadControls();
+  State.OffsetByte = DefaultOffset(cbPolarity->currentIndex(), cbGain->currentIndex(),
+                                   cbInput5->isChecked() || cbInput6->isChecked());
+  UpdateScale();
+}
+
 void TFrmMdl4CH::UpdateScale() {
   recorder_->UpdateScale(CurrentRange());
   const TChannelScale& s = recorder_->ChannelScale()[0];
@@ -245,10 +249,7 @@ void TFrmMdl4CH::UpdateScale() {
 }
 
 void TFrmMdl4CH::RangeChange() {
-  recorder_->ReadControls();
-  State.OffsetByte = DefaultOffset(cbPolarity->currentIndex(), cbGain->currentIndex(),
-                                   cbInput5->isChecked() || cbInput6->isChecked());
-  UpdateScale();
+  PresetScale();
   OffsetBar.Reset(cbGain->currentIndex(), State.OffsetByte);
   {
     const QSignalBlocker block(sbOffset);
