@@ -1,5 +1,6 @@
 #include "acquisition/record_file.h"
 
+#include "platform/errno_text.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
 #include "platform/read_file.h"
@@ -43,11 +44,10 @@ void check_header(const std::string& path, const TRecordHeader& header) {
 
 void SaveToFile(const TDataStore& store, const std::string& path, FileOps& ops) {
   const auto record = store.Record();
-  const int error =
-      WriteFileAtomically(ops, path, {reinterpret_cast<const char*>(record.data()), record.size()});
-  if (error != 0) {
-    throw Exception(Format("Soubor \"%s\" nelze uložit: %s", {path, std::generic_category().message(error)}));
-  }
+  std::string failed;
+  const int error = WriteFilesAtomically(
+      ops, {{path, {reinterpret_cast<const char*>(record.data()), record.size()}}}, failed);
+  if (error != 0) throw Exception(Format("Soubor \"%s\" nelze uložit: %s", {path, ErrnoText(error)}));
 }
 
 std::unique_ptr<TDataStore> CreateFromFile(const std::string& path, FileOps& ops) {
@@ -98,9 +98,22 @@ std::vector<std::string> ExistingRecordFiles(const std::vector<TRecordFileName>&
 }
 
 void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names, FileOps& ops) {
+  std::vector<TFileContent> files;
   for (const auto& name : names) {
-    if (is_slot(name.Slot) && stores[name.Slot - 1]) SaveToFile(*stores[name.Slot - 1], name.Path, ops);
+    if (!is_slot(name.Slot) || !stores[name.Slot - 1]) continue;
+    const auto record = stores[name.Slot - 1]->Record();
+    files.push_back({name.Path, {reinterpret_cast<const char*>(record.data()), record.size()}});
   }
+  if (files.empty()) return;
+  std::string failed;
+  const int error = WriteFilesAtomically(ops, files, failed);
+  if (error == 0) return;
+  const std::string reason = ErrnoText(error);
+  if (files.size() == 1) throw Exception(Format("Soubor \"%s\" nelze uložit: %s", {failed, reason}));
+  throw Exception(
+      Format("Záznam nelze uložit: soubor \"%s\" se nepodařilo zapsat (%s). Žádný ze souborů záznamu "
+             "nebyl změněn.",
+             {failed, reason}));
 }
 
 TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths, FileOps& ops) {

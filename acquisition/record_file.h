@@ -62,8 +62,8 @@ std::vector<TRecordFileName> RecordFileNames(const std::string& chosen, const TS
 // Those of `names` that exist already, to be confirmed by the operator before anything
 // is written.
 std::vector<std::string> ExistingRecordFiles(const std::vector<TRecordFileName>& names);
-// Writes each named slot's store to its file, in the order given; the first failure
-// raises and ends the save (files written before it stay).
+// Writes each named slot's store to its file, all or nothing: on any failure no file of
+// the set is changed and one message names the file that failed and why.
 void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names,
                    FileOps& ops = SystemFileOps());
 

@@ -1,12 +1,16 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <set>
 
 namespace osc {
 
@@ -41,6 +45,9 @@ int FileOps::rename_noreplace(const std::string& from, const std::string& to) {
 int FileOps::unlink(const std::string& path) {
   return ::unlink(path.c_str());
 }
+int FileOps::link(const std::string& from, const std::string& to) {
+  return ::link(from.c_str(), to.c_str());
+}
 int FileOps::mkdir(const std::string& path, mode_t mode) {
   return ::mkdir(path.c_str(), mode);
 }
@@ -61,12 +68,12 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string TempNameFor(const std::string& path) {
+constexpr std::size_t kMaxNameBytes = 255;
+constexpr const char* kTempMark = ".tmp-";
+
+unsigned NextSerial() {
   static std::atomic<unsigned> counter{0};
-  std::size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+  return ++counter;
 }
 
 int WriteAll(FileOps& ops, int fd, std::string_view data) {
@@ -115,24 +122,121 @@ std::string Timestamp() {
   return buf;
 }
 
-}  // namespace
-
-int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data) {
-  std::string temp;
+// Creates, fills and syncs a new temporary file for `path`; its name in `temp`. On a
+// failure nothing is left behind.
+int WriteTemp(FileOps& ops, const std::string& path, std::string_view data, std::string& temp) {
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempNameFor(path);
+    temp = TempNameFor(path, NextSerial());
     fd = ops.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return errno;
   }
   if (fd < 0) return EEXIST;
-  int err = FillTemp(ops, fd, data);
-  if (err == 0 && ops.rename(temp, path) != 0) err = errno;
-  if (err != 0) {
-    ops.unlink(temp);
-    return err;
+  const int err = FillTemp(ops, fd, data);
+  if (err != 0) ops.unlink(temp);
+  return err;
+}
+
+// The pid in a temporary file's name, or 0 when the name is not one.
+pid_t TempOwner(const std::string& name) {
+  if (name.size() < 2 || name[0] != '.') return 0;
+  const std::size_t mark = name.rfind(kTempMark);
+  if (mark == std::string::npos || mark == 0) return 0;
+  const std::string rest = name.substr(mark + 5);
+  const std::size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size()) return 0;
+  if (rest.find_first_not_of("0123456789-") != std::string::npos ||
+      rest.find('-', dash + 1) != std::string::npos)
+    return 0;
+  const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+  return pid > 0 && pid < (1L << 22) ? static_cast<pid_t>(pid) : 0;
+}
+
+}  // namespace
+
+std::string TempNameFor(const std::string& path, unsigned serial) {
+  std::size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string suffix = kTempMark + std::to_string(::getpid()) + "-" + std::to_string(serial);
+  // A legal long target name must still save: the temporary name gives way, never the target's.
+  const std::size_t room = kMaxNameBytes - 1 - suffix.size();
+  if (base.size() > room) base.resize(room);
+  return folder + "." + base + suffix;
+}
+
+void RemoveStaleTemps(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t pid = TempOwner(entry->d_name);
+    if (pid == 0 || pid == ::getpid()) continue;
+    if (::kill(pid, 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(dir), entry->d_name, 0);
   }
-  SyncFolder(ops, FolderOf(path));
+  ::closedir(dir);
+}
+
+int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data) {
+  std::string failed;
+  return WriteFilesAtomically(ops, {{path, data}}, failed);
+}
+
+int WriteFilesAtomically(FileOps& ops, const std::vector<TFileContent>& files, std::string& failedPath) {
+  std::set<std::string> folders;
+  for (const auto& f : files)
+    folders.insert(FolderOf(f.Path));
+  for (const auto& folder : folders)
+    RemoveStaleTemps(folder);
+  std::vector<std::string> temps;
+  auto discard = [&](std::size_t from) {
+    for (std::size_t k = from; k < temps.size(); ++k)
+      ops.unlink(temps[k]);
+  };
+  for (const auto& f : files) {
+    std::string temp;
+    if (const int err = WriteTemp(ops, f.Path, f.Data, temp); err != 0) {
+      discard(0);
+      failedPath = f.Path;
+      return err;
+    }
+    temps.push_back(temp);
+  }
+  // Renames within a folder hardly fail, but a set is all or nothing: the old files stay
+  // reachable under links until every new one is in place.
+  std::vector<std::string> backups(files.size());
+  std::vector<bool> wasNew(files.size(), false);
+  // One file needs none: its rename either happens or not.
+  for (std::size_t k = 0; files.size() > 1 && k < files.size(); ++k) {
+    const std::string backup = TempNameFor(files[k].Path, NextSerial());
+    if (ops.link(files[k].Path, backup) == 0) {
+      backups[k] = backup;
+    } else {
+      wasNew[k] = errno == ENOENT;
+    }
+  }
+  auto dropBackups = [&] {
+    for (const auto& b : backups)
+      if (!b.empty()) ops.unlink(b);
+  };
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    if (ops.rename(temps[k], files[k].Path) != 0) {
+      const int err = errno;
+      for (std::size_t j = 0; j < k; ++j) {
+        if (wasNew[j]) {
+          ops.unlink(files[j].Path);
+        } else if (!backups[j].empty() && ops.rename(backups[j], files[j].Path) == 0) {
+          backups[j].clear();
+        }
+      }
+      discard(k);
+      dropBackups();
+      failedPath = files[k].Path;
+      return err;
+    }
+  }
+  dropBackups();
+  for (const auto& folder : folders)
+    SyncFolder(ops, folder);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace osc {
 
@@ -27,6 +28,7 @@ class FileOps {
   // As rename, but fails with EEXIST instead of replacing an existing `to`.
   virtual int rename_noreplace(const std::string& from, const std::string& to);
   virtual int unlink(const std::string& path);
+  virtual int link(const std::string& from, const std::string& to);
   virtual int mkdir(const std::string& path, mode_t mode);
   virtual int access(const std::string& path, int mode);
 };
@@ -40,6 +42,27 @@ FileOps& SystemFileOps();
 // `path` is untouched and the temporary file removed. A failing fsync of the folder is
 // not reported: the new file is in place by then, and some file systems refuse it.
 int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data);
+
+struct TFileContent {
+  std::string Path;
+  std::string_view Data;
+};
+
+// WriteFileAtomically for a set of files that belong together: every file is written to
+// its temporary name first, and only when all are written are they renamed into place.
+// On a failure every temporary file is removed and every target keeps its old content
+// (an old target is kept under a hard link until all renames are done, where the file
+// system has links); the errno is returned and `failedPath` names the file it concerns. Temporary files that a crashed
+// writer left in the targets' folders (its process is gone) are removed first.
+int WriteFilesAtomically(FileOps& ops, const std::vector<TFileContent>& files, std::string& failedPath);
+
+// The hidden temporary name of a save of `path`: ".<name>.tmp-<pid>-<n>" beside it,
+// the name cut so that the whole stays within the file system's 255 bytes.
+std::string TempNameFor(const std::string& path, unsigned serial);
+
+// Removes the temporary files of writers in `folder` whose process has ended. Their
+// names are "." + anything + ".tmp-<pid>-<n>"; files of live processes stay.
+void RemoveStaleTemps(const std::string& folder);
 
 // Renames `path` to "<path>.broken-<YYYYMMDD-hhmmss>" (with "-2", "-3"... when taken)
 // without replacing any file. Returns 0 and the new name in `newPath`, or an errno.
