@@ -5,8 +5,16 @@
 #include "platform/locale.h"
 #include "seriallink/serial_com.h"
 
+#include <chrono>
+
 namespace osc {
 namespace {
+
+std::int64_t MonotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 constexpr DWORD kBreakWait = 20;
 constexpr DWORD kClearWait = 10;
@@ -75,16 +83,21 @@ void DeviceProtocol::DrainLateReply() {
   if (!late_reply_possible_) return;
   late_reply_possible_ = false;
   if (!Overlapped() || !com_.Active()) return;
-  // A module that answered too late for the last exchange answers now: its reply
-  // must not pass for the reply to the next request.
-  com_.Read(drain_.data(), static_cast<int>(drain_.size()));
-  WaitForPort();
-  AbandonRead();
+  // A module that answered too late for the last exchange may answer any time until
+  // the horizon: its reply must not pass for the reply to the next request.
+  for (;;) {
+    const std::int64_t left = request_sent_ + kLateHorizon - MonotonicMs();
+    if (left <= 0) break;
+    com_.Read(drain_.data(), static_cast<int>(drain_.size()));
+    win::WaitForSingleObject(com_.OverlappedRec.hEvent, static_cast<DWORD>(left));
+    AbandonRead();
+  }
 }
 
 bool DeviceProtocol::Exchange(std::size_t requestLength, std::size_t replyLength) {
   DrainLateReply();
   com_.Purge(win::PURGE_RXCLEAR);
+  request_sent_ = MonotonicMs();
   com_.Write(request_.data(), static_cast<int>(requestLength));
   return ReadReply(replyLength);
 }
@@ -162,6 +175,7 @@ std::uint8_t DeviceProtocol::SendStartByte() {
     com_.Purge(win::PURGE_RXCLEAR);
     start_byte_ = StartByteOf(state_.ChannelMask, state_.SlowMode);
     request_[0] = start_byte_;
+    request_sent_ = MonotonicMs();
     com_.Write(request_.data(), 1);
     if (Overlapped()) WaitForPort();
     return start_byte_;

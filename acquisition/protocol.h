@@ -12,8 +12,9 @@
 //
 // On the overlapped port a reply that misses its 100 ms wait has its read cancelled
 // and ended before the port's record is used again, and the next exchange first
-// listens for one more reply wait and drops what comes: a module answering late gives
-// failed exchanges, never the previous request's reply as the answer to the next.
+// listens until 500 ms after the missed request went out (the blocking port's longest
+// reply time-out) and drops what comes: a module answering late gives failed
+// exchanges, never the previous request's reply as the answer to the next.
 //
 // The port is opened only by Identify(). Waits of 20, 10 and 1 ms (and the 160 ms after
 // opening) go through a replaceable sleep; the 100 ms reply waits are waits on the
@@ -62,6 +63,8 @@ class DeviceProtocol {
  public:
   static constexpr win::DWORD kReplyWait = 100;  // ms, on the port's event
   static constexpr win::DWORD kActivatePause = 160;
+  // How late a reply may come at all: the next request waits until then.
+  static constexpr std::int64_t kLateHorizon = 500;
 
   DeviceProtocol(TSerialCom& com, ProtocolState& state, ProtocolHost& host);
 
@@ -111,7 +114,8 @@ class DeviceProtocol {
   void CancelPendingIo();
   // Cancels the read on the port's record and waits until it has ended.
   void AbandonRead();
-  // After a reply wait that timed out: listens for one reply wait and drops what comes.
+  // After a reply wait that timed out: listens until the late reply's horizon and drops
+  // what comes.
   void DrainLateReply();
   void BreakLine(win::DWORD afterClear);
   template <class F>
@@ -129,6 +133,7 @@ class DeviceProtocol {
   std::array<std::uint8_t, kStartReplyLength> start_reply_{};
   std::array<std::uint8_t, 64> drain_{};
   bool late_reply_possible_ = false;
+  std::int64_t request_sent_ = 0;  // ms, monotonic: when the last request went out
 };
 
 }  // namespace osc
