@@ -13,6 +13,7 @@
 #include "seriallink/simple_thread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace osc {
@@ -23,9 +24,27 @@ constexpr double kSecondsPerDay = 86400.0;
 constexpr const char* kOverrunMessage =
     "Měření zastaveno: vstupní fronta portu přetekla a část dat se ztratila.";
 
+constexpr const char* kStartRefused = "modul nepotvrdil začátek měření";
+constexpr const char* kSlowStartRefused = "modul nepotvrdil pomalý režim";
+constexpr const char* kSilentAfterStop = "Měření zastaveno; modul se po zastavení neozval.";
+constexpr const char* kTwoChannelMessage =
+    "Měření nezačalo: modul je dvoukanálový a vstupy CH 3, CH 4, (5) a (6) nemá.";
+
 // The operator's words for a port that failed mid-recording, with the system's own.
 std::string DeviceLost(const std::string& error) {
   return "Měření zastaveno: spojení s modulem se přerušilo.\n(" + error + ")";
+}
+
+std::int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// One line of a message, for the title.
+std::string TitleOf(std::string message) {
+  std::replace(message.begin(), message.end(), '\n', ' ');
+  return message;
 }
 
 // Holds the tick counter for one tick; only the outermost tick does work.
@@ -64,6 +83,7 @@ TRecorder::TRecorder(TRecorderHost& host, TSerialCom& com, ProtocolState& state,
       buffers_(static_cast<std::size_t>(kRequests) * kMaxBlockLength) {
   com_.SetOverlapped(path == TAcquisitionPath::Overlapped);
   worker_->OnExecute = [this](TSimpleThread&, win::DWORD&) { WorkerBody(); };
+  clock_ = SteadyMs;
 }
 
 TRecorder::~TRecorder() {
@@ -220,6 +240,26 @@ void TRecorder::ShowRemainingTime() {
   }
 }
 
+void TRecorder::ShowProgress(bool dataCame) {
+  const std::int64_t now = clock_();
+  if (dataCame) lastData_ = now;
+  // Bytes per second: 10 bits a byte on the line.
+  const int bytesPerSecond = static_cast<int>((state_.SlowMode ? kSlowBaud : kFastBaud) / 10);
+  const std::int64_t blockMs = std::int64_t{blockLength_} * 1000 / bytesPerSecond;
+  const std::int64_t silent = now - lastData_;
+  if (silent <= 2 * blockMs) {
+    ShowRemainingTime();
+    return;
+  }
+  for (const auto& store : stores_) {
+    if (store) {
+      host_.SetCaption(Format("Probíhá měření, zbývá %d s – z modulu nepřicházejí data (%d s)",
+                              {store->RemainingSeconds(), static_cast<int>(silent / 1000)}));
+      return;
+    }
+  }
+}
+
 TDataStore* TRecorder::Store(int slot) const {
   if (slot < 1 || slot > kSlots) return nullptr;
   return stores_[static_cast<std::size_t>(slot - 1)].get();
@@ -296,13 +336,56 @@ void TRecorder::Stop() {
   host_.RecordingChanged(false);
   if (!wasArmed) return;
   worker_->Stop();
-  const bool found = protocol_.Stop();
+  const bool wasRunning = running_;
+  CollectBeforeStop();
+  running_ = false;
+  bool found = false;
+  try {
+    found = protocol_.Stop();
+  } catch (...) {
+    ReapRequests();
+    if (wasRunning) host_.SetCaption(kSilentAfterStop);
+    throw;
+  }
   ReapRequests();
   if (found) {
     host_.SetCaption("Zastaveno");
   } else {
     host_.Beep();
+    // The count-down must not stay in the title of a recording that has ended.
+    if (wasRunning) host_.SetCaption(kSilentAfterStop);
   }
+}
+
+void TRecorder::CollectBeforeStop() {
+  if (!running_) return;
+  // Every block that completed before the stop is the operator's data: store it before
+  // the stop sequence cancels the reads.
+  if (path_ == TAcquisitionPath::Overlapped) {
+    while (completed_ < reissued_ + kRequests &&
+           win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
+      ++completed_;
+    }
+    if (processed_ < reissued_) {
+      droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
+      processed_ = reissued_;
+    }
+    try {
+      while (processed_ < completed_) {
+        const int slot = processed_ % kRequests;
+        win::DWORD count = 0;
+        if (!win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(slot), &count, 0)) count = 0;
+        issued_[static_cast<std::size_t>(slot)] = false;
+        DistributeBlock(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength,
+                        std::min<int>(static_cast<int>(count), blockLength_));
+        ++processed_;
+      }
+    } catch (const EOutOfMemory&) {
+      // The store is full: what it holds is the recording.
+    }
+  }
+  newData_ = false;
+  RefreshSeries();
 }
 
 void TRecorder::StopRecording() {
@@ -319,7 +402,13 @@ void TRecorder::EndByError(const std::string& message) {
   } catch (const std::exception&) {
     // The stop sequence talks to the same vanished device.
   }
+  host_.SetCaption(TitleOf(message));
   host_.ShowError(message);
+}
+
+void TRecorder::StartFailed(const std::string& why) {
+  running_ = false;
+  host_.StartRetried(why);
 }
 
 bool TRecorder::MaskStillMatches() {
@@ -360,8 +449,9 @@ void TRecorder::TickOverlapped() {
   if (!running_) {
     if (!StartHandshakeOverlapped()) return;
   }
+  const int before = completed_;
   ProcessRing();
-  if (host_.MainTimerEnabled()) ShowRemainingTime();
+  if (host_.MainTimerEnabled() && armed_) ShowProgress(completed_ != before);
 }
 
 bool TRecorder::StartHandshakeOverlapped() {
@@ -374,6 +464,7 @@ bool TRecorder::StartHandshakeOverlapped() {
   ReapRequests();  // the identification cancelled what an earlier start left pending
   if (!MaskStillMatches()) {
     StopRecording();
+    host_.SetCaption(kTwoChannelMessage);
     return false;
   }
   host_.SetCaption("Start");
@@ -385,15 +476,19 @@ bool TRecorder::StartHandshakeOverlapped() {
   com_.ClearError(nullptr);  // an overflow of the idle line is no loss of this recording
   protocol_.SendStartByte();
   if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
-    running_ = false;
+    StartFailed(kSlowStartRefused);
     return false;
   }
   // The block reads queue behind the start reply's read.
   protocol_.BeginStartReply();
   for (int k = 0; k < kRequests; ++k)
     IssueBlockRead(k);
-  if (!protocol_.FinishStartReply()) return false;
+  if (!protocol_.FinishStartReply()) {
+    StartFailed(kStartRefused);
+    return false;
+  }
   running_ = true;
+  lastData_ = clock_();
   return true;
 }
 
@@ -515,10 +610,9 @@ void TRecorder::TickBlocking() {
   if (!running_) {
     if (!StartHandshakeBlocking()) return;
   }
-  if (newData_.exchange(false)) {
-    RefreshSeries();
-    ShowRemainingTime();
-  }
+  const bool dataCame = newData_.exchange(false);
+  if (dataCame) RefreshSeries();
+  ShowProgress(dataCame);
   if (worker_->Handle() != nullptr && win::WaitForSingleObject(worker_->Handle(), 0) == win::WAIT_OBJECT_0) {
     running_ = false;
     if (newData_.exchange(false)) RefreshSeries();
@@ -540,6 +634,7 @@ bool TRecorder::StartHandshakeBlocking() {
   }
   if (!MaskStillMatches()) {
     StopRecording();
+    host_.SetCaption(kTwoChannelMessage);
     return false;
   }
   host_.SetCaption("Start");
@@ -547,12 +642,16 @@ bool TRecorder::StartHandshakeBlocking() {
   com_.ClearError(nullptr);  // an overflow of the idle line is no loss of this recording
   protocol_.SendStartByte();
   if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
-    running_ = false;
+    StartFailed(kSlowStartRefused);
     return false;
   }
   protocol_.BeginStartReply();
-  if (!protocol_.FinishStartReply()) return false;
+  if (!protocol_.FinishStartReply()) {
+    StartFailed(kStartRefused);
+    return false;
+  }
   running_ = true;
+  lastData_ = clock_();
   workerFailed_ = false;
   worker_->Start();
   return true;

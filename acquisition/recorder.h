@@ -26,6 +26,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -153,6 +154,10 @@ class TRecorder {
   ProtocolState& State() { return state_; }
   TSerialCom& Com() { return com_; }
 
+  // The monotonic clock in ms the stall of the stream is measured on (tests advance
+  // their own).
+  void SetClock(std::function<std::int64_t()> nowMs) { clock_ = std::move(nowMs); }
+
   // Ring counters of the overlapped path (for tests and figures).
   int Completed() const { return completed_; }
   int Reissued() const { return reissued_; }
@@ -176,6 +181,12 @@ class TRecorder {
   void WorkerBody();
   bool MaskStillMatches();
   void EndByError(const std::string& message);
+  // Stores what completed before a stop and shows it (both paths).
+  void CollectBeforeStop();
+  // The caption while running: the time left, and a stream that stopped coming.
+  void ShowProgress(bool dataCame);
+  // A start that failed after the module answered: why, and the next tick tries again.
+  void StartFailed(const std::string& why);
   void AttachSeries(int slot, TBaseEquiDistantSeries& series);
   void SetSpan(int slot, double spanDays);
 
@@ -207,6 +218,9 @@ class TRecorder {
   int processed_ = 0;
   std::uint64_t shortBlocks_ = 0;
   std::uint64_t droppedBlocks_ = 0;
+
+  std::function<std::int64_t()> clock_;
+  std::int64_t lastData_ = 0;  // when the stream last brought a block
 
   std::atomic<bool> newData_{false};
   std::atomic<bool> workerFailed_{false};

@@ -310,10 +310,7 @@ std::string PortSummary(const TPortReport& r) {
 
 std::string PortProblem(const TPortReport& r) {
   switch (r.State) {
-    case TPortState::Ready: {
-      const std::string sharing = HolderList(r.Holders, false);
-      return sharing.empty() ? "" : "Port má otevřený také " + sharing + "; přijatá data si mohou rozdělit.";
-    }
+    case TPortState::Ready:
     case TPortState::Simulated:
       return "";
     case TPortState::Unknown:
@@ -337,6 +334,12 @@ std::string PortProblem(const TPortReport& r) {
       return "Zařízení " + r.Device + " nelze prověřit: " + std::strerror(r.Errno) + ".";
   }
   return "";
+}
+
+std::string PortSharing(const TPortReport& r) {
+  if (r.State != TPortState::Ready) return "";
+  const std::string sharing = HolderList(r.Holders, false);
+  return sharing.empty() ? "" : "Port má otevřený také " + sharing + "; přijatá data si mohou rozdělit.";
 }
 
 }  // namespace osc

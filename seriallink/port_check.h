@@ -80,5 +80,8 @@ TPortReport InspectPort(const std::string& port, TPortCheckSys& sys);
 // port"), and what stands in the way (empty when nothing does).
 std::string PortSummary(const TPortReport& report);
 std::string PortProblem(const TPortReport& report);
+// Other programs that have an open port open too (empty when none): no obstacle to
+// opening it, but a likely cause when the module's bytes go missing.
+std::string PortSharing(const TPortReport& report);
 
 }  // namespace osc

@@ -506,8 +506,12 @@ void TFrmMdl4CH::StartRetried(const std::string& error) {
   // port check when it sees the cause.
   const std::string port = PortName();
   TPortCheckSys sys;
-  std::string why = PortProblem(InspectPort(port, sys));
+  const TPortReport report = InspectPort(port, sys);
+  std::string why = PortProblem(report);
   if (why.empty()) why = error.empty() ? "modul na portu " + port + " neodpovídá" : error;
+  // Another program reading the port is a likely cause, never the reason itself.
+  const std::string sharing = PortSharing(report);
+  if (!sharing.empty()) why += " " + sharing;
   SetCaption("Čekám na modul: " + why);
   waitingCaption_ = true;
 }

@@ -4,6 +4,7 @@
 #include "acquisition/recorder.h"
 
 #include "acquisition/record_file.h"
+#include "graph/series.h"
 #include "platform/errors.h"
 #include "recorder_rig.h"
 
@@ -80,6 +81,7 @@ TEST_P(RecorderFaults, TwoChannelModuleWhileArmedAbandonsTheStart) {
   EXPECT_EQ(two.state(), sim::ModuleState::Commands);
   EXPECT_EQ(two.stream_bytes(), 0u);
   EXPECT_TRUE(rig.window.errors.empty());
+  EXPECT_TRUE(rig.window.caption.starts_with("Měření nezačalo")) << rig.window.caption;
   // The next start records the two slots the module has.
   two.set_signal(1, sim::SignalSpec{sim::Waveform::Pattern});
   two.set_signal(2, sim::SignalSpec{sim::Waveform::Pattern});
@@ -143,6 +145,8 @@ TEST_P(RecorderFaults, PulledCableEndsTheRecordingWithOneMessageAndKeepsTheSampl
 
   ASSERT_EQ(rig.window.errors.size(), 1u);
   EXPECT_FALSE(rig.window.errors[0].empty());
+  // The title, the only status line, no longer counts down.
+  EXPECT_TRUE(rig.window.caption.starts_with("Měření zastaveno")) << rig.window.caption;
   EXPECT_FALSE(rig.window.timer);
   EXPECT_FALSE(rig.window.down);
   EXPECT_FALSE(rig.recorder->Running() && rig.window.timer);
@@ -173,6 +177,55 @@ TEST_P(RecorderFaults, PulledCableEndsTheRecordingWithOneMessageAndKeepsTheSampl
   rig.Stop();
   EXPECT_EQ(rig.window.caption, "Zastaveno");
   EXPECT_EQ(rig.window.errors.size(), 1u);
+}
+
+// Stop between two ticks: every block completed since the last tick is stored and shown
+// (the stop sequence towards the module is unchanged).
+TEST_P(RecorderFaults, StopKeepsEveryCompleteBlock) {
+  RecorderRig rig(GetParam());
+  rig.PatternOnAllInputs();
+  rig.module().set_pace(10);
+  rig.Start({true, false, false, false, false, false});
+  ASSERT_TRUE(rig.RecordAtLeast(TRecorder::kMaxBlockLength));
+  const std::uint32_t before = rig.recorder->Store(1)->Count();
+  const std::uint64_t streamed = rig.module().stream_bytes();
+  ASSERT_TRUE(rig.StallUntil(
+      [&] { return rig.module().stream_bytes() >= streamed + 4 * TRecorder::kMaxBlockLength; }));
+  rig.Stop();
+  const TDataStore* store = rig.recorder->Store(1);
+  EXPECT_GE(store->Count(), before + 3 * TRecorder::kMaxBlockLength);
+  EXPECT_TRUE(HoldsOwnSequence(store, 1));
+  const auto* series = dynamic_cast<const TBaseEquiDistantSeries*>(rig.data.Series(0));
+  ASSERT_NE(series, nullptr);
+  EXPECT_EQ(series->Count(), static_cast<std::uint32_t>(store->PointCount())) << "shown as well";
+  EXPECT_EQ(rig.window.caption, "Zastaveno");
+}
+
+// A stream that stops mid-recording (the port stays open) is said in the title after
+// about two block times, and the title counts down again when data comes.
+TEST_P(RecorderFaults, StalledStreamIsSaidAndClears) {
+  RecorderRig rig(GetParam());
+  std::int64_t now = 0;
+  rig.recorder->SetClock([&] { return now; });
+  rig.module().set_pace(10);
+  rig.Start({true, false, false, false, false, false});
+  ASSERT_TRUE(rig.RecordAtLeast(TRecorder::kMaxBlockLength));
+  rig.module().inject(sim::Fault::Silence, sim::FaultMode::Always);
+  win::Sleep(30);
+  rig.recorder->TimerTick();  // what was under way
+  now += 300;
+  rig.recorder->TimerTick();
+  EXPECT_TRUE(rig.window.caption.starts_with("Probíhá měření, zbývá")) << rig.window.caption;
+  EXPECT_EQ(rig.window.caption.find("nepřicházejí"), std::string::npos) << "one block time is no stall";
+  now += 2000;
+  rig.recorder->TimerTick();
+  EXPECT_NE(rig.window.caption.find("nepřicházejí data (2 s)"), std::string::npos) << rig.window.caption;
+  rig.module().clear_faults();
+  const std::uint32_t count = rig.recorder->Store(1)->Count();
+  ASSERT_TRUE(rig.TickUntil([&] { return rig.recorder->Store(1)->Count() > count; }));
+  rig.recorder->TimerTick();
+  EXPECT_EQ(rig.window.caption.find("nepřicházejí"), std::string::npos) << rig.window.caption;
+  rig.Stop();
 }
 
 // A tick never pumps the event loop, and a tick that arrives while another is inside
@@ -231,6 +284,8 @@ TEST_P(RecorderFaults, ClosingWhileTheStartReplyIsAwaitedExitsCleanly) {
   rig->recorder->TimerTick();
   EXPECT_FALSE(rig->recorder->Running());
   EXPECT_EQ(rig->window.caption, "Start");
+  ASSERT_EQ(rig->window.retries.size(), 1u);
+  EXPECT_FALSE(rig->window.retries[0].empty()) << "the start failed after the module answered: say why";
   rig->window.during = nullptr;
   rig->recorder.reset();
   EXPECT_FALSE(rig->window.timer);
@@ -244,20 +299,23 @@ INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderFaults,
                          ::testing::Values(TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking),
                          PathParamName);
 
-// Raw queries whose replies come 150 ms late, after the overlapped 100 ms wait: every
-// one is a no-value marker, none takes the late reply of the query before it, and no
-// cancelled read writes into a buffer after its exchange ended (ASan).
+// Raw queries whose replies come late, after the overlapped 100 ms wait (300 ms: after
+// the next request would go out): every one is a no-value marker, none takes the late
+// reply of the query before it (each reply carries another reading), and no cancelled
+// read writes into a buffer after its exchange ended (ASan).
 TEST(RecorderFaultsOverlapped, LateRawRepliesGiveOnlyNoValueMarkers) {
   RecorderRig rig(TAcquisitionPath::Overlapped);
   rig.PatternOnAllInputs();
   ASSERT_TRUE(rig.protocol.Identify());
-  rig.module().set_reply_delay(150ms);
-  int values = 0;
-  for (int i = 0; i < 50; ++i) {
-    const std::int32_t v = rig.protocol.QueryRawValue(1 + i % 4, false);
-    if (v != kNoValue) ++values;
+  for (auto delay : {150ms, 300ms}) {
+    rig.module().set_reply_delay(delay);
+    int values = 0;
+    for (int i = 0; i < 4; ++i) {
+      const std::int32_t v = rig.protocol.QueryRawValue(1 + i % 4, false);
+      if (v != kNoValue) ++values;
+    }
+    EXPECT_EQ(values, 0) << delay.count() << " ms late";
   }
-  EXPECT_EQ(values, 0);
   // On time again, the next query answers with the module's current reading.
   rig.module().set_reply_delay(0ms);
   const std::uint64_t asked = rig.module().with_model([](sim::ModuleModel& m) { return m.raw_queries(); });

@@ -89,6 +89,10 @@ class RecorderWindow : public TRecorderHost, public ProtocolHost {
     errors.push_back(m);
   }
 
+  // Why each start that reached no recording is tried again ("" : no answer).
+  std::vector<std::string> retries;
+  void StartRetried(const std::string& why) override { retries.push_back(why); }
+
   const TOscRozsah* range = nullptr;
   const TOscRozsah* SelectedRange() override { return range; }
 
