@@ -240,20 +240,19 @@ std::string FloatToStrF(double value, FloatFormat format, int precision, int dig
       if (s == "-0" || (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos)) {
         s.erase(0, 1);  // no "-0.00"
       }
+      std::size_t end = s.find('.');
+      if (end == std::string::npos) end = s.size();
+      // The decimal point first: a group separator that is another locale's decimal
+      // point (German '.') must never be taken for it.
+      s = localise(s);
       if (format == FloatFormat::Number) {
-        std::size_t start = s[0] == '-' ? 1 : 0;
-        std::size_t end = s.find('.');
-        if (end == std::string::npos) end = s.size();
+        const std::size_t start = s[0] == '-' ? 1 : 0;
         for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(end) - 3; i > static_cast<std::ptrdiff_t>(start);
              i -= 3) {
-          s.insert(static_cast<std::size_t>(i), 1, '\x01');
+          s.insert(static_cast<std::size_t>(i), 1, formatSettings().ThousandSeparator);
         }
-        std::string r;
-        for (char c : s)
-          r += c == '\x01' ? formatSettings().ThousandSeparator : c;
-        s = r;
       }
-      return localise(s);
+      return s;
     }
   }
   return {};

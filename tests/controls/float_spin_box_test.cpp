@@ -72,14 +72,24 @@ TEST(FloatSpinBox, NotANumberRaisesAConversionErrorAndTypingKeepsTheValue) {
   EXPECT_EQ(rig.edit.Text(), "1.50");
 }
 
-TEST(FloatSpinBox, CzechSeparatorsShowAndReadBack) {
+// Grouping and the decimal separator never meet, also where the group separator is
+// another locale's decimal point (German).
+TEST(FloatSpinBox, LocalSeparatorsShowAndReadBack) {
+  struct Case {
+    char decimal, thousand;
+    const char* shown;
+  };
+  for (const Case& c : {Case{',', ' ', "1 234,50"}, Case{',', '.', "1.234,50"}}) {
+    Rig rig;
+    SeparatorScope local(c.decimal, c.thousand);
+    Volts(rig.box);
+    rig.box.SetValue(1234.5);
+    EXPECT_EQ(rig.edit.Text(), c.shown);
+    EXPECT_DOUBLE_EQ(rig.box.TextToValue(rig.edit.Text()), 1234.5) << c.shown;
+    EXPECT_DOUBLE_EQ(rig.box.TextToValue("2,5 V"), 2.5);
+  }
   Rig rig;
   SeparatorScope czech(',', ' ');
-  Volts(rig.box);
-  rig.box.SetValue(1234.5);
-  EXPECT_EQ(rig.edit.Text(), "1 234,50");
-  EXPECT_DOUBLE_EQ(rig.box.TextToValue(rig.edit.Text()), 1234.5);
-  EXPECT_DOUBLE_EQ(rig.box.TextToValue("2,5 V"), 2.5);
   EXPECT_THROW(rig.box.TextToValue("2.5"), EConvertError);
 }
 
