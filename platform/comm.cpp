@@ -19,6 +19,7 @@ struct DeviceRegistry {
   std::mutex mutex;
   std::map<std::string, CommDeviceFactory> factories;  // by upper-case name
   std::set<std::string> open;
+  std::vector<ListedCommDevice> listed;
 };
 
 // Never destroyed: ports closed during exit still release their names here.
@@ -218,16 +219,27 @@ BOOL ClearCommError(HANDLE file, DWORD* errors, COMSTAT* stat) {
   return with_port(file, [&](detail::CommPort& p) { return p.clear_error(errors, stat); });
 }
 
-void RegisterCommDevice(const std::string& name, CommDeviceFactory factory) {
+void RegisterCommDevice(const std::string& name, CommDeviceFactory factory, const std::string& description) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  r.factories[upper(name)] = std::move(factory);
+  const std::string key = upper(name);
+  r.factories[key] = std::move(factory);
+  std::erase_if(r.listed, [&](const ListedCommDevice& d) { return upper(d.Name) == key; });
+  if (!description.empty()) r.listed.push_back({name, description});
 }
 
 void UnregisterCommDevice(const std::string& name) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  r.factories.erase(upper(name));
+  const std::string key = upper(name);
+  r.factories.erase(key);
+  std::erase_if(r.listed, [&](const ListedCommDevice& d) { return upper(d.Name) == key; });
+}
+
+std::vector<ListedCommDevice> ListedCommDevices() {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  return r.listed;
 }
 
 }  // namespace osc::win

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace osc::win {
 
@@ -49,8 +50,18 @@ using CommDeviceFactory = std::function<std::unique_ptr<CommDevice>(const std::s
 // Makes `name` (compared ignoring case, e.g. "SIM4") open an in-process device. The
 // serial layer keeps such a name exclusive: while a port opened by it is open, a second
 // CreateFile of the name fails with ERROR_ACCESS_DENIED without calling the factory.
-// The factory is called without any lock of the serial layer held.
-void RegisterCommDevice(const std::string& name, CommDeviceFactory factory);
+// The factory is called without any lock of the serial layer held. A device with a
+// `description` is offered to the operator (the port list, the port check) as a port
+// of its own; one without is reachable by name only.
+void RegisterCommDevice(const std::string& name, CommDeviceFactory factory,
+                        const std::string& description = {});
 void UnregisterCommDevice(const std::string& name);
+
+struct ListedCommDevice {
+  std::string Name;  // as registered
+  std::string Description;
+};
+// The devices registered with a description, in the order of their registration.
+std::vector<ListedCommDevice> ListedCommDevices();
 
 }  // namespace osc::win

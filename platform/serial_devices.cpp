@@ -1,5 +1,7 @@
 #include "platform/serial_devices.h"
 
+#include "platform/comm_device.h"
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -66,8 +68,8 @@ std::vector<SerialDevice> ListSerialDevices(const std::string& sysfsRoot, const 
   for (const Found& f : found) {
     out.push_back({"\\Device\\" + f.name, (fs::path(devRoot) / f.name).string()});
   }
-  out.push_back({"\\Device\\SIM4", "SIM4"});
-  out.push_back({"\\Device\\SIM2", "SIM2"});
+  for (const ListedCommDevice& d : ListedCommDevices())
+    out.push_back({"\\Device\\" + d.Name, d.Name});
   return out;
 }
 

@@ -1,6 +1,7 @@
 #include "seriallink/port_check.h"
 
 #include "platform/comm.h"
+#include "platform/comm_device.h"
 #include "platform/comm_posix.h"
 
 #include <grp.h>
@@ -32,6 +33,17 @@ std::string Upper(std::string s) {
   for (char& c : s)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
+}
+
+// ", COM1 až COM256, SIM4 nebo SIM2": the port forms, the listed devices last.
+std::string ListedNames() {
+  std::vector<std::string> names{"COM1 až COM256"};
+  for (const win::ListedCommDevice& d : win::ListedCommDevices())
+    names.push_back(d.Name);
+  std::string text;
+  for (std::size_t k = 0; k < names.size(); ++k)
+    text += (k == 0 ? ", " : k + 1 == names.size() ? " nebo " : ", ") + names[k];
+  return text;
 }
 
 bool StartsWith(const std::string& s, const char* prefix) {
@@ -243,10 +255,12 @@ TPortReport DescribePort(const std::string& port, TPortCheckSys& sys) {
   TPortReport r;
   r.Port = port;
   const std::string upper = Upper(port);
-  if (upper == "SIM4" || upper == "SIM2") {
-    r.State = TPortState::Simulated;
-    r.Product = upper == "SIM4" ? "simulovaný modul, 4 kanály" : "simulovaný modul, 2 kanály";
-    return r;
+  for (const win::ListedCommDevice& d : win::ListedCommDevices()) {
+    if (Upper(d.Name) == upper) {
+      r.State = TPortState::Simulated;
+      r.Product = d.Description;
+      return r;
+    }
   }
   r.Device = win::CommDevicePath(port);
   if (!StartsWith(r.Device, "/dev/")) {
@@ -314,7 +328,7 @@ std::string PortProblem(const TPortReport& r) {
     case TPortState::Simulated:
       return "";
     case TPortState::Unknown:
-      return "Port „" + r.Port + "“ neexistuje: zadejte zařízení (/dev/...), COM1 až COM256, SIM4 nebo SIM2.";
+      return "Port „" + r.Port + "“ neexistuje: zadejte zařízení (/dev/...)" + ListedNames() + ".";
     case TPortState::Missing:
       return "Zařízení " + r.Device + " neexistuje. Je adaptér připojen?";
     case TPortState::NotSerial:

@@ -7,8 +7,10 @@ namespace osc::sim {
 
 void RegisterSimulatedPorts() {
   for (const std::string& name : SimulatedPortNames()) {
+    const char* what = name == "SIM2" ? "simulovaný modul, 2 kanály" : "simulovaný modul, 4 kanály";
     win::RegisterCommDevice(
-        name, [name](const std::string&, DWORD* error) { return SimulatedModuleFor(name).open(error); });
+        name, [name](const std::string&, DWORD* error) { return SimulatedModuleFor(name).open(error); },
+        what);
   }
 }
 

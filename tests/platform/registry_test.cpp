@@ -1,5 +1,6 @@
 // The Win32 registry calls: keys, values, rights, deletion, transactions, SERIALCOMM.
 #include "platform/registry.h"
+#include "platform/comm_device.h"
 #include "platform/registry_store.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
@@ -308,7 +309,10 @@ TEST(Registry, AFolderThatCannotBeCreatedRefusesCreatingKeys) {
   ScratchRegistry leaveClean;
 }
 
-TEST(Registry, SerialCommListsUartsUsbAndAcmPortsThenTheSimulatedModules) {
+TEST(Registry, SerialCommListsUartsUsbAndAcmPortsThenTheListedDevices) {
+  RegisterCommDevice("SIM4", {}, "four");
+  RegisterCommDevice("SIM2", {}, "two");
+  RegisterCommDevice("HIDDEN", {});  // reachable by name only
   ScratchRegistry reg;
   reg.add_tty("ttyS0", true, 4, true);
   reg.add_tty("ttyS1", true, 0, true);  // registered but no UART behind it
@@ -341,6 +345,7 @@ TEST(Registry, SerialCommListsUartsUsbAndAcmPortsThenTheSimulatedModules) {
 }
 
 TEST(Registry, SerialCommIsReadOnlyAndNeverSaved) {
+  RegisterCommDevice("SIM4", {}, "four");
   ScratchRegistry reg;
   reg.write_file("REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"stale\"=\"COM9\"\n");
   reg.restart();

@@ -1,5 +1,6 @@
 #include "seriallink/port_enumerator.h"
 
+#include "platform/comm_device.h"
 #include "platform/registry.h"
 #include "support/scratch_registry.h"
 
@@ -137,7 +138,9 @@ TEST(PortEnumerator, MissingKeyGivesAnEmptyListEvenAfterAFullOne) {
   EXPECT_TRUE(rig.ports.PortList().empty());
 }
 
-TEST(PortEnumerator, ListsTheMachinesDevicesAndTheSimulatedModules) {
+TEST(PortEnumerator, ListsTheMachinesDevicesAndTheListedDevices) {
+  win::RegisterCommDevice("SIM4", {}, "four");
+  win::RegisterCommDevice("SIM2", {}, "two");
   test::ScratchRegistry registry;
   registry.add_tty("ttyS0", true, 4, true);
   registry.add_tty("ttyS2", true, 4, true);

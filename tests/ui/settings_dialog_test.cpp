@@ -1,6 +1,8 @@
 // The options dialog with real widgets, headless: what each page shows, what each
 // handler writes into the range entries, and what OK and Storno leave behind.
 #include "ui/settings_dialog.h"
+
+#include "simulator/simulated_module.h"
 #include "support/range_entry_expect.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +79,7 @@ struct Rig {
   test::ScratchRegistry registry;
   std::vector<QString> messages;
   std::unique_ptr<TFrmSetMdl4> dlg;
+  Rig() { sim::RegisterSimulatedPorts(); }  // as the program does before loading the settings
 
   // Stores settings as an earlier run of the program would have left them.
   void Seed(int model, std::vector<Entry> entries, const std::string& port = "COM1") {
