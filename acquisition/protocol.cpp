@@ -40,15 +40,15 @@ auto DeviceProtocol::Guarded(F&& f) {
 }
 
 bool DeviceProtocol::Overlapped() const {
-  return com_.Active() ? com_.OverlappedPtr != nullptr : com_.Overlapped();
+  return com_.Active() ? com_.OverlappedOpen() : com_.Overlapped();
 }
 
 void DeviceProtocol::CancelPendingIo() {
-  if (host_.CancelIoAvailable()) win::CancelIo(com_.Handle);
+  if (host_.CancelIoAvailable()) com_.CancelPending();
 }
 
 bool DeviceProtocol::WaitForPort() {
-  return win::WaitForSingleObject(com_.OverlappedRec.hEvent, kReplyWait) == win::WAIT_OBJECT_0;
+  return com_.WaitTransfer(kReplyWait);
 }
 
 bool DeviceProtocol::ReadReply(std::size_t length) {
@@ -63,20 +63,14 @@ bool DeviceProtocol::ReadReply(std::size_t length) {
     late_reply_possible_ = true;
     return false;
   }
-  DWORD transferred = 0;
-  if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
-    if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
-      throw ECommError("Error reading from the communications device");
-    return false;
-  }
-  return transferred == length;
+  const auto transferred = com_.Collect();
+  return transferred && *transferred == length;
 }
 
 void DeviceProtocol::AbandonRead() {
   CancelPendingIo();
   // The record is used by the next transfer: the read must have ended first.
-  DWORD transferred = 0;
-  win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 1);
+  com_.Reap();
 }
 
 void DeviceProtocol::DrainLateReply() {
@@ -89,7 +83,7 @@ void DeviceProtocol::DrainLateReply() {
     const std::int64_t left = request_sent_ + kLateHorizon - MonotonicMs();
     if (left <= 0) break;
     com_.Read(drain_.data(), static_cast<int>(drain_.size()));
-    win::WaitForSingleObject(com_.OverlappedRec.hEvent, static_cast<DWORD>(left));
+    com_.WaitTransfer(static_cast<DWORD>(left));
     AbandonRead();
   }
 }
@@ -209,13 +203,8 @@ bool DeviceProtocol::FinishStartReply() {
       late_reply_possible_ = true;  // the next identification cancels the read
       return false;
     }
-    DWORD transferred = 0;
-    if (!win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &transferred, 0)) {
-      if (win::GetLastError() == win::ERROR_DEVICE_NOT_CONNECTED)
-        throw ECommError("Error reading from the communications device");
-      return false;
-    }
-    return transferred == start_reply_.size() && start_reply_[0] == start_byte_;
+    const auto transferred = com_.Collect();
+    return transferred && *transferred == start_reply_.size() && start_reply_[0] == start_byte_;
   });
 }
 

@@ -374,7 +374,11 @@ void TRecorder::CollectBeforeStop() {
       while (processed_ < completed_) {
         const int slot = processed_ % kRequests;
         win::DWORD count = 0;
-        if (!win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(slot), &count, 0)) count = 0;
+        try {
+          count = com_.Collect(&requests_.Overlapped(slot)).value_or(0);
+        } catch (const ECommError&) {
+          // The device went while stopping: the block is lost, not the earlier ones.
+        }
         issued_[static_cast<std::size_t>(slot)] = false;
         DistributeBlock(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength,
                         std::min<int>(static_cast<int>(count), blockLength_));
@@ -447,49 +451,11 @@ void TRecorder::TimerTick() {
 void TRecorder::TickOverlapped() {
   if (!armed_) return;
   if (!running_) {
-    if (!StartHandshakeOverlapped()) return;
+    if (!StartHandshake()) return;
   }
   const int before = completed_;
   ProcessRing();
   if (host_.MainTimerEnabled() && armed_) ShowProgress(completed_ != before);
-}
-
-bool TRecorder::StartHandshakeOverlapped() {
-  ReapRequests();
-  ReadControls();
-  if (!protocol_.IdentifyAndSendParameters()) {
-    host_.StartRetried("");
-    return false;
-  }
-  ReapRequests();  // the identification cancelled what an earlier start left pending
-  if (!MaskStillMatches()) {
-    StopRecording();
-    host_.SetCaption(kTwoChannelMessage);
-    return false;
-  }
-  host_.SetCaption("Start");
-  for (int k = 0; k < kRequests; ++k)
-    win::SetEvent(requests_.Event(k));
-  completed_ = reissued_ = processed_ = 0;
-  nextSlot_ = 0;
-  win::Sleep(10);
-  com_.ClearError(nullptr);  // an overflow of the idle line is no loss of this recording
-  protocol_.SendStartByte();
-  if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
-    StartFailed(kSlowStartRefused);
-    return false;
-  }
-  // The block reads queue behind the start reply's read.
-  protocol_.BeginStartReply();
-  for (int k = 0; k < kRequests; ++k)
-    IssueBlockRead(k);
-  if (!protocol_.FinishStartReply()) {
-    StartFailed(kStartRefused);
-    return false;
-  }
-  running_ = true;
-  lastData_ = clock_();
-  return true;
 }
 
 void TRecorder::IssueBlockRead(int request) {
@@ -506,7 +472,7 @@ void TRecorder::IssueBlockRead(int request) {
 }
 
 void TRecorder::ReapRequests() {
-  if (com_.Handle == win::INVALID_HANDLE_VALUE) {
+  if (!com_.Active()) {
     issued_.fill(false);
     return;
   }
@@ -514,11 +480,10 @@ void TRecorder::ReapRequests() {
   for (bool b : issued_)
     any = any || b;
   if (!any) return;
-  win::CancelIo(com_.Handle);
+  com_.CancelPending();
   for (int k = 0; k < kRequests; ++k) {
     if (!issued_[static_cast<std::size_t>(k)]) continue;
-    win::DWORD n = 0;
-    win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(k), &n, 1);
+    com_.Reap(&requests_.Overlapped(k));
     issued_[static_cast<std::size_t>(k)] = false;
   }
 }
@@ -577,13 +542,11 @@ void TRecorder::ProcessCompleted(std::string failure) {
     while (processed_ < completed_) {
       const int slot = processed_ % kRequests;
       win::DWORD count = 0;
-      if (!win::GetOverlappedResult(com_.Handle, &requests_.Overlapped(slot), &count, 0)) {
-        const win::DWORD error = win::GetLastError();
-        if (error != win::ERROR_IO_INCOMPLETE && error != win::ERROR_OPERATION_ABORTED) {
-          if (failure.empty()) failure = DeviceLost("Error reading from the communications device");
-          break;
-        }
-        count = 0;
+      try {
+        count = com_.Collect(&requests_.Overlapped(slot)).value_or(0);
+      } catch (const ECommError& e) {
+        if (failure.empty()) failure = DeviceLost(e.what());
+        break;
       }
       issued_[static_cast<std::size_t>(slot)] = false;
       if (static_cast<int>(count) != blockLength_) {
@@ -608,7 +571,7 @@ void TRecorder::ProcessCompleted(std::string failure) {
 void TRecorder::TickBlocking() {
   if (!armed_) return;
   if (!running_) {
-    if (!StartHandshakeBlocking()) return;
+    if (!StartHandshake()) return;
   }
   const bool dataCame = newData_.exchange(false);
   if (dataCame) RefreshSeries();
@@ -624,14 +587,22 @@ void TRecorder::TickBlocking() {
   }
 }
 
-bool TRecorder::StartHandshakeBlocking() {
-  worker_->Stop();
-  win::Sleep(20);
+// The start sequence both paths share; they differ in what reads the stream (the ring of
+// requests, or the worker) and in the pauses the module was given before.
+bool TRecorder::StartHandshake() {
+  const bool overlapped = path_ == TAcquisitionPath::Overlapped;
+  if (overlapped) {
+    ReapRequests();
+  } else {
+    worker_->Stop();
+    win::Sleep(20);
+  }
   ReadControls();
   if (!protocol_.IdentifyAndSendParameters()) {
     host_.StartRetried("");
     return false;
   }
+  if (overlapped) ReapRequests();  // the identification cancelled what an earlier start left pending
   if (!MaskStillMatches()) {
     StopRecording();
     host_.SetCaption(kTwoChannelMessage);
@@ -639,21 +610,34 @@ bool TRecorder::StartHandshakeBlocking() {
   }
   host_.SetCaption("Start");
   nextSlot_ = 0;
+  if (overlapped) {
+    for (int k = 0; k < kRequests; ++k)
+      win::SetEvent(requests_.Event(k));
+    completed_ = reissued_ = processed_ = 0;
+    win::Sleep(10);
+  }
   com_.ClearError(nullptr);  // an overflow of the idle line is no loss of this recording
   protocol_.SendStartByte();
   if (state_.SlowMode && !protocol_.SlowModeHandshake()) {
     StartFailed(kSlowStartRefused);
     return false;
   }
+  // The block reads queue behind the start reply's read.
   protocol_.BeginStartReply();
+  if (overlapped) {
+    for (int k = 0; k < kRequests; ++k)
+      IssueBlockRead(k);
+  }
   if (!protocol_.FinishStartReply()) {
     StartFailed(kStartRefused);
     return false;
   }
   running_ = true;
   lastData_ = clock_();
-  workerFailed_ = false;
-  worker_->Start();
+  if (!overlapped) {
+    workerFailed_ = false;
+    worker_->Start();
+  }
   return true;
 }
 

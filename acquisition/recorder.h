@@ -170,8 +170,7 @@ class TRecorder {
   void Stop();
   void TickOverlapped();
   void TickBlocking();
-  bool StartHandshakeOverlapped();
-  bool StartHandshakeBlocking();
+  bool StartHandshake();
   void ProcessRing();
   // Stores the completed blocks not yet processed; ends the recording after them with
   // `failure` as its message when one is given.

@@ -75,7 +75,7 @@ void TPortDCB::SetFlags(TDcbFlags value) {
 // ---- TSerialCom ----
 
 TSerialCom::TSerialCom() {
-  OverlappedRec.hEvent = win::INVALID_HANDLE_VALUE;
+  overlapped_rec_.hEvent = win::INVALID_HANDLE_VALUE;
 }
 
 TSerialCom::~TSerialCom() {
@@ -106,22 +106,22 @@ void TSerialCom::Open() {
   DWORD flag = 0;
   if (overlapped_) {
     flag = win::FILE_FLAG_OVERLAPPED;
-    OverlappedRec = {};
-    OverlappedRec.hEvent = win::CreateEvent(true, false);
-    OverlappedPtr = &OverlappedRec;
+    overlapped_rec_ = {};
+    overlapped_rec_.hEvent = win::CreateEvent(true, false);
+    overlapped_ptr_ = &overlapped_rec_;
   } else {
-    OverlappedPtr = nullptr;
+    overlapped_ptr_ = nullptr;
   }
   win::HANDLE h = name_too_long_ ? win::INVALID_HANDLE_VALUE
                                  : win::CreateFile(com_name_, win::GENERIC_READ | win::GENERIC_WRITE, 0,
                                                    win::OPEN_EXISTING, flag);
   active_ = h != win::INVALID_HANDLE_VALUE;
-  Handle = h;
+  handle_ = h;
   if (!active_) {
     if (overlapped_) ReleaseEvent();
     throw ECommError(kOpenFailed + com_name_);
   }
-  win::SetupComm(Handle, static_cast<DWORD>(inp_queue_), static_cast<DWORD>(out_queue_));
+  win::SetupComm(handle_, static_cast<DWORD>(inp_queue_), static_cast<DWORD>(out_queue_));
   try {
     ApplyTimeouts();
     ApplyState();
@@ -133,28 +133,28 @@ void TSerialCom::Open() {
 }
 
 void TSerialCom::AbandonOpen() {
-  win::CloseHandle(Handle);
+  win::CloseHandle(handle_);
   active_ = false;
-  Handle = win::INVALID_HANDLE_VALUE;
+  handle_ = win::INVALID_HANDLE_VALUE;
   ReleaseEvent();
 }
 
 void TSerialCom::ReleaseEvent() {
-  if (OverlappedRec.hEvent != win::INVALID_HANDLE_VALUE) {
-    win::CloseHandle(OverlappedRec.hEvent);
-    OverlappedRec.hEvent = win::INVALID_HANDLE_VALUE;
+  if (overlapped_rec_.hEvent != win::INVALID_HANDLE_VALUE) {
+    win::CloseHandle(overlapped_rec_.hEvent);
+    overlapped_rec_.hEvent = win::INVALID_HANDLE_VALUE;
   }
 }
 
 void TSerialCom::Close() {
   if (!active_) return;
-  win::CloseHandle(Handle);
+  win::CloseHandle(handle_);
   active_ = false;
   // The handle values are released even when the handler fails.
   struct Release {
     TSerialCom& com;
     ~Release() {
-      com.Handle = win::INVALID_HANDLE_VALUE;
+      com.handle_ = win::INVALID_HANDLE_VALUE;
       com.ReleaseEvent();
     }
   } release{*this};
@@ -163,15 +163,15 @@ void TSerialCom::Close() {
 
 void TSerialCom::ApplyState() {
   if (!active_) return;
-  if (!win::SetCommState(Handle, &dcb_.Record())) throw ECommError(kStateFailed);
+  if (!win::SetCommState(handle_, &dcb_.Record())) throw ECommError(kStateFailed);
 }
 
 void TSerialCom::ApplyTimeouts() {
-  if (!win::SetCommTimeouts(Handle, &timeouts_.Record())) throw ECommError(kTimeoutsFailed);
+  if (!win::SetCommTimeouts(handle_, &timeouts_.Record())) throw ECommError(kTimeoutsFailed);
 }
 
 void TSerialCom::Purge(DWORD flags) {
-  if (active_) win::PurgeComm(Handle, flags);
+  if (active_) win::PurgeComm(handle_, flags);
 }
 
 void TSerialCom::RequireActive() const {
@@ -184,8 +184,8 @@ int TSerialCom::Transfer(bool isRead, void* buffer, int count, win::OVERLAPPED* 
   if (count < 0 || (!buffer && count > 0)) throw ECommError(failed);
   DWORD done = 0;
   DWORD n = static_cast<DWORD>(count);
-  win::BOOL ok = isRead ? win::ReadFile(Handle, buffer, n, &done, overlapped)
-                        : win::WriteFile(Handle, buffer, n, &done, overlapped);
+  win::BOOL ok = isRead ? win::ReadFile(handle_, buffer, n, &done, overlapped)
+                        : win::WriteFile(handle_, buffer, n, &done, overlapped);
   if (!ok) {
     if (win::GetLastError() == win::ERROR_IO_PENDING) return -1;
     throw ECommError(failed);
@@ -195,11 +195,11 @@ int TSerialCom::Transfer(bool isRead, void* buffer, int count, win::OVERLAPPED* 
 
 int TSerialCom::Write(const void* buffer, int count) {
   // The serial layer only reads a write's buffer.
-  return Transfer(false, const_cast<void*>(buffer), count, OverlappedPtr);
+  return Transfer(false, const_cast<void*>(buffer), count, overlapped_ptr_);
 }
 
 int TSerialCom::Read(void* buffer, int count) {
-  return Transfer(true, buffer, count, OverlappedPtr);
+  return Transfer(true, buffer, count, overlapped_ptr_);
 }
 
 int TSerialCom::ReadEx(void* buffer, int count, win::OVERLAPPED* overlapped) {
@@ -208,19 +208,41 @@ int TSerialCom::ReadEx(void* buffer, int count, win::OVERLAPPED* overlapped) {
 
 bool TSerialCom::SetBreak() {
   RequireActive();
-  return win::SetCommBreak(Handle);
+  return win::SetCommBreak(handle_);
 }
 
 bool TSerialCom::ClearBreak() {
   RequireActive();
-  return win::ClearCommBreak(Handle);
+  return win::ClearCommBreak(handle_);
 }
 
 DWORD TSerialCom::ClearError(win::COMSTAT* stat) {
   RequireActive();
   DWORD errors = 0;
-  if (!win::ClearCommError(Handle, &errors, stat)) throw ECommError(kStatusFailed);
+  if (!win::ClearCommError(handle_, &errors, stat)) throw ECommError(kStatusFailed);
   return errors;
+}
+
+bool TSerialCom::WaitTransfer(DWORD ms) {
+  return win::WaitForSingleObject(overlapped_rec_.hEvent, ms) == win::WAIT_OBJECT_0;
+}
+
+std::optional<DWORD> TSerialCom::Collect(win::OVERLAPPED* overlapped) {
+  DWORD transferred = 0;
+  if (win::GetOverlappedResult(handle_, overlapped ? overlapped : &overlapped_rec_, &transferred, 0))
+    return transferred;
+  const DWORD error = win::GetLastError();
+  if (error == win::ERROR_IO_INCOMPLETE || error == win::ERROR_OPERATION_ABORTED) return std::nullopt;
+  throw ECommError(kReadFailed);
+}
+
+void TSerialCom::CancelPending() {
+  win::CancelIo(handle_);
+}
+
+void TSerialCom::Reap(win::OVERLAPPED* overlapped) {
+  DWORD transferred = 0;
+  win::GetOverlappedResult(handle_, overlapped ? overlapped : &overlapped_rec_, &transferred, 1);
 }
 
 void ConfigureMainWindowCom(TSerialCom& com, TSerialCom::TNotifyEvent onActivate) {

@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 namespace osc {
@@ -182,13 +183,11 @@ class TSerialCom {
   TNotifyEvent onActivate;
   TNotifyEvent onDeactivate;
 
-  // Read directly by callers. Handle: the device, INVALID_HANDLE_VALUE while closed.
-  // OverlappedRec: its event is a manual-reset event while the port is open overlapped,
-  // else INVALID_HANDLE_VALUE. OverlappedPtr: &OverlappedRec when the last Open was
-  // overlapped, else null; Read and Write pass it on.
-  win::HANDLE Handle = win::INVALID_HANDLE_VALUE;
-  win::OVERLAPPED OverlappedRec{};
-  win::OVERLAPPED* OverlappedPtr = nullptr;
+  // The device, INVALID_HANDLE_VALUE while closed (for the serial layer's own tests).
+  win::HANDLE Handle() const { return handle_; }
+  // Whether the open port was opened overlapped: Read and Write then use the port's own
+  // record and return -1 while their transfer is pending.
+  bool OverlappedOpen() const { return active_ && overlapped_ptr_ != nullptr; }
 
   // Opens and configures the device named ComName; nothing when already active.
   void Open();
@@ -210,12 +209,30 @@ class TSerialCom {
   // Fetches and clears the error flags (CE_*); fills `stat` when given.
   DWORD ClearError(win::COMSTAT* stat);
 
+  // Overlapped transfers. `overlapped` is a record given to ReadEx, or null for the
+  // port's own (Read and Write).
+  // Waits up to `ms` for the port's own transfer to end; true when it did.
+  bool WaitTransfer(DWORD ms);
+  // The bytes an ended transfer moved; nullopt while it is pending or when it was
+  // cancelled. A transfer that failed otherwise (the device vanished) raises
+  // ECommError with the read failure's message.
+  std::optional<DWORD> Collect(win::OVERLAPPED* overlapped = nullptr);
+  // Cancels the transfers this thread has pending on the port.
+  void CancelPending();
+  // Waits until the transfer has ended, whatever its result: its record and buffer may
+  // then be used again.
+  void Reap(win::OVERLAPPED* overlapped = nullptr);
+
  private:
   void RequireActive() const;
   int Transfer(bool isRead, void* buffer, int count, win::OVERLAPPED* overlapped);
   void ReleaseEvent();
   void AbandonOpen();
 
+  win::HANDLE handle_ = win::INVALID_HANDLE_VALUE;
+  // Its event is a manual-reset event while the port is open overlapped.
+  win::OVERLAPPED overlapped_rec_{};
+  win::OVERLAPPED* overlapped_ptr_ = nullptr;  // &overlapped_rec_ when open overlapped
   std::string com_name_ = "COM1";
   bool name_too_long_ = false;
   bool overlapped_ = false;

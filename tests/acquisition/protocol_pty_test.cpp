@@ -85,7 +85,7 @@ TEST_P(ProtocolPtyTest, IdentifyParametersStartStreamStop) {
     for (auto& r : records) {
       ASSERT_EQ(win::WaitForSingleObject(r.hEvent, 5000), win::WAIT_OBJECT_0);
       win::DWORD n = 0;
-      EXPECT_TRUE(win::GetOverlappedResult(rig.com.Handle, &r, &n, 0));
+      EXPECT_TRUE(win::GetOverlappedResult(rig.com.Handle(), &r, &n, 0));
       EXPECT_EQ(n, static_cast<win::DWORD>(length));
       win::CloseHandle(r.hEvent);
     }

@@ -59,7 +59,7 @@ std::vector<std::uint8_t> ReadBlocks(TSerialCom& com, bool overlapped, int block
   for (auto& r : records) {
     EXPECT_EQ(win::WaitForSingleObject(r.hEvent, 5000), win::WAIT_OBJECT_0);
     win::DWORD n = 0;
-    EXPECT_TRUE(win::GetOverlappedResult(com.Handle, &r, &n, 0));
+    EXPECT_TRUE(win::GetOverlappedResult(com.Handle(), &r, &n, 0));
     EXPECT_EQ(n, static_cast<win::DWORD>(length));
     win::CloseHandle(r.hEvent);
   }

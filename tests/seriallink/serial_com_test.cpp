@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -80,8 +82,8 @@ class SerialCom : public ::testing::Test {
   }
   void ExpectClosedState() {
     EXPECT_FALSE(com_.Active());
-    EXPECT_EQ(com_.Handle, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(com_.OverlappedRec.hEvent, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(com_.Handle(), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(com_.OverlappedOpen());
     EXPECT_EQ(win::detail::object_count(), baseline_);
   }
 
@@ -99,9 +101,8 @@ TEST(SerialComDefaults, NewComponentHasTheDeclaredDefaults) {
   EXPECT_EQ(com.OutQueue(), 1024);
   EXPECT_EQ(com.BufSize(), 0);
   EXPECT_FALSE(com.Active());
-  EXPECT_EQ(com.Handle, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(com.OverlappedRec.hEvent, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(com.OverlappedPtr, nullptr);
+  EXPECT_EQ(com.Handle(), INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(com.OverlappedOpen());
   const TTimeouts& t = com.Timeouts();
   for (DWORD v : {t.ReadInterval(), t.ReadTotalMultiplier(), t.ReadTotalConstant(), t.WriteTotalMultiplier(),
                   t.WriteTotalConstant()}) {
@@ -197,27 +198,26 @@ TEST_F(SerialCom, OpenAndCloseCallTheHandlersInOrder) {
   com_.onActivate = [&](TSerialCom& sender) {
     EXPECT_EQ(&sender, &com_);
     EXPECT_TRUE(sender.Active());
-    EXPECT_NE(sender.Handle, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(win::WaitForSingleObject(sender.OverlappedRec.hEvent, 0), win::WAIT_TIMEOUT);
+    EXPECT_NE(sender.Handle(), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(sender.WaitTransfer(0));
     log.push_back("activate");
   };
   HANDLE opened = INVALID_HANDLE_VALUE;
   com_.onDeactivate = [&](TSerialCom& sender) {
     EXPECT_FALSE(sender.Active());
-    EXPECT_EQ(sender.Handle, opened) << "the value goes after the handler";
-    EXPECT_NE(sender.OverlappedRec.hEvent, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(sender.Handle(), opened) << "the value goes after the handler";
     HANDLE again = win::CreateFile(pty_.path(), 0, 0, win::OPEN_EXISTING, 0);
     EXPECT_NE(again, INVALID_HANDLE_VALUE) << "the device is already closed";
     win::CloseHandle(again);
     log.push_back("deactivate");
   };
   com_.SetActive(true);
-  opened = com_.Handle;
-  EXPECT_EQ(com_.OverlappedPtr, &com_.OverlappedRec);
+  opened = com_.Handle();
+  EXPECT_TRUE(com_.OverlappedOpen());
   std::size_t open_count = win::detail::object_count();
   com_.Open();
   com_.SetActive(true);
-  EXPECT_EQ(com_.Handle, opened) << "no second handle";
+  EXPECT_EQ(com_.Handle(), opened) << "no second handle";
   EXPECT_EQ(win::detail::object_count(), open_count) << "no new event";
   EXPECT_EQ(log, (std::vector<std::string>{"activate"}));
   com_.SetActive(false);
@@ -243,7 +243,7 @@ TEST_F(SerialCom, FailedOpenLeavesNothingOpen) {
   com_.SetComName(pty_.path());
   EXPECT_COMM_ERROR(com_.Open(), "Cannot open communications device: " + pty_.path());
   EXPECT_FALSE(com_.Active());
-  EXPECT_EQ(com_.OverlappedRec.hEvent, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(com_.OverlappedOpen());
   EXPECT_EQ(win::detail::object_count(), with_first);
   first.Close();
   com_.Open();
@@ -373,7 +373,7 @@ TEST_F(SerialCom, BlockingTransfersReturnWhatArrived) {
   EXPECT_EQ(pty_.Receive(100), out);
   pty_.Send(Pattern(5, 2));
   Bytes in(20, 0xbd);
-  ASSERT_TRUE(osc::test::WaitReceived(com_.Handle, 5));
+  ASSERT_TRUE(osc::test::WaitReceived(com_.Handle(), 5));
   EXPECT_EQ(com_.Read(in.data(), 20), 5) << "a read that times out returns the bytes that came";
   EXPECT_EQ(Bytes(in.begin(), in.begin() + 5), Pattern(5, 2));
   EXPECT_EQ(com_.Read(in.data(), 20), 0);
@@ -388,10 +388,8 @@ TEST_F(SerialCom, OverlappedTransfersReturnMinusOneWhilePending) {
   Bytes in(12, 0);
   EXPECT_EQ(com_.Read(in.data(), 12), -1);
   pty_.Send(Pattern(12, 3));
-  ASSERT_EQ(win::WaitForSingleObject(com_.OverlappedRec.hEvent, 10000), win::WAIT_OBJECT_0);
-  DWORD n = 0;
-  ASSERT_TRUE(win::GetOverlappedResult(com_.Handle, &com_.OverlappedRec, &n, false));
-  EXPECT_EQ(n, 12u);
+  ASSERT_TRUE(com_.WaitTransfer(10000));
+  EXPECT_EQ(com_.Collect(), std::optional<DWORD>(12));
   EXPECT_EQ(in, Pattern(12, 3));
 
   win::OVERLAPPED mine{};
@@ -400,7 +398,7 @@ TEST_F(SerialCom, OverlappedTransfersReturnMinusOneWhilePending) {
   EXPECT_EQ(com_.ReadEx(block.data(), 2400, &mine), -1);
   int written = com_.Write("\xF5", 1);
   EXPECT_TRUE(written == 1 || written == -1);
-  EXPECT_EQ(win::WaitForSingleObject(com_.OverlappedRec.hEvent, 10000), win::WAIT_OBJECT_0);
+  EXPECT_TRUE(com_.WaitTransfer(10000));
   EXPECT_EQ(pty_.Receive(1), Bytes{0xF5});
   com_.Purge(win::PURGE_RXABORT);
   EXPECT_EQ(win::WaitForSingleObject(mine.hEvent, 0), win::WAIT_OBJECT_0);
@@ -410,7 +408,7 @@ TEST_F(SerialCom, OverlappedTransfersReturnMinusOneWhilePending) {
 TEST_F(SerialCom, PurgeDiscardsTheReceiveQueue) {
   com_.Open();
   pty_.Send(Pattern(40, 4));
-  ASSERT_TRUE(osc::test::WaitReceived(com_.Handle, 40));
+  ASSERT_TRUE(osc::test::WaitReceived(com_.Handle(), 40));
   win::COMSTAT stat{};
   EXPECT_EQ(com_.ClearError(&stat), 0u);
   EXPECT_EQ(stat.cbInQue, 40u);
@@ -431,7 +429,7 @@ TEST_F(SerialCom, VanishedDeviceRaisesTheTransferMessages) {
   pty_.CloseMaster();
   ASSERT_EQ(win::WaitForSingleObject(mine.hEvent, 10000), win::WAIT_OBJECT_0);
   DWORD n = 0;
-  EXPECT_FALSE(win::GetOverlappedResult(com_.Handle, &mine, &n, false));
+  EXPECT_FALSE(win::GetOverlappedResult(com_.Handle(), &mine, &n, false));
   Bytes in(4);
   EXPECT_COMM_ERROR(com_.Read(in.data(), 4), "Error reading from the communications device");
   EXPECT_COMM_ERROR(com_.ReadEx(in.data(), 4, &mine), "Error reading from the communications device");
@@ -449,7 +447,7 @@ TEST_F(SerialCom, BlockingReadOnAVanishedDeviceRaisesTheReadMessage) {
   com_.Timeouts().SetReadInterval(0);
   com_.Open();
   std::thread unplug([&] {
-    osc::test::WaitPendingReads(com_.Handle, 1);
+    osc::test::WaitPendingReads(com_.Handle(), 1);
     pty_.CloseMaster();
   });
   Bytes in(4);
