@@ -1,8 +1,8 @@
-cmake_minimum_required(VERSION 3.25)
 # cmake -DSTAGE=<folder> -DVERSION=<x.y> -P check_command_line.cmake
 # Each installed program, run without a display: --help succeeds and every option it
 # lists is in the program's man page; an unknown option ends with status 2 and says
 # which; osciloskop --version prints its version.
+cmake_minimum_required(VERSION 3.25)
 set(run ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY --unset=QT_QPA_PLATFORM)
 file(GLOB programs ${STAGE}/usr/bin/*)
 foreach(program ${programs})

@@ -1,6 +1,6 @@
-cmake_minimum_required(VERSION 3.25)
 # cmake -DSTAGE=<folder> -DGROFF=<groff> -P check_man_pages.cmake
 # Every installed man page formats without a warning.
+cmake_minimum_required(VERSION 3.25)
 file(GLOB pages ${STAGE}/usr/share/man/man*/*.gz)
 if(NOT pages)
   message(FATAL_ERROR "no man pages installed")

@@ -1,6 +1,6 @@
-cmake_minimum_required(VERSION 3.25)
 # cmake -DSTAGE=<folder> -DAPP_ID=<id> -P check_tree.cmake
 # The staged install as a desktop sees it. Every fault is listed, then the script fails.
+cmake_minimum_required(VERSION 3.25)
 set(usr ${STAGE}/usr)
 set(share ${usr}/share)
 set(faults "")

@@ -1,6 +1,6 @@
-cmake_minimum_required(VERSION 3.25)
 # cmake -DBUILD=<build folder> -DSTAGE=<folder> -P stage_install.cmake
 # A fresh `cmake --install` of BUILD into STAGE (DESTDIR), prefix /usr as the package has.
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${STAGE})
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${STAGE} ${CMAKE_COMMAND} --install ${BUILD} --prefix /usr
