@@ -8,27 +8,81 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
+#include <QToolButton>
+#include <cstdio>
 #include <memory>
+#include <utility>
+
+namespace {
+
+// The program's command line. Qt's own options (-platform, -style, ...) are accepted
+// unlisted, for the QApplication that takes them.
+struct TCommandLine {
+  QCommandLineParser Args;
+  QCommandLineOption Help = Args.addHelpOption();
+  QCommandLineOption Version = Args.addVersionOption();
+  QCommandLineOption Port{"port", "The serial port to use, e.g. SIM4, SIM2 or /dev/ttyUSB0.", "name"};
+  QCommandLineOption SettingsDir{
+      "settings-dir", "The folder of the settings for this run (default ~/.config/osciloskop).", "dir"};
+  QCommandLineOption Screenshot{"screenshot", "Save a picture of the window to <file> after <ms> and quit.",
+                                "file"};
+  QCommandLineOption Delay{"screenshot-delay", "Milliseconds before the screenshot (default 1000).", "ms",
+                           "1000"};
+
+  TCommandLine() {
+    Args.setApplicationDescription("Osciloskop: console for the serial oscilloscope and data-logger module");
+    Args.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    Args.addOptions({Port, SettingsDir, Screenshot, Delay});
+    Args.addPositionalArgument("files", "Record files (.ch1 to .ch4) to open.", "[files...]");
+    for (const char* name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "style", "stylesheet", "display",
+          "geometry", "qwindowgeometry", "qwindowtitle", "qwindowicon"}) {
+      QCommandLineOption qt(name, "", "value");
+      qt.setFlags(QCommandLineOption::HiddenFromHelp);
+      Args.addOption(qt);
+    }
+    QCommandLineOption reverse("reverse");
+    reverse.setFlags(QCommandLineOption::HiddenFromHelp);
+    Args.addOption(reverse);
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
   QApplication::setApplicationName("Osciloskop");
-  QCommandLineParser args;
-  args.setApplicationDescription("Osciloskop: console for the serial oscilloscope and data-logger module");
-  args.addHelpOption();
-  QCommandLineOption screenshot("screenshot", "Save a picture of the window to <file> after <ms> and quit.",
-                                "file");
-  QCommandLineOption delay("screenshot-delay", "Milliseconds before the screenshot (default 1000).", "ms",
-                           "1000");
-  QCommandLineOption port("port", "The serial port to use, e.g. SIM4, SIM2 or /dev/ttyUSB0.", "name");
-  args.addOption(port);
-  args.addOption(screenshot);
-  args.addOption(delay);
-  args.process(app);
+  QApplication::setApplicationVersion(OSC_VERSION);
+  {
+    // Help, version and a wrong command line need no display, so no QApplication yet.
+    QCoreApplication core(argc, argv);
+    TCommandLine cl;
+    // Exit status 2 for a wrong command line, as usual for Unix programs; process() gives 1.
+    if (!cl.Args.parse(QCoreApplication::arguments())) {
+      std::fprintf(stderr, "osciloskop: %s Try 'osciloskop --help'.\n", qPrintable(cl.Args.errorText()));
+      return 2;
+    }
+    if (cl.Args.isSet(cl.Help)) cl.Args.showHelp(0);
+    if (cl.Args.isSet(cl.Version)) cl.Args.showVersion();
+  }
+  QApplication app(argc, argv);
+  // Wayland compositors find the menu entry and its icon by this name.
+  QGuiApplication::setDesktopFileName(OSC_APP_ID);
+  TCommandLine cl;
+  cl.Args.parse(QApplication::arguments());
+  const QCommandLineParser& args = cl.Args;
+  // The registry reads its folder from the environment when it is first used, below.
+  if (args.isSet(cl.SettingsDir)) qputenv("OSC_REGISTRY_DIR", args.value(cl.SettingsDir).toLocal8Bit());
 
   osc::LoadSystemFormatSettings();
   osc::sim::RegisterSimulatedPorts();  // "SIM4" and "SIM2" open the simulated modules
-  osc::TFrmMdl4CH window;
+  // Files named on the command line go through the open command, as if chosen in its
+  // dialog: the same checks, and refusals in the same error box.
+  osc::TMainWindowUi ui = osc::DefaultMainWindowUi();
+  auto files = std::make_shared<QStringList>(args.positionalArguments());
+  ui.OpenFiles = [dialog = ui.OpenFiles, files](QWidget* parent) {
+    return files->isEmpty() ? dialog(parent) : std::exchange(*files, {});
+  };
+  osc::TFrmMdl4CH window(osc::TAcquisitionPath::Overlapped, nullptr, ui);
   std::unique_ptr<osc::TFrmSetMdl4> settings;
   try {
     settings = std::make_unique<osc::TFrmSetMdl4>(&window);
@@ -37,15 +91,16 @@ int main(int argc, char** argv) {
     return 1;
   }
   window.UseSettings(*settings);
-  if (args.isSet(port)) {
+  if (args.isSet(cl.Port)) {
     // For this run only; the settings dialog's OK would keep it.
-    settings->SetPort(args.value(port).toStdString());
+    settings->SetPort(args.value(cl.Port).toStdString());
     QTimer::singleShot(0, &window, [&] { window.IdentifyModule(); });
   }
   window.show();
-  if (args.isSet(screenshot)) {
-    QTimer::singleShot(args.value(delay).toInt(), &window, [&] {
-      window.grab().save(args.value(screenshot));
+  if (!files->isEmpty()) QTimer::singleShot(0, &window, [&] { window.TBCtiSignaly->click(); });
+  if (args.isSet(cl.Screenshot)) {
+    QTimer::singleShot(args.value(cl.Delay).toInt(), &window, [&] {
+      window.grab().save(args.value(cl.Screenshot));
       QApplication::quit();
     });
   }
