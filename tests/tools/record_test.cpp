@@ -245,6 +245,22 @@ TEST_F(SessionTest, StopKeepsEveryCompleteBlockAndStaysSmall) {
   EXPECT_LT(sent - kept, 2u * TRecorder::kMaxBlockLength) << sent << " bytes sent, " << kept << " kept";
 }
 
+TEST_F(SessionTest, AModuleLostWhileRecordingEndsWithPortStatusAndFinishedFiles) {
+  RecordOptions o = Options();
+  ASSERT_EQ(Run(o,
+                [](TRecordSession& s, std::atomic<int>&) {
+                  if (s.Stream()->Written(1) >= 5000)
+                    sim::SimulatedModuleFor("SIM4").inject(sim::Fault::PulledCable, sim::FaultMode::Always);
+                }),
+            kExitPort)
+      << output;
+  const auto store = CreateFromFile(RecordFileName(o.output, 1));
+  ASSERT_TRUE(store);
+  EXPECT_GE(store->Count(), 5000u);
+  EXPECT_EQ(store->Header().Count, store->Count()) << "the header was made final";
+  EXPECT_TRUE(test::HoldsOwnSequence(store.get(), 1));
+}
+
 // ---------------------------------------------------------------- the program
 
 class Program {

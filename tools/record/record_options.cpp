@@ -9,17 +9,8 @@
 namespace osc::tools {
 namespace {
 
-// Lower case without blanks: "11 kHz" and "11khz" name the same choice.
-std::string Key(const std::string& text) {
-  std::string k;
-  for (char c : text)
-    if (!std::isspace(static_cast<unsigned char>(c)))
-      k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return k;
-}
-
 bool Choose(const std::string& text, const std::map<std::string, int>& choices, int* index) {
-  const auto it = choices.find(Key(text));
+  const auto it = choices.find(OptionKey(text));
   if (it == choices.end()) return false;
   *index = it->second;
   return true;
@@ -31,7 +22,7 @@ bool ParseInputs(const std::string& text, InputSelection* in) {
   std::size_t at = 0;
   while (at <= text.size()) {
     const std::size_t comma = std::min(text.find(',', at), text.size());
-    std::string item = Key(text.substr(at, comma - at));
+    std::string item = OptionKey(text.substr(at, comma - at));
     if (item.rfind("ch", 0) == 0) item = item.substr(2);
     if (item.size() != 1 || item[0] < '1' || item[0] > '6') return false;
     bool* boxes[] = {&s.ch1, &s.ch2, &s.ch3, &s.ch4, &s.ch5, &s.ch6};
@@ -46,6 +37,14 @@ bool ParseInputs(const std::string& text, InputSelection* in) {
 }
 
 }  // namespace
+
+std::string OptionKey(const std::string& text) {
+  std::string k;
+  for (char c : text)
+    if (!std::isspace(static_cast<unsigned char>(c)))
+      k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return k;
+}
 
 bool ParseDuration(const std::string& text, double* seconds) {
   if (text.empty()) return false;
@@ -114,7 +113,7 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
       ok = Choose(value, modes, &o.acqIndex);
     } else if (name == "--range") {
       o.range = value;
-      ok = !Key(value).empty();
+      ok = !OptionKey(value).empty();
     } else if (name == "--polarity") {
       ok = Choose(value, polarities, &o.polarityIndex);
     } else if (name == "--gain") {

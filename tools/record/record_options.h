@@ -29,6 +29,9 @@ std::optional<RecordOptions> ParseRecordOptions(const std::vector<std::string>& 
 std::string RecordHelp();
 std::string RecordUsage();
 
+// Lower case without blanks: "11 kHz" and "11khz", "16 V" and "16v" name the same.
+std::string OptionKey(const std::string& text);
+
 // "1" "90s" "10m" "2h" "3d" (a number of seconds, minutes, hours, days); false when not one.
 bool ParseDuration(const std::string& text, double* seconds);
 

@@ -17,20 +17,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Key(const std::string& text) {
-  std::string k;
-  for (char c : text)
-    if (!std::isspace(static_cast<unsigned char>(c)))
-      k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return k;
-}
-
 // "16 V" is named by "16 V", "16V" or "16".
 const TRangeItem* FindRange(const TRangeList& ranges, const std::string& name) {
   if (ranges.empty()) return nullptr;
   if (name.empty()) return &ranges.front();
   for (const TRangeItem& item : ranges) {
-    if (Key(item.Text) == Key(name) || Key(item.Text) == Key(name) + "v") return &item;
+    if (OptionKey(item.Text) == OptionKey(name) || OptionKey(item.Text) == OptionKey(name) + "v")
+      return &item;
   }
   return nullptr;
 }
