@@ -85,7 +85,7 @@ void TRecordStream::OpenSet(int slot, std::uint32_t set) {
   s.inSet = 0;
   s.fd = ::open(s.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (s.fd < 0) Fail(s.path, errno);
-  files_.push_back(s.path);
+  if (set == 0) files_.push_back(s.path);
   dirDirty_ = true;
   if (set + 1 > sets_) sets_ = set + 1;
   TRecordHeader h = s.header;

@@ -40,7 +40,7 @@ class TRecordStream {
 
   // Samples of `slot` appended since Begin.
   std::uint64_t Written(int slot) const;
-  // Every file created, in order of creation.
+  // The first set's files, in slot order (later sets are named by SetFileName).
   const std::vector<std::string>& Files() const { return files_; }
   std::uint32_t Sets() const { return sets_; }
 
