@@ -1,7 +1,9 @@
 #include "acquisition/span_stats.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "acquisition/scaling.h"
 
@@ -49,55 +51,84 @@ RawSums Sums(const std::uint8_t* s, std::size_t n) {
 
 struct Crossings {
   std::uint64_t N = 0;
-  double First = 0;  // instants in samples, interpolated
-  double Last = 0;
-  std::uint64_t FirstIndex = 0;
+  std::uint64_t FirstIndex = 0;  // the sample at or above the mean after each crossing
   std::uint64_t LastIndex = 0;
-  std::uint64_t AboveFirst = 0;  // samples at or above the mean before each of the two
-  std::uint64_t AboveLast = 0;
 };
 
-// Upward crossings of `mean`: armed at or below `lo`, confirmed at or above `hi`; the
-// crossing kept is the last one before the confirmation, so noise near the mean never
-// counts twice.
-Crossings FindCrossings(const std::uint8_t* s, std::size_t n, double mean, double lo, double hi) {
-  const int armAt = static_cast<int>(std::floor(lo));
-  const int confirmAt = static_cast<int>(std::ceil(hi));
-  const int up = static_cast<int>(std::ceil(mean));  // x >= mean
+// Bit k of the result is byte k of `flags` (each 0 or 1), eight bytes to a multiply.
+std::uint64_t PackFlags(const std::uint8_t* flags) {
+  std::uint64_t bits = 0;
+  for (int k = 0; k < 8; ++k) {
+    std::uint64_t w;
+    std::memcpy(&w, flags + 8 * k, 8);
+    bits |= ((w * 0x0102040810204080ull) >> 56) << (8 * k);
+  }
+  return bits;
+}
+
+// The last upward crossing of `up` at or before sample `c`: the first sample at or above it.
+std::uint64_t CrossingBefore(const std::uint8_t* s, std::uint64_t c, int up) {
+  while (c > 0 && !(s[c] >= up && s[c - 1] < up))
+    --c;
+  return c;
+}
+
+// Upward crossings of the mean (`up` = the smallest code at or above it) through a
+// trigger armed at or below `armAt` and confirmed at or above `confirmAt`; the crossing
+// kept is the last one before the confirmation, so noise near the mean never counts
+// twice. Noise toggles the trigger every few samples, so it runs on bit masks of 64
+// samples: a confirmation is a high event whose previous event was a low one, found
+// for all 64 at once by a carry running from each low event to the next event.
+Crossings FindCrossings(const std::uint8_t* s, std::size_t n, int up, int armAt, int confirmAt) {
   Crossings c;
-  std::uint64_t above = 0;
-  std::size_t i = 0;
-  while (i < n) {
-    for (; i < n && s[i] > armAt; ++i)
-      above += s[i] >= up;
-    if (i == n) break;
-    std::size_t pending = 0;
-    std::uint64_t abovePending = 0;
-    for (++i; i < n && s[i] < confirmAt; ++i) {
-      if (s[i] >= up && s[i - 1] < up) {
-        pending = i;
-        abovePending = above;
+  if (armAt < 0 || confirmAt > 255) return c;
+  const auto lowAt = static_cast<std::uint8_t>(armAt), highAt = static_cast<std::uint8_t>(confirmAt);
+  constexpr std::size_t kChunk = 64;
+  alignas(64) std::uint8_t low[kChunk], high[kChunk];
+  std::uint64_t armed = 0;  // 1 when the last event so far was a low one
+  std::uint64_t first = 0, last = 0;
+  for (std::size_t at = 0; at < n; at += kChunk) {
+    const std::size_t len = std::min(kChunk, n - at);
+    const std::uint8_t* x = s + at;
+    if (len == kChunk) {
+      for (std::size_t i = 0; i < kChunk; ++i) {
+        low[i] = x[i] <= lowAt;
+        high[i] = x[i] >= highAt;
       }
-      above += s[i] >= up;
+    } else {
+      for (std::size_t i = 0; i < kChunk; ++i) {
+        low[i] = i < len && x[i] <= lowAt;
+        high[i] = i < len && x[i] >= highAt;
+      }
     }
-    if (i == n) break;
-    if (s[i - 1] < up) {
-      pending = i;
-      abovePending = above;
+    const std::uint64_t l = PackFlags(low), h = PackFlags(high), events = l | h;
+    const std::uint64_t next = (~events + (l << 1) + armed) & events;  // the event after each low one
+    const std::uint64_t confirmed = next & h;
+    if (confirmed != 0) {
+      if (c.N == 0) first = at + static_cast<std::uint64_t>(std::countr_zero(confirmed));
+      last = at + 63 - static_cast<std::uint64_t>(std::countl_zero(confirmed));
+      c.N += static_cast<std::uint64_t>(std::popcount(confirmed));
     }
-    const double x0 = s[pending - 1], x1 = s[pending];
-    const double t = static_cast<double>(pending - 1) + (mean - x0) / (x1 - x0);
-    if (c.N == 0) {
-      c.First = t;
-      c.FirstIndex = pending;
-      c.AboveFirst = abovePending;
-    }
-    c.Last = t;
-    c.LastIndex = pending;
-    c.AboveLast = abovePending;
-    ++c.N;
+    if (events != 0) armed = (l >> (63 - std::countl_zero(events))) & 1;
+  }
+  if (c.N != 0) {
+    c.FirstIndex = CrossingBefore(s, first, up);
+    c.LastIndex = CrossingBefore(s, last, up);
   }
   return c;
+}
+
+// The instant, in samples, at which the line between samples j - 1 and j meets `mean`.
+double CrossingInstant(const std::uint8_t* s, std::uint64_t j, double mean) {
+  const double x0 = s[j - 1], x1 = s[j];
+  return static_cast<double>(j - 1) + (mean - x0) / (x1 - x0);
+}
+
+std::uint64_t CountAtOrAbove(const std::uint8_t* s, std::uint64_t from, std::uint64_t to, int up) {
+  std::uint64_t count = 0;
+  for (std::uint64_t i = from; i < to; ++i)
+    count += s[i] >= up;
+  return count;
 }
 
 }  // namespace
@@ -139,13 +170,17 @@ TSpanStats SpanStats(std::span<const std::uint8_t> samples, std::uint32_t rate, 
 
   if (r.Max > r.Min && rate != 0) {
     const double band = kCrossingHysteresis * (r.Max - r.Min) / 2;
-    const Crossings c = FindCrossings(samples.data(), n, rawMean, rawMean - band, rawMean + band);
-    if (c.N >= 3 && c.Last > c.First) {
-      const double periodSamples = (c.Last - c.First) / static_cast<double>(c.N - 1);
+    const int up = static_cast<int>(std::ceil(rawMean));
+    const Crossings c = FindCrossings(samples.data(), n, up, static_cast<int>(std::floor(rawMean - band)),
+                                      static_cast<int>(std::ceil(rawMean + band)));
+    if (c.N >= 3 && c.LastIndex > c.FirstIndex) {
+      const double span = CrossingInstant(samples.data(), c.LastIndex, rawMean) -
+                          CrossingInstant(samples.data(), c.FirstIndex, rawMean);
+      const double periodSamples = span / static_cast<double>(c.N - 1);
       st.Period = periodSamples / rate;
       st.Frequency = rate / periodSamples;
-      st.Duty =
-          static_cast<double>(c.AboveLast - c.AboveFirst) / static_cast<double>(c.LastIndex - c.FirstIndex);
+      st.Duty = static_cast<double>(CountAtOrAbove(samples.data(), c.FirstIndex, c.LastIndex, up)) /
+                static_cast<double>(c.LastIndex - c.FirstIndex);
     }
   }
   return st;
