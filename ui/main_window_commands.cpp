@@ -125,8 +125,10 @@ void TFrmMdl4CH::ConnectCommands() {
 void TFrmMdl4CH::ConnectGraph() {
   View().OnXPositionChange = [this](TAxis& axis, double left, double right) {
     recorder_->GraphXPositionChange(axis, left, right);
+    ScheduleSpanStats();
   };
   ConnectMeasurements();
+  ConnectSpanStats();
 }
 
 void TFrmMdl4CH::UseSettings(TFrmSetMdl4& settings) {
@@ -173,6 +175,7 @@ void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
   Command([this] { recorder_->StopRecording(); });
   MainTimer->stop();
   TBarAnalyse->hide();
+  TBarStats->hide();
   QMainWindow::closeEvent(event);
 }
 
