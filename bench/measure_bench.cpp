@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "acquisition/span_stats.h"
+#include "acquisition/spectrum.h"
 
 namespace {
 
@@ -41,6 +42,28 @@ void BM_SpanStats(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kSamples);
 }
 BENCHMARK(BM_SpanStats)->Arg(1)->Arg(0)->ArgNames({"sine"})->Unit(benchmark::kMillisecond);
+
+// 210 segments of 65536 samples; the first call also makes the kept plan.
+void BM_Spectrum(benchmark::State& state) {
+  const auto samples = Signal(true);
+  for (auto _ : state) {
+    auto sp = osc::ComputeSpectrum(samples, kRate);
+    benchmark::DoNotOptimize(sp);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kSamples);
+}
+BENCHMARK(BM_Spectrum)->Unit(benchmark::kMillisecond);
+
+// A span shorter than the largest transform: one segment with a plan of its own.
+void BM_SpectrumOfAShortSpan(benchmark::State& state) {
+  const auto all = Signal(true);
+  const std::span<const std::uint8_t> samples(all.data(), static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    auto sp = osc::ComputeSpectrum(samples, kRate);
+    benchmark::DoNotOptimize(sp);
+  }
+}
+BENCHMARK(BM_SpectrumOfAShortSpan)->Arg(2880)->Arg(65521)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
