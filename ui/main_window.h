@@ -19,6 +19,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "acquisition/protocol.h"
 #include "acquisition/recorder.h"
@@ -243,7 +245,9 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void UpdateSpanStats();
   // The same within StatsTimer's interval, at most once per interval.
   void ScheduleSpanStats();
+  // Opens (or brings up) the spectrum window over the same span.
   void TBSpectrumClick();
+  TSpectrumWindow* Spectrum() const;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -278,6 +282,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void buildAnalysisBar();
   void buildStatsBar();
   void ConnectSpanStats();
+  std::vector<std::pair<int, QString>> SpectrumChannels() const;
 
   void inputClick(QCheckBox* box);
   void sampleOrMaxChange();

@@ -11,6 +11,7 @@
 #include "ui/app_error.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
+#include "ui/spectrum_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -176,6 +177,7 @@ void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
   MainTimer->stop();
   TBarAnalyse->hide();
   TBarStats->hide();
+  if (spectrum_) spectrum_->close();
   QMainWindow::closeEvent(event);
 }
 

@@ -12,6 +12,7 @@
 #include "graph/series.h"
 #include "ui/main_window.h"
 #include "ui/span_stats_table.h"
+#include "ui/spectrum_window.h"
 
 namespace osc {
 
@@ -74,6 +75,10 @@ bool TFrmMdl4CH::MeasuredSpan(int slot, TSampleSpan& span) {
 
 void TFrmMdl4CH::UpdateSpanStats() {
   StatsTimer->stop();
+  if (spectrum_ && spectrum_->isVisible()) {
+    spectrum_->SetChannels(SpectrumChannels());
+    spectrum_->Refresh();
+  }
   if (!TBShowAnalyse->isChecked()) return;
   std::vector<TSpanStatsTable::Row> rows;
   for (int slot = 1; slot <= 4; ++slot) {
@@ -89,9 +94,44 @@ void TFrmMdl4CH::UpdateSpanStats() {
 }
 
 void TFrmMdl4CH::ScheduleSpanStats() {
-  if (TBShowAnalyse->isChecked() && !StatsTimer->isActive()) StatsTimer->start();
+  const bool wanted = TBShowAnalyse->isChecked() || (spectrum_ && spectrum_->isVisible());
+  if (wanted && !StatsTimer->isActive()) StatsTimer->start();
 }
 
-void TFrmMdl4CH::TBSpectrumClick() {}
+std::vector<std::pair<int, QString>> TFrmMdl4CH::SpectrumChannels() const {
+  std::vector<std::pair<int, QString>> channels;
+  for (int slot = 1; slot <= 4; ++slot)
+    if (const TDataStore* store = recorder_->Store(slot))
+      channels.emplace_back(slot, QString::fromStdString(store->Name()));
+  return channels;
+}
+
+TSpectrumWindow* TFrmMdl4CH::Spectrum() const {
+  return spectrum_;
+}
+
+void TFrmMdl4CH::TBSpectrumClick() {
+  if (!spectrum_) {
+    spectrum_ = new TSpectrumWindow(
+        [this](int slot) -> std::optional<TSpectrumSource> {
+          TSampleSpan span;
+          if (!MeasuredSpan(slot, span)) return std::nullopt;
+          const TDataStore& store = *recorder_->Store(slot);
+          const std::uint8_t* first = store.Samples() + span.First;
+          return TSpectrumSource{{first, first + span.Count},
+                                 store.Rate(),
+                                 store.Lower(),
+                                 store.Upper(),
+                                 store.UnitText(),
+                                 store.Name()};
+        },
+        this);
+  }
+  spectrum_->SetChannels(SpectrumChannels());
+  spectrum_->show();
+  spectrum_->raise();
+  spectrum_->activateWindow();
+  spectrum_->Refresh();
+}
 
 }  // namespace osc
