@@ -103,6 +103,7 @@ void TFrmMdl4CH::UpdateAnalysis() {
     TBarStats->hide();
     ClearPoint(0);
     ClearPoint(1);
+    ScheduleSpanStats();  // an open spectrum now takes the visible part
     return;
   }
   const TMeasuringPoint& p0 = MeasuringPoints[0];

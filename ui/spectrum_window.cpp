@@ -46,11 +46,17 @@ void TSpectrumPlot::SetSpectrum(TSpectrum spectrum, float lower, float upper, st
   lower_ = lower;
   upper_ = upper;
   unit_ = std::move(unit);
-  update();
+  ReportCursor();
 }
 
 void TSpectrumPlot::SetDbfs(bool on) {
   dbfs_ = on;
+  ReportCursor();
+}
+
+void TSpectrumPlot::ReportCursor() {
+  const auto bin = cursorX_ >= 0 ? BinAt(cursorX_) : std::nullopt;
+  if (OnCursor) OnCursor(bin ? Hz(spectrum_.Frequency(*bin)) + "   " + LevelText(*bin) : std::string());
   update();
 }
 
@@ -182,17 +188,12 @@ void TSpectrumPlot::paintEvent(QPaintEvent*) {
 
 void TSpectrumPlot::mouseMoveEvent(QMouseEvent* event) {
   cursorX_ = static_cast<int>(event->position().x());
-  const auto bin = BinAt(cursorX_);
-  if (OnCursor) {
-    OnCursor(bin ? Hz(spectrum_.Frequency(*bin)) + "   " + LevelText(*bin) : std::string());
-  }
-  update();
+  ReportCursor();
 }
 
 void TSpectrumPlot::leaveEvent(QEvent*) {
   cursorX_ = -1;
-  if (OnCursor) OnCursor(std::string());
-  update();
+  ReportCursor();
 }
 
 // ---------------------------------------------------------------- window

@@ -56,6 +56,8 @@ class TSpectrumPlot : public QWidget {
 
  private:
   QRect PlotRect() const;
+  // Tells OnCursor what is under the mouse now (the data or the scale changed too).
+  void ReportCursor();
   std::pair<double, double> LevelRange() const;
   TSpectrum spectrum_;
   float lower_ = 0;

@@ -52,7 +52,9 @@ TEST(SpectrumWindow, OpensOnTheMeasuredSpanFollowsTheChannelAndTheScale) {
   QMouseEvent move(QEvent::MouseMove, at, s->Plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                    Qt::NoModifier);
   QApplication::sendEvent(s->Plot, &move);
-  EXPECT_TRUE(s->LCursor->text().contains(" Hz ")) << s->LCursor->text().toStdString();
+  EXPECT_TRUE(s->LCursor->text().endsWith(" V")) << s->LCursor->text().toStdString();
+  s->CbScale->setCurrentIndex(0);
+  EXPECT_TRUE(s->LCursor->text().endsWith(" dBFS")) << "the reading follows the scale";
 
   // A view move reaches the open window; a refresh while one runs waits for it.
   w.StatsTimer->setInterval(0);
