@@ -21,11 +21,13 @@ TSpanStatsTable::TSpanStatsTable(QWidget* parent) : QTableWidget(parent) {
   }
   verticalHeader()->hide();
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  for (int c = 0; c < columnCount(); ++c)
+    setColumnWidth(c, horizontalHeader()->sectionSizeHint(c));
   setContextMenuPolicy(Qt::ActionsContextMenu);
   auto* copy = new QAction("Kopírovat (tabulátory mezi sloupci)", this);
   connect(copy, &QAction::triggered, this, &TSpanStatsTable::CopyToClipboard);
@@ -50,7 +52,16 @@ void TSpanStatsTable::SetRows(const std::vector<Row>& rows) {
       it->setToolTip(QString::fromStdString(row.Hint));
     }
   }
-  if (resized) updateGeometry();
+  // Columns only widen, so figures changing at every tick do not make the table jump.
+  bool widened = false;
+  for (int c = 0; c < columnCount(); ++c) {
+    const int want = std::max(sizeHintForColumn(c), horizontalHeader()->sectionSizeHint(c));
+    if (want > columnWidth(c)) {
+      setColumnWidth(c, want);
+      widened = true;
+    }
+  }
+  if (resized || widened) updateGeometry();
 }
 
 QString TSpanStatsTable::CopyText() const {
