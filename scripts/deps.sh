@@ -3,7 +3,7 @@
 set -euo pipefail
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-svg-dev
   qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps
-  imagemagick poppler-utils fonts-dejavu-core
+  imagemagick poppler-utils fonts-dejavu-core libfftw3-dev pkgconf
   dpkg-dev file desktop-file-utils appstream shared-mime-info groff-base)
 missing=()
 for p in "${PACKAGES[@]}"; do

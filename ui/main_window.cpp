@@ -77,6 +77,7 @@ TFrmMdl4CH::TFrmMdl4CH(TAcquisitionPath path, QWidget* parent, TMainWindowUi ui)
   buildGraphBar();
   buildCrossBar();
   buildAnalysisBar();
+  buildStatsBar();
 
   Graph = new TVelaGraphWidget(this);
   Graph->setObjectName("Graph");

@@ -19,10 +19,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "acquisition/protocol.h"
 #include "acquisition/recorder.h"
 #include "acquisition/scaling.h"
+#include "acquisition/span_stats.h"
 #include "config/settings.h"
 #include "graph/graph_data.h"
 #include "graph/point.h"
@@ -42,6 +45,8 @@ class QPrinter;
 namespace osc {
 
 class TFrmSetMdl4;
+class TSpanStatsTable;
+class TSpectrumWindow;
 class TRawReader;
 class TVelaGraph;
 class TVelaGraphWidget;
@@ -144,6 +149,12 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   QLabel* LPoint2 = nullptr;
   QLabel* LPointDif = nullptr;
   QToolButton* TBCloseAnalyse = nullptr;
+  // Statistics of the measured span, under the panel's readings, shown with it.
+  QToolBar* TBarStats = nullptr;
+  TSpanStatsTable* StatsTable = nullptr;
+  QToolButton* TBSpectrum = nullptr;
+  // Throttles the statistics while the view moves and at the recording's tick.
+  QTimer* StatsTimer = nullptr;
 
   QTimer* MainTimer = nullptr;
   QTimer* TmrSbOffset = nullptr;
@@ -226,6 +237,18 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void TBShowAnalyseClick();
   void TBCloseAnalyseClick();
 
+  // --- Span statistics and spectrum (main_window_stats.cpp) ------------------------------
+  // The samples of a slot's record that the measurements take: between the two points
+  // when both are set, else the visible part of the slot's graph. False without a store.
+  bool MeasuredSpan(int slot, TSampleSpan& span);
+  // Fills the table now (the panel shown) and refreshes an open spectrum.
+  void UpdateSpanStats();
+  // The same within StatsTimer's interval, at most once per interval.
+  void ScheduleSpanStats();
+  // Opens (or brings up) the spectrum window over the same span.
+  void TBSpectrumClick();
+  TSpectrumWindow* Spectrum() const;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -257,6 +280,9 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void buildGraphBar();
   void buildCrossBar();
   void buildAnalysisBar();
+  void buildStatsBar();
+  void ConnectSpanStats();
+  std::vector<std::pair<int, QString>> SpectrumChannels() const;
 
   void inputClick(QCheckBox* box);
   void sampleOrMaxChange();
@@ -266,7 +292,8 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
 
   TMainWindowUi ui_;
   QPointer<TFrmSetMdl4> settings_;  // forgets a dialog that goes first
-  TRangeList ranges_;               // cbVstup's items
+  QPointer<TSpectrumWindow> spectrum_;
+  TRangeList ranges_;  // cbVstup's items
   std::unique_ptr<DeviceProtocol> protocol_;
   std::unique_ptr<TRecorder> recorder_;
   std::unique_ptr<TRawReader> rawReader_;

@@ -11,6 +11,7 @@
 #include "ui/app_error.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
+#include "ui/spectrum_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -125,8 +126,10 @@ void TFrmMdl4CH::ConnectCommands() {
 void TFrmMdl4CH::ConnectGraph() {
   View().OnXPositionChange = [this](TAxis& axis, double left, double right) {
     recorder_->GraphXPositionChange(axis, left, right);
+    ScheduleSpanStats();
   };
   ConnectMeasurements();
+  ConnectSpanStats();
 }
 
 void TFrmMdl4CH::UseSettings(TFrmSetMdl4& settings) {
@@ -173,6 +176,8 @@ void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
   Command([this] { recorder_->StopRecording(); });
   MainTimer->stop();
   TBarAnalyse->hide();
+  TBarStats->hide();
+  if (spectrum_) spectrum_->close();
   QMainWindow::closeEvent(event);
 }
 

@@ -100,8 +100,10 @@ void TFrmMdl4CH::GraphMouseDown(TVelaGraph& sender, TMouseButton button, TShiftS
 void TFrmMdl4CH::UpdateAnalysis() {
   if (!TBShowAnalyse->isChecked()) {
     TBarAnalyse->hide();
+    TBarStats->hide();
     ClearPoint(0);
     ClearPoint(1);
+    ScheduleSpanStats();  // an open spectrum now takes the visible part
     return;
   }
   const TMeasuringPoint& p0 = MeasuringPoints[0];
@@ -113,6 +115,8 @@ void TFrmMdl4CH::UpdateAnalysis() {
   LPointDif->setText(
       QString::fromStdString(PointDifText(p0.X, p0.Y, p1.X, p1.Y, UnitText(recorder_->Store(p0.Slot + 1)))));
   TBarAnalyse->show();
+  TBarStats->show();
+  UpdateSpanStats();
 }
 
 void TFrmMdl4CH::ClearPoint(int k) {

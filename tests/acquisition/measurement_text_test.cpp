@@ -87,5 +87,51 @@ TEST_F(MeasurementText, FrequencyText) {
   EXPECT_EQ(FrequencyText(t0, t0 + 0.3 * kSecond), "      f = 3,3 Hz");
 }
 
+// Columns: channel, min, max, p-p, mean, RMS, AC RMS, frequency, period, duty, count, length.
+TEST_F(MeasurementText, SpanStatsRowDecimalsBoundsAndEmptyFigures) {
+  TSpanStats sine{2880, 1.0, 2.8, 22.8, 20.0, 12.8, 14.6233, 7.0711, 50.0, 0.02, 0.25};
+  TSpanStats clippedLow = sine;
+  clippedLow.ClippedMin = true;
+  TSpanStats noPeriods = sine;
+  noPeriods.Frequency.reset();
+  struct Case {
+    const char* name;
+    TSpanStats stats;
+    float lower, upper;
+    std::vector<std::string> row;
+  };
+  const Case cases[] = {
+      {"one code is 0.1 V: two decimals",
+       sine,
+       0.0f,
+       25.5f,
+       {"CH 1", "2.80 V", "22.80 V", "20.00 V", "12.80 V", "14.62 V", "7.07 V", "50.00 Hz", "20.00 ms",
+        "25.0 %", "2880", "1.000 s"}},
+      {"one code is 1 mV: four decimals",
+       sine,
+       0.0f,
+       0.255f,
+       {"CH 1", "2.8000 V", "22.8000 V", "20.0000 V", "12.8000 V", "14.6233 V", "7.0711 V", "50.00 Hz",
+        "20.00 ms", "25.0 %", "2880", "1.000 s"}},
+      {"clipped at the bottom",
+       clippedLow,
+       0.0f,
+       25.5f,
+       {"CH 1", "≤ 2.80 V", "22.80 V", "≥ 20.00 V", "≤ 12.80 V", "≈ 14.62 V", "≥ 7.07 V", "50.00 Hz",
+        "20.00 ms", "25.0 %", "2880", "1.000 s"}},
+      {"fewer than two periods",
+       noPeriods,
+       0.0f,
+       25.5f,
+       {"CH 1", "2.80 V", "22.80 V", "20.00 V", "12.80 V", "14.62 V", "7.07 V", "", "", "", "2880",
+        "1.000 s"}},
+      {"empty span", TSpanStats{}, 0.0f, 25.5f, {"CH 1", "", "", "", "", "", "", "", "", "", "0", ""}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SpanStatsRow("CH 1", c.stats, "V", c.lower, c.upper), c.row) << c.name;
+    EXPECT_EQ(SpanStatsRowHint(c.stats).empty(), !c.stats.Clipped()) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace osc

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -14,6 +15,7 @@
 #include "main_window_rig.h"
 #include "platform/locale.h"
 #include "platform/qt/qt_canvas.h"
+#include "ui/span_stats_table.h"
 
 namespace osc {
 namespace {
@@ -132,6 +134,47 @@ TEST_F(Measurements, LeftAndRightButtonsSetTheTwoPointsAndOpenThePanel) {
   EXPECT_EQ(Point(0).Marker.get(), first);
   EXPECT_EQ(first->Position().X, w.CrossX);
   EXPECT_EQ(w.View().Points().size(), 2u);
+}
+
+// Wiring only: the figures themselves are the statistics' own tests.
+TEST_F(Measurements, StatisticsTableFollowsThePointsTheViewAndIsCopied) {
+  Record();
+  ASSERT_FALSE(w.TBarStats->isVisible());
+  const auto countCell = [&](int row) { return w.StatsTable->item(row, 10)->text().toStdString(); };
+  const auto spanCount = [&](int slot) {
+    TSampleSpan span;
+    return w.MeasuredSpan(slot, span) ? std::to_string(span.Count) : std::string("none");
+  };
+
+  Click(At(1, 0.25));
+  Click(At(2, 0.5), Qt::RightButton);
+  ASSERT_TRUE(w.TBarStats->isVisible());
+  ASSERT_EQ(w.StatsTable->rowCount(), 2);
+  const std::string betweenPoints = spanCount(1);
+  EXPECT_EQ(w.StatsTable->item(1, 0)->text(), "CH 2");
+  EXPECT_EQ(countCell(0), betweenPoints);
+  EXPECT_EQ(countCell(1), betweenPoints) << "both channels take the points' span";
+
+  // One point left: the visible window, here the whole record.
+  w.PointLabelDblClick(1);
+  EXPECT_EQ(countCell(0), std::to_string(w.Recorder().Store(1)->Count()));
+
+  // A view move is throttled, then taken.
+  w.StatsTimer->setInterval(0);
+  w.TBZoomIn->click();
+  EXPECT_TRUE(w.StatsTimer->isActive());
+  QApplication::processEvents();
+  EXPECT_FALSE(w.StatsTimer->isActive());
+  EXPECT_EQ(countCell(0), spanCount(1));
+  EXPECT_LT(std::stoul(countCell(0)), w.Recorder().Store(1)->Count());
+
+  const QStringList lines = w.StatsTable->CopyText().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3) << "headings and two channels";
+  EXPECT_EQ(lines[2].split('\t').size(), w.StatsTable->columnCount());
+  EXPECT_TRUE(lines[2].startsWith("CH 2\t"));
+
+  w.TBCloseAnalyse->click();
+  EXPECT_FALSE(w.TBarStats->isVisible());
 }
 
 TEST_F(Measurements, TheFirstMarkerIsDrawnInBlueWhereItsValueIs) {
