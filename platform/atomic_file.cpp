@@ -89,16 +89,6 @@ int FsyncRetrying(FileOps& ops, int fd) {
   return 0;
 }
 
-// Writes, syncs and closes the temporary file; it is closed whatever happens.
-int FillTemp(FileOps& ops, int fd, std::string_view data) {
-  int err = WriteAll(ops, fd, data);
-  if (err == 0) err = FsyncRetrying(ops, fd);
-  // A close interrupted by a signal has still released the descriptor, and the data is
-  // already on disk; any other close error may be a lost write-back.
-  if (ops.close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
-  return err;
-}
-
 void SyncFolder(FileOps& ops, const std::string& folder) {
   int fd = ops.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return;
@@ -117,23 +107,48 @@ std::string Timestamp() {
 
 }  // namespace
 
-int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data) {
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempNameFor(path);
-    fd = ops.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return errno;
+TAtomicFileWriter::TAtomicFileWriter(FileOps& ops, std::string path) : ops_(ops), path_(std::move(path)) {
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temp_ = TempNameFor(path_);
+    fd_ = ops_.open(temp_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) {
+      error_ = errno;
+      break;
+    }
   }
-  if (fd < 0) return EEXIST;
-  int err = FillTemp(ops, fd, data);
-  if (err == 0 && ops.rename(temp, path) != 0) err = errno;
-  if (err != 0) {
-    ops.unlink(temp);
-    return err;
-  }
-  SyncFolder(ops, FolderOf(path));
+  if (fd_ < 0 && error_ == 0) error_ = EEXIST;
+  if (fd_ < 0) temp_.clear();
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() {
+  if (committed_) return;
+  if (fd_ >= 0) ops_.close(fd_);
+  if (!temp_.empty()) ops_.unlink(temp_);
+}
+
+int TAtomicFileWriter::Write(std::string_view data) {
+  if (error_ == 0 && !committed_) error_ = WriteAll(ops_, fd_, data);
+  return error_;
+}
+
+int TAtomicFileWriter::Commit() {
+  if (error_ != 0 || committed_) return error_;
+  error_ = FsyncRetrying(ops_, fd_);
+  // A close interrupted by a signal has still released the descriptor, and the data is
+  // already on disk; any other close error may be a lost write-back.
+  if (ops_.close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
+  fd_ = -1;
+  if (error_ == 0 && ops_.rename(temp_, path_) != 0) error_ = errno;
+  if (error_ != 0) return error_;
+  committed_ = true;
+  SyncFolder(ops_, FolderOf(path_));
   return 0;
+}
+
+int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data) {
+  TAtomicFileWriter writer(ops, path);
+  if (writer.Write(data) != 0) return writer.Error();
+  return writer.Commit();
 }
 
 int MoveAside(FileOps& ops, const std::string& path, std::string& newPath) {
