@@ -89,6 +89,16 @@ int FsyncRetrying(FileOps& ops, int fd) {
   return 0;
 }
 
+// Writes, syncs and closes the temporary file; it is closed whatever happens.
+int FillTemp(FileOps& ops, int fd, std::string_view data) {
+  int err = WriteAll(ops, fd, data);
+  if (err == 0) err = FsyncRetrying(ops, fd);
+  // A close interrupted by a signal has still released the descriptor, and the data is
+  // already on disk; any other close error may be a lost write-back.
+  if (ops.close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
+  return err;
+}
+
 void SyncFolder(FileOps& ops, const std::string& folder) {
   int fd = ops.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return;
@@ -106,6 +116,47 @@ std::string Timestamp() {
 }
 
 }  // namespace
+
+int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data) {
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = TempNameFor(path);
+    fd = ops.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return errno;
+  }
+  if (fd < 0) return EEXIST;
+  int err = FillTemp(ops, fd, data);
+  if (err == 0 && ops.rename(temp, path) != 0) err = errno;
+  if (err != 0) {
+    ops.unlink(temp);
+    return err;
+  }
+  SyncFolder(ops, FolderOf(path));
+  return 0;
+}
+
+int MoveAside(FileOps& ops, const std::string& path, std::string& newPath) {
+  std::string base = path + ".broken-" + Timestamp();
+  for (int n = 1; n < 1000; ++n) {
+    newPath = n == 1 ? base : base + "-" + std::to_string(n);
+    if (ops.rename_noreplace(path, newPath) == 0) {
+      SyncFolder(ops, FolderOf(path));
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int MakeFolders(FileOps& ops, const std::string& folder) {
+  if (folder.empty()) return ENOENT;
+  for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
+    if (pos < folder.size() && folder[pos] != '/') continue;
+    if (ops.mkdir(folder.substr(0, pos), 0700) != 0 && errno != EEXIST) return errno;
+  }
+  return 0;
+}
 
 TAtomicFileWriter::TAtomicFileWriter(FileOps& ops, std::string path) : ops_(ops), path_(std::move(path)) {
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
@@ -142,34 +193,6 @@ int TAtomicFileWriter::Commit() {
   if (error_ != 0) return error_;
   committed_ = true;
   SyncFolder(ops_, FolderOf(path_));
-  return 0;
-}
-
-int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data) {
-  TAtomicFileWriter writer(ops, path);
-  if (writer.Write(data) != 0) return writer.Error();
-  return writer.Commit();
-}
-
-int MoveAside(FileOps& ops, const std::string& path, std::string& newPath) {
-  std::string base = path + ".broken-" + Timestamp();
-  for (int n = 1; n < 1000; ++n) {
-    newPath = n == 1 ? base : base + "-" + std::to_string(n);
-    if (ops.rename_noreplace(path, newPath) == 0) {
-      SyncFolder(ops, FolderOf(path));
-      return 0;
-    }
-    if (errno != EEXIST) return errno;
-  }
-  return EEXIST;
-}
-
-int MakeFolders(FileOps& ops, const std::string& folder) {
-  if (folder.empty()) return ENOENT;
-  for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
-    if (pos < folder.size() && folder[pos] != '/') continue;
-    if (ops.mkdir(folder.substr(0, pos), 0700) != 0 && errno != EEXIST) return errno;
-  }
   return 0;
 }
 

@@ -41,7 +41,14 @@ FileOps& SystemFileOps();
 // not reported: the new file is in place by then, and some file systems refuse it.
 int WriteFileAtomically(FileOps& ops, const std::string& path, std::string_view data);
 
-// The same for a file written in parts (an export too large to hold in memory): the
+// Renames `path` to "<path>.broken-<YYYYMMDD-hhmmss>" (with "-2", "-3"... when taken)
+// without replacing any file. Returns 0 and the new name in `newPath`, or an errno.
+int MoveAside(FileOps& ops, const std::string& path, std::string& newPath);
+
+// Creates `folder` and its missing parents (mode 0700 for the new ones). 0 or an errno.
+int MakeFolders(FileOps& ops, const std::string& folder);
+
+// WriteFileAtomically for a file written in parts (an export too large to hold in memory): the
 // parts go to the temporary file; Commit() syncs it and renames it over `path`. Until
 // then `path` is untouched, and a writer destroyed without a successful Commit (a
 // failure, a cancel) removes its temporary file. Every call returns 0 or the errno of
@@ -65,12 +72,5 @@ class TAtomicFileWriter {
   int error_ = 0;
   bool committed_ = false;
 };
-
-// Renames `path` to "<path>.broken-<YYYYMMDD-hhmmss>" (with "-2", "-3"... when taken)
-// without replacing any file. Returns 0 and the new name in `newPath`, or an errno.
-int MoveAside(FileOps& ops, const std::string& path, std::string& newPath);
-
-// Creates `folder` and its missing parents (mode 0700 for the new ones). 0 or an errno.
-int MakeFolders(FileOps& ops, const std::string& folder);
 
 }  // namespace osc
