@@ -349,6 +349,40 @@ void ExportCsvFile(const std::vector<TExportChannel>& channels, const TExportOpt
   if (file.Commit() != 0) fail(file.Error());
 }
 
+std::string ReadingsTsv(const std::vector<TReadingChannel>& channels, TDateTime x0, TDateTime x1) {
+  if (x0 == 0 && x1 == 0) return {};
+  const char decimal = formatSettings().DecimalSeparator;
+  auto at = [](const TDataStore& s, TDateTime x, double& value) {
+    if (x == 0) return false;
+    const double k = std::round((x - s.Start()) * kSecondsPerDay * s.Rate());
+    if (!(k >= 0 && k < s.Count())) return false;
+    value = RawToValue(s.Samples()[static_cast<std::uint32_t>(k)], s.Lower(), s.Upper());
+    return true;
+  };
+  auto time = [](TDateTime x) { return x == 0 ? std::string() : FormatDateTime("tt.zzz", x); };
+  std::string text = "kanál\tjednotka\tčas 1\thodnota 1\tčas 2\thodnota 2\tU2-U1\tT2-T1 [s]\tf [Hz]\n";
+  for (const TReadingChannel& c : channels) {
+    if (c.Store == nullptr) continue;
+    const TDataStore& s = *c.Store;
+    const int d = value_decimals(s.Lower(), s.Upper());
+    double v0 = 0, v1 = 0;
+    const bool has0 = at(s, x0, v0), has1 = at(s, x1, v1);
+    text += c.Name + "\t" + s.UnitText() + "\t" + time(x0) + "\t" +
+            (has0 ? number_text(v0, d, decimal) : "") + "\t" + time(x1) + "\t" +
+            (has1 ? number_text(v1, d, decimal) : "") + "\t" +
+            (has0 && has1 ? number_text(v1 - v0, d, decimal) : "") + "\t";
+    if (x0 != 0 && x1 != 0) {
+      const double dt = (x1 - x0) * kSecondsPerDay;
+      text +=
+          number_text(dt, 6, decimal) + "\t" + (dt != 0 ? number_text(1 / std::fabs(dt), 3, decimal) : "");
+    } else {
+      text += "\t";
+    }
+    text += "\n";
+  }
+  return text;
+}
+
 std::string IsoDateTime(TDateTime value) {
   // Years 1..9999 only: a damaged file's start is written as the number it is.
   if (!(value > -693593 && value < 2958466)) return Format("%g", {value});

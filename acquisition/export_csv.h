@@ -91,6 +91,17 @@ void WriteCsv(const std::vector<TExportChannel>& channels, const TExportOptions&
 void ExportCsvFile(const std::vector<TExportChannel>& channels, const TExportOptions& options,
                    const std::string& path, FileOps& ops = SystemFileOps());
 
+// The measuring points' readings for the clipboard, tab-separated with the user's decimal
+// separator (a spreadsheet takes them as numbers): a header line, then per record its
+// value at each point's time (the nearest sample), U2-U1, T2-T1 and the frequency that
+// T2-T1 stands for. A point at X = 0 is not set and leaves its fields empty; empty
+// when neither is set.
+struct TReadingChannel {
+  std::string Name;  // "CH 1"
+  const TDataStore* Store = nullptr;
+};
+std::string ReadingsTsv(const std::vector<TReadingChannel>& channels, TDateTime x0, TDateTime x1);
+
 // The start time as ISO 8601 with milliseconds and the local UTC offset
 // ("2024-03-12T14:05:33.250+01:00").
 std::string IsoDateTime(TDateTime value);
