@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -228,6 +230,22 @@ TEST(CsvText, QuotesFieldsThatHoldTheSeparatorAndLeavesNoNegativeZero) {
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_EQ(blocks[0].Columns, (std::vector<std::string>{"t [s]", "CH 3 [;#]"}));
   EXPECT_EQ(blocks[0].Rows[0][1], "0,0");  // -1e-9 at one decimal
+}
+
+// The start time says its offset from UTC, summer time included.
+TEST(CsvText, StartTimeCarriesTheLocalOffset) {
+  const char* saved = std::getenv("TZ");
+  const std::string old = saved ? saved : "";
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);  // Central Europe, without tzdata
+  tzset();
+  EXPECT_EQ(IsoDateTime(EncodeDateTime(2024, 1, 15, 8, 30, 5, 250)), "2024-01-15T08:30:05.250+01:00");
+  EXPECT_EQ(IsoDateTime(EncodeDateTime(2024, 7, 15, 8, 30, 5, 0)), "2024-07-15T08:30:05.000+02:00");
+  if (saved) {
+    setenv("TZ", old.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 // ---------------------------------------------------------------- failures

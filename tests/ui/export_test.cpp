@@ -163,7 +163,7 @@ TEST_F(Export, ThePictureIsTheScreensDrawingOnWhiteWithACaption) {
   }
 }
 
-TEST_F(Export, CtrlCCopiesTheReadingsOfBothPoints) {
+TEST_F(Export, ClipboardTakesTheReadingsAndThePicture) {
   w.MeasuringPoints[0].X = start + 1000.0 / kRate / kSecondsPerDay;
   w.MeasuringPoints[1].X = start + 2500.0 / kRate / kSecondsPerDay;
   w.CopyReadings();
@@ -174,6 +174,11 @@ TEST_F(Export, CtrlCCopiesTheReadingsOfBothPoints) {
   const TDataStore& s = *w.Recorder().Store(2);
   EXPECT_NEAR(ch2[3].toDouble(), RawToValue(s.Samples()[1000], s.Lower(), s.Upper()), 0.01);
   EXPECT_NEAR(ch2[7].toDouble(), 1500.0 / kRate, 1e-6);
+
+  w.CopyGraphImage();
+  const QImage image = QApplication::clipboard()->image();
+  EXPECT_EQ(image.width(), w.Graph->width());
+  EXPECT_GT(image.height(), w.Graph->height());  // the caption below
 }
 
 }  // namespace
