@@ -1,5 +1,6 @@
 #include "ui/export_dialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -8,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -35,7 +37,7 @@ TExportDialog::TExportDialog(QWidget* parent, const TExportOffer& offer) : QDial
   RbWhole = new QRadioButton("Celý záznam", what);
   RbVisible = new QRadioButton("Viditelný úsek grafu", what);
   RbPoints = new QRadioButton("Úsek mezi oběma body", what);
-  RbPoints->setEnabled(offer.PointsSet);
+  RbPoints->setVisible(offer.PointsSet);
   (offer.PointsSet ? RbPoints : RbWhole)->setChecked(true);
   for (QRadioButton* b : {RbWhole, RbVisible, RbPoints})
     whatLayout->addWidget(b);
@@ -106,6 +108,13 @@ TExportUi DefaultExportUi() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     const int i = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
     return TExportTarget{dialog.selectedFiles().front(), static_cast<TExportFormat>(i < 0 ? 0 : i)};
+  };
+  ui.ConfirmLong = [](QWidget* parent, std::uint64_t rows) {
+    const QString text = QString(
+                             "Soubor bude mít %1 řádků, tabulkový procesor jich načte nejvýš 1 048 576.\n"
+                             "Exportovat přesto? (Kratší úsek vyberte body nebo zobrazeným úsekem grafu.)")
+                             .arg(rows);
+    return QMessageBox::question(parent, QApplication::applicationName(), text) == QMessageBox::Yes;
   };
   return ui;
 }

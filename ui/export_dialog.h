@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -43,7 +44,11 @@ struct TExportUi {
   // The save dialog (it asks before replacing a file); the path gets the format's
   // extension when it has none.
   std::function<std::optional<TExportTarget>(QWidget* parent)> SaveFile;
+  // A spreadsheet file of more rows than spreadsheets load: true goes on.
+  std::function<bool(QWidget* parent, std::uint64_t rows)> ConfirmLong;
 };
+// Rows LibreOffice Calc and Excel load at most.
+inline constexpr std::uint64_t kSpreadsheetRows = 1048576;
 TExportUi DefaultExportUi();
 
 class TExportDialog : public QDialog {

@@ -48,7 +48,8 @@ void TFrmMdl4CH::ConnectExport() {
   const std::pair<QKeySequence, std::function<void()>> keys[] = {
       {QKeySequence(Qt::CTRL | Qt::Key_E), [this] { TBExport->click(); }},
       {QKeySequence(Qt::CTRL | Qt::Key_C), [this] { Guarded(this, [this] { CopyReadings(); }); }},
-      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), [this] { Guarded(this, [this] { CopyGraphImage(); }); }},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+       [this] { Guarded(this, [this] { CopyGraphImage(); }); }},
   };
   for (const auto& [key, action] : keys) {
     auto* shortcut = new QShortcut(key, this);
@@ -156,6 +157,12 @@ void TFrmMdl4CH::TBExportClick() {
   }
   if (channels.empty()) throw Exception("Není vybrán žádný kanál.");
 
+  // The header line counts too.
+  const std::uint64_t rows = CsvRowCount(channels);
+  if (target->Format == TExportFormat::CsvLocal && rows >= kSpreadsheetRows && ui_.Export.ConfirmLong &&
+      !ui_.Export.ConfirmLong(this, rows)) {
+    return;
+  }
   TExportOptions options;
   options.Dialect = target->Format == TExportFormat::CsvLocal ? LocalCsv() : CommaCsv();
   if (allRecorded) options.Notes = recordingNotes_;
