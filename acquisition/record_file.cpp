@@ -28,11 +28,9 @@ bool is_slot(int slot) {
   return slot >= 1 && slot <= 4;
 }
 
-}  // namespace
-
 // Values the time axis and the scale are computed from; anything else would draw
 // nothing or divide by zero.
-void CheckRecordHeader(const std::string& path, const TRecordHeader& header) {
+void check_header(const std::string& path, const TRecordHeader& header) {
   if (header.Rate == 0) refuse(path, "vzorkovací frekvence je 0");
   if (!std::isfinite(header.Start)) refuse(path, "čas začátku není konečné číslo");
   if (!std::isfinite(header.Lower) || !std::isfinite(header.Upper)) {
@@ -40,6 +38,8 @@ void CheckRecordHeader(const std::string& path, const TRecordHeader& header) {
   }
   if (header.Count >= kMaxCount) refuse(path, "počet vzorků je 2^31 nebo větší");
 }
+
+}  // namespace
 
 void SaveToFile(const TDataStore& store, const std::string& path, FileOps& ops) {
   const auto record = store.Record();
@@ -58,7 +58,7 @@ std::unique_ptr<TDataStore> CreateFromFile(const std::string& path, FileOps& ops
   const TRecordHeader header = ReadRecordHeader(head.data());
   if (!is_slot(header.Slot)) return nullptr;
   if (file.Size() >= kRecordFileMaxSize) refuse(path, "soubor má 2 GiB nebo více");
-  CheckRecordHeader(path, header);
+  check_header(path, header);
   try {
     return TDataStore::FromRecord(static_cast<std::uint32_t>(file.Size()), file_name_of(path),
                                   [&](std::span<std::uint8_t> block) {
@@ -114,6 +114,10 @@ TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths, FileOps& o
     }
   }
   return loaded;
+}
+
+void CheckRecordHeader(const std::string& path, const TRecordHeader& header) {
+  check_header(path, header);
 }
 
 }  // namespace osc

@@ -41,10 +41,6 @@ inline constexpr const char* kRecordFileDefaultExt = "CH1";
 // Files of 2 GiB or more are refused before they are read.
 inline constexpr std::uint64_t kRecordFileMaxSize = std::uint64_t{1} << 31;
 
-// Refuses (osc::Exception naming `path`, as CreateFromFile does) a header whose rate,
-// start, lower or upper value or count the program cannot show.
-void CheckRecordHeader(const std::string& path, const TRecordHeader& header);
-
 // Writes the record of `store` (header and Count() samples) to `path`.
 void SaveToFile(const TDataStore& store, const std::string& path, FileOps& ops = SystemFileOps());
 // The store of a record file, its block exactly as large as the file, named after the
@@ -81,5 +77,9 @@ struct TLoadedRecords {
 // replaces its stores by those given, checks those slots' boxes, reads the controls,
 // rebuilds the series and refreshes with auto-zoom, then shows the errors.
 TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths, FileOps& ops = SystemFileOps());
+
+// Refuses (osc::Exception naming `path`, as CreateFromFile does) a header whose rate,
+// start, lower or upper value or count the program cannot show.
+void CheckRecordHeader(const std::string& path, const TRecordHeader& header);
 
 }  // namespace osc
