@@ -183,3 +183,40 @@ TEST_F(Export, ClipboardTakesTheReadingsAndThePicture) {
 
 }  // namespace
 }  // namespace osc
+
+namespace osc {
+namespace {
+
+// An export of a running recording takes what was recorded when it began; the recording
+// goes on meanwhile and after it.
+TEST(ExportWhileRecording, TakesWhatWasThereAndLeavesTheRecordingRunning) {
+  test::MainWindowRig rig;
+  rig.ShowIdentified();
+  TFrmMdl4CH& w = *rig.window;
+  w.sbZaznam->click();
+  ASSERT_TRUE(rig.RecordUntil(3000));
+  EXPECT_TRUE(w.TBExport->isEnabled());
+  const std::string path = rig.dir.file("live.csv");
+  std::uint32_t atStart = 0;
+  rig.exportAsk = [&](QWidget*, const TExportOffer& offer) -> std::optional<TExportChoice> {
+    atStart = w.Recorder().Store(1)->Count();
+    return TExportChoice{TExportWhat::Whole, {true, false, false, false}, offer.ImageSize};
+  };
+  rig.exportSave = [&](QWidget*) {
+    return std::optional<TExportTarget>({QString::fromStdString(path), TExportFormat::CsvLocal});
+  };
+  w.TBExport->click();
+  ASSERT_TRUE(rig.RecordUntil(atStart + 3000));
+  EXPECT_TRUE(w.sbZaznam->isChecked());
+  w.sbZaznam->click();
+  EXPECT_TRUE(rig.errors.empty());
+
+  std::ifstream in(path);
+  std::size_t rows = 0;
+  for (std::string line; std::getline(in, line);)
+    rows += !line.empty() && line.find('#') == std::string::npos && line.find('[') == std::string::npos;
+  EXPECT_EQ(rows, atStart);
+}
+
+}  // namespace
+}  // namespace osc
