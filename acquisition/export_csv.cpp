@@ -82,6 +82,13 @@ std::string quoted_field(const std::string& text, char separator) {
   return q + "\"";
 }
 
+// A comment stays one line whatever a damaged file's unit or a file name holds.
+std::string one_line(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
+
 std::string unit_of(const TRecordHeader& header) {
   return header.Unit.empty() ? "V" : Cp1250ToUtf8(header.Unit);
 }
@@ -204,14 +211,14 @@ class TCsvWriter {
     for (std::size_t i = 0; i < group.size(); ++i) {
       const TExportChannel& c = *group[i];
       const int d = tables[i].Decimals;
-      head +=
+      std::string line =
           Format("# CH %d: rozsah %s až %s %s", {int{c.Header.Slot}, number_text(c.Header.Lower, d, decimal),
                                                  number_text(c.Header.Upper, d, decimal), unit_of(c.Header)});
-      if (!c.Source.empty()) head += ", soubor " + c.Source;
-      head += "\n";
+      if (!c.Source.empty()) line += ", soubor " + c.Source;
+      head += one_line(std::move(line)) + "\n";
     }
     for (const std::string& note : options_.Notes)
-      head += "# " + note + "\n";
+      head += "# " + one_line(note) + "\n";
     head += "t [s]";
     for (const TExportChannel* c : group)
       head += sep + quoted_field(Format("CH %d [%s]", {int{c->Header.Slot}, unit_of(c->Header)}), sep);
