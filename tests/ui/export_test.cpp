@@ -94,6 +94,15 @@ TEST_F(Export, TheChosenSpanReachesTheFile) {
     EXPECT_EQ(rows.front().rfind(c.first, 0), 0u) << rows.front();
   }
   EXPECT_TRUE(rig.errors.empty());
+
+  // A folder that cannot be written to: one message naming the file.
+  const std::string missing = rig.dir.file("no-such-folder/out.csv");
+  rig.exportSave = [&](QWidget*) {
+    return std::optional<TExportTarget>({QString::fromStdString(missing), TExportFormat::CsvComma});
+  };
+  w.TBExport->click();
+  ASSERT_EQ(rig.errors.size(), 1u);
+  EXPECT_NE(rig.errors[0].find(missing), std::string::npos) << rig.errors[0];
 }
 
 // Colours the view fills with, which the picture leaves white.
