@@ -129,4 +129,8 @@ TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths, FileOps& o
   return loaded;
 }
 
+void CheckRecordHeader(const std::string& path, const TRecordHeader& header) {
+  check_header(path, header);
+}
+
 }  // namespace osc

@@ -78,4 +78,8 @@ struct TLoadedRecords {
 // rebuilds the series and refreshes with auto-zoom, then shows the errors.
 TLoadedRecords LoadRecordFiles(const std::vector<std::string>& paths, FileOps& ops = SystemFileOps());
 
+// Refuses (osc::Exception naming `path`, as CreateFromFile does) a header whose rate,
+// start, lower or upper value or count the program cannot show.
+void CheckRecordHeader(const std::string& path, const TRecordHeader& header);
+
 }  // namespace osc

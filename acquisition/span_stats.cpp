@@ -11,10 +11,8 @@ namespace osc {
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400;
 // Positions taken from the graph are a sample's instant give or take the rounding of a
 // date-time (about 0.01 sample at the highest rate).
-constexpr double kInstantTolerance = 0.02;
 
 __extension__ typedef unsigned __int128 Wide;
 
@@ -132,17 +130,6 @@ std::uint64_t CountAtOrAbove(const std::uint8_t* s, std::uint64_t from, std::uin
 }
 
 }  // namespace
-
-TSampleSpan SpanBetween(double start, std::uint32_t rate, std::uint32_t count, double x0, double x1) {
-  if (count == 0 || rate == 0) return {};
-  const double perDay = kSecondsPerDay * rate;
-  const double a = (std::min(x0, x1) - start) * perDay;
-  const double b = (std::max(x0, x1) - start) * perDay;
-  const double first = std::max(0.0, std::ceil(a - kInstantTolerance));
-  const double last = std::min(static_cast<double>(count) - 1, std::floor(b + kInstantTolerance));
-  if (!(last >= first)) return {};
-  return {static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last - first + 1)};
-}
 
 TSpanStats SpanStats(std::span<const std::uint8_t> samples, std::uint32_t rate, float lower, float upper) {
   TSpanStats st;

@@ -2,21 +2,13 @@
 // Statistics of a span of one slot's samples, computed on the stored bytes themselves
 // (never on what the display's decimation shows), in the slot's unit through its scale:
 // a raw byte r stands for lower + (upper - lower) * r / 255.
+#include "acquisition/sample_span.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
 
 namespace osc {
-
-// Samples [First, First + Count) of a record.
-struct TSampleSpan {
-  std::uint32_t First = 0;
-  std::uint32_t Count = 0;
-};
-
-// The samples whose instants lie in [x0, x1] (date-time days, either order) of a record
-// that starts at `start`, takes `rate` samples a second and holds `count` samples.
-TSampleSpan SpanBetween(double start, std::uint32_t rate, std::uint32_t count, double x0, double x1);
 
 struct TSpanStats {
   std::uint32_t Count = 0;

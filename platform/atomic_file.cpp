@@ -262,4 +262,42 @@ int MakeFolders(FileOps& ops, const std::string& folder) {
   return 0;
 }
 
+TAtomicFileWriter::TAtomicFileWriter(FileOps& ops, std::string path) : ops_(ops), path_(std::move(path)) {
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temp_ = TempNameFor(path_, NextSerial());
+    fd_ = ops_.open(temp_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) {
+      error_ = errno;
+      break;
+    }
+  }
+  if (fd_ < 0 && error_ == 0) error_ = EEXIST;
+  if (fd_ < 0) temp_.clear();
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() {
+  if (committed_) return;
+  if (fd_ >= 0) ops_.close(fd_);
+  if (!temp_.empty()) ops_.unlink(temp_);
+}
+
+int TAtomicFileWriter::Write(std::string_view data) {
+  if (error_ == 0 && !committed_) error_ = WriteAll(ops_, fd_, data);
+  return error_;
+}
+
+int TAtomicFileWriter::Commit() {
+  if (error_ != 0 || committed_) return error_;
+  error_ = FsyncRetrying(ops_, fd_);
+  // A close interrupted by a signal has still released the descriptor, and the data is
+  // already on disk; any other close error may be a lost write-back.
+  if (ops_.close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
+  fd_ = -1;
+  if (error_ == 0 && ops_.rename(temp_, path_) != 0) error_ = errno;
+  if (error_ != 0) return error_;
+  committed_ = true;
+  SyncFolder(ops_, FolderOf(path_));
+  return 0;
+}
+
 }  // namespace osc

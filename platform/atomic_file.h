@@ -71,4 +71,29 @@ int MoveAside(FileOps& ops, const std::string& path, std::string& newPath);
 // Creates `folder` and its missing parents (mode 0700 for the new ones). 0 or an errno.
 int MakeFolders(FileOps& ops, const std::string& folder);
 
+// WriteFileAtomically for a file written in parts (an export too large to hold in memory): the
+// parts go to the temporary file; Commit() syncs it and renames it over `path`. Until
+// then `path` is untouched, and a writer destroyed without a successful Commit (a
+// failure, a cancel) removes its temporary file. Every call returns 0 or the errno of
+// the step that failed; after a failure the writer only reports it again.
+class TAtomicFileWriter {
+ public:
+  TAtomicFileWriter(FileOps& ops, std::string path);
+  ~TAtomicFileWriter();
+  TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+  TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+  int Write(std::string_view data);
+  int Commit();
+  int Error() const { return error_; }
+
+ private:
+  FileOps& ops_;
+  std::string path_;
+  std::string temp_;
+  int fd_ = -1;
+  int error_ = 0;
+  bool committed_ = false;
+};
+
 }  // namespace osc

@@ -14,11 +14,11 @@ namespace {
 // Kept in the order of the tool bars, so the contact sheet reads like the window; the
 // settings dialog's range buttons come last before the program's own icon.
 constexpr const char* kIconNames[] = {
-    "record",      "open",        "save",          "erase",     "print",        "settings",
-    "exit",        "mode-select", "mode-pan",      "mode-zoom", "auto-move",    "auto-zoom",
-    "locked-axes", "nav-home",    "nav-fast-left", "nav-left",  "nav-right",    "nav-fast-right",
-    "nav-end",     "zoom-in",     "zoom-out",      "zoom-all",  "grid",         "cross",
-    "peak",        "analysis",    "close",         "range-add", "range-delete", "app",
+    "record",    "open",          "save",     "erase",     "print",          "export",    "settings",
+    "exit",      "mode-select",   "mode-pan", "mode-zoom", "auto-move",      "auto-zoom", "locked-axes",
+    "nav-home",  "nav-fast-left", "nav-left", "nav-right", "nav-fast-right", "nav-end",   "zoom-in",
+    "zoom-out",  "zoom-all",      "grid",     "cross",     "peak",           "analysis",  "close",
+    "range-add", "range-delete",  "app",
 };
 
 }  // namespace

@@ -31,6 +31,7 @@
 #include "graph/point.h"
 #include "graph/view.h"
 #include "seriallink/serial_com.h"
+#include "ui/export_dialog.h"
 #include "ui/print.h"
 
 class QCheckBox;
@@ -64,6 +65,7 @@ struct TMainWindowUi {
   std::function<bool(QWidget* parent)> ConfirmDiscard;
   std::function<void()> Beep;
   TPrintUi Print;
+  TExportUi Export;
 };
 TMainWindowUi DefaultMainWindowUi();
 
@@ -119,6 +121,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   QToolButton* TBUlozitSestavu = nullptr;
   QToolButton* TBErase = nullptr;
   QToolButton* TBPrint = nullptr;
+  QToolButton* TBExport = nullptr;
   QToolButton* TBSetup = nullptr;
   QToolButton* TBKonec = nullptr;
   // Graph.
@@ -166,6 +169,11 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void TBUlozitSestavuClick();
   void TBEraseClick();
   void TBPrintClick();
+  // Export (main_window_export.cpp): data as CSV, the graph as PNG or SVG; Ctrl+C copies
+  // the measuring points' readings, Ctrl+Shift+C the graph as an image.
+  void TBExportClick();
+  void CopyReadings();
+  void CopyGraphImage();
   void TBSetupClick();
   // cbVstup, cbPolarity, cbGain: offset preset, scale, offset bar, parameters to the module.
   void RangeChange();
@@ -262,6 +270,10 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void ConnectCommands();
   void ConnectGraph();
   void ConnectMeasurements();
+  void ConnectExport();
+  // The polarity, gain, range and model of a recording, kept from its start for the
+  // exports of its records.
+  void TakeRecordingNotes();
   // Closes the panel, frees the markers and unhooks the graph, whose widget outlives us.
   void EndMeasurements();
   void SetControlsEnabled(bool enabled);
@@ -301,6 +313,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   bool shown_ = false;
   bool waitingCaption_ = false;  // the caption says why a start waits
   bool unsaved_ = false;         // a recording was made since the last save, load or erase
+  std::vector<std::string> recordingNotes_;
   // Calibration queries run on the reader's thread: they keep off a recording's port.
   std::atomic<bool> recording_{false};
 };

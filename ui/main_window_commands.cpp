@@ -59,6 +59,7 @@ TMainWindowUi DefaultMainWindowUi() {
   };
   ui.Beep = [] { QApplication::beep(); };
   ui.Print = DefaultPrintUi();
+  ui.Export = DefaultExportUi();
   return ui;
 }
 
@@ -387,6 +388,7 @@ void TFrmMdl4CH::UpdateEmptyHint() {
   // An empty graph says how to fill it; the hint is a widget over the view, so it is
   // never printed.
   EmptyHint->setVisible(GraphData.SeriesCount() == 0);
+  TBExport->setEnabled(GraphData.SeriesCount() > 0);
 }
 
 bool TFrmMdl4CH::HasSamples() const {
@@ -464,6 +466,7 @@ void TFrmMdl4CH::SetRecordButtonDown(bool down) {
 void TFrmMdl4CH::RecordingChanged(bool recording) {
   recording_.store(recording);
   if (recording) unsaved_ = true;
+  if (recording) TakeRecordingNotes();
   UpdateEmptyHint();
   // A start that never reached the module leaves no waiting behind.
   if (!recording && waitingCaption_) SetCaption("Osciloskop");

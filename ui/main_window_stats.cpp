@@ -69,7 +69,7 @@ bool TFrmMdl4CH::MeasuredSpan(int slot, TSampleSpan& span) {
       break;
     }
   }
-  span = SpanBetween(store->Start(), store->Rate(), store->Count(), x0, x1);
+  span = SpanOfTimes(store->Start(), store->Rate(), store->Count(), x0, x1);
   return true;
 }
 
@@ -86,7 +86,7 @@ void TFrmMdl4CH::UpdateSpanStats() {
     if (!MeasuredSpan(slot, span)) continue;
     const TDataStore& store = *recorder_->Store(slot);
     const TSpanStats stats =
-        SpanStats({store.Samples() + span.First, span.Count}, store.Rate(), store.Lower(), store.Upper());
+        SpanStats({store.Samples() + span.First, span.Count()}, store.Rate(), store.Lower(), store.Upper());
     rows.push_back({SpanStatsRow(store.Name(), stats, store.UnitText(), store.Lower(), store.Upper()),
                     SpanStatsRowHint(stats)});
   }
@@ -118,7 +118,7 @@ void TFrmMdl4CH::TBSpectrumClick() {
           if (!MeasuredSpan(slot, span)) return std::nullopt;
           const TDataStore& store = *recorder_->Store(slot);
           const std::uint8_t* first = store.Samples() + span.First;
-          return TSpectrumSource{{first, first + span.Count},
+          return TSpectrumSource{{first, first + span.Count()},
                                  store.Rate(),
                                  store.Lower(),
                                  store.Upper(),

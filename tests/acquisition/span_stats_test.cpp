@@ -138,7 +138,7 @@ TEST(SpanStats, EmptyOneSampleConstantAndClippedSpans) {
   }
 }
 
-TEST(SpanStats, SpanBetweenTwoInstants) {
+TEST(SampleSpan, SamplesBetweenTwoInstants) {
   constexpr double kStart = 46000.5;  // date-times this far from 0 round to ~0.01 sample
   constexpr std::uint32_t kRate = 11520, kCount = 1000;
   const auto at = [](double k) { return kStart + k / kRate / 86400; };
@@ -157,8 +157,8 @@ TEST(SpanStats, SpanBetweenTwoInstants) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
-    const TSampleSpan s = SpanBetween(kStart, kRate, kCount, at(r.k0), at(r.k1));
-    EXPECT_EQ(s.Count, r.count);
+    const TSampleSpan s = SpanOfTimes(kStart, kRate, kCount, at(r.k0), at(r.k1));
+    EXPECT_EQ(s.Count(), r.count);
     if (r.count != 0) {
       EXPECT_EQ(s.First, r.first);
     }

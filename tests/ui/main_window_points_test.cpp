@@ -143,7 +143,7 @@ TEST_F(Measurements, StatisticsTableFollowsThePointsTheViewAndIsCopied) {
   const auto countCell = [&](int row) { return w.StatsTable->item(row, 10)->text().toStdString(); };
   const auto spanCount = [&](int slot) {
     TSampleSpan span;
-    return w.MeasuredSpan(slot, span) ? std::to_string(span.Count) : std::string("none");
+    return w.MeasuredSpan(slot, span) ? std::to_string(span.Count()) : std::string("none");
   };
 
   Click(At(1, 0.25));

@@ -45,6 +45,8 @@ class MainWindowRig {
       return !pdfFile.empty();
     };
     ui.Print.ShowError = [this](QWidget*, const QString& m) { errors.push_back(m.toStdString()); };
+    ui.Export.Ask = [this](QWidget* parent, const TExportOffer& offer) { return exportAsk(parent, offer); };
+    ui.Export.SaveFile = [this](QWidget* parent) { return exportSave(parent); };
     window = std::make_unique<TFrmMdl4CH>(path, nullptr, ui);
     window->Protocol().SetSleep([](win::DWORD) {});
     settings = std::make_unique<TFrmSetMdl4>(window.get(),
@@ -94,6 +96,12 @@ class MainWindowRig {
   bool allowDiscard = true;
   int discardAsked = 0;
   std::vector<std::string> errors;
+  // The export command's dialog and save dialog.
+  std::function<std::optional<TExportChoice>(QWidget*, const TExportOffer&)> exportAsk =
+      [](QWidget*, const TExportOffer&) { return std::optional<TExportChoice>(); };
+  std::function<std::optional<TExportTarget>(QWidget*)> exportSave = [](QWidget*) {
+    return std::optional<TExportTarget>();
+  };
 
  private:
   TApplicationErrorBox previousBox_;

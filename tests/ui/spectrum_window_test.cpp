@@ -37,7 +37,7 @@ TEST(SpectrumWindow, OpensOnTheMeasuredSpanFollowsTheChannelAndTheScale) {
   TSampleSpan span;
   ASSERT_TRUE(w.MeasuredSpan(1, span));
   const TSpectrum& sp = s->Plot->Spectrum();
-  EXPECT_EQ(sp.Length, span.Count);
+  EXPECT_EQ(sp.Length, span.Count());
   EXPECT_NEAR(sp.PeakFrequency(), 50, sp.BinWidth());
   EXPECT_TRUE(s->LPeak->text().endsWith(" dBFS")) << s->LPeak->text().toStdString();
 
@@ -63,7 +63,7 @@ TEST(SpectrumWindow, OpensOnTheMeasuredSpanFollowsTheChannelAndTheScale) {
   s->Refresh();
   s->Settle();
   ASSERT_TRUE(w.MeasuredSpan(2, span));
-  EXPECT_EQ(s->Plot->Spectrum().Length, span.Count);
+  EXPECT_EQ(s->Plot->Spectrum().Length, span.Count());
 
   QDir().mkpath(OSC_SCREENSHOT_DIR);
   EXPECT_TRUE(s->grab().save(QString(OSC_SCREENSHOT_DIR) + "/spectrum_window.png"));

@@ -1,0 +1,231 @@
+// The export command and the clipboard with real widgets, headless, on loaded records:
+// the chosen span reaches the file, the picture is the screen's drawing, the SVG keeps
+// each curve as one vector path.
+#include <gtest/gtest.h>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+#include <QToolButton>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "acquisition/export_csv.h"
+#include "acquisition/record_file.h"
+#include "acquisition/scaling.h"
+#include "graph/axis.h"
+#include "graph/colors.h"
+#include "graph/qt/graph_widget.h"
+#include "graph/series.h"
+#include "main_window_rig.h"
+#include "platform/qt/qt_canvas.h"
+#include "ui/export_image.h"
+
+namespace osc {
+namespace {
+
+constexpr std::uint32_t kRate = 3840;
+constexpr double kSecondsPerDay = 86400;
+
+class Export : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig.ShowIdentified();
+    EXPECT_FALSE(w.TBExport->isEnabled());
+    for (int slot : {1, 2}) {
+      TDataStore store(slot, 10, 46000.5, 0x07, false, TChannelScale{16, slot == 1 ? 0.f : -8.f, ""});
+      for (std::uint32_t i = 0; i < 3 * kRate; ++i)
+        store.AddSample(static_cast<std::uint8_t>(128 + 100 * std::sin(i * 0.01 * slot)));
+      SaveToFile(store, rig.dir.file("run.ch" + std::to_string(slot)));
+      rig.openFiles << QString::fromStdString(rig.dir.file("run.ch" + std::to_string(slot)));
+    }
+    w.TBCtiSignaly->click();
+    QApplication::processEvents();
+    ASSERT_EQ(w.GraphData.NumGraphs(), 2u);
+    EXPECT_TRUE(w.TBExport->isEnabled());
+    start = w.Recorder().Store(1)->Start();
+  }
+
+  // Runs the command with the operator's answers; the file's data rows.
+  std::vector<std::string> ExportCsv(TExportWhat what, TExportFormat format = TExportFormat::CsvComma) {
+    const std::string path = rig.dir.file("out.csv");
+    w.MeasuringPoints[0].X = start + 1000.0 / kRate / kSecondsPerDay;  // on samples, as the cross puts them
+    w.MeasuringPoints[1].X = start + 2500.0 / kRate / kSecondsPerDay;
+    w.View().XAxis(0)->SetRange(start + 1.0 / kSecondsPerDay, start + 2.0 / kSecondsPerDay);
+    TExportOffer offered;
+    rig.exportAsk = [&](QWidget*, const TExportOffer& offer) -> std::optional<TExportChoice> {
+      offered = offer;
+      return TExportChoice{what, {true, false, false, false}, offer.ImageSize};
+    };
+    rig.exportSave = [&](QWidget*) {
+      return std::optional<TExportTarget>({QString::fromStdString(path), format});
+    };
+    w.TBExport->click();
+    EXPECT_TRUE(offered.PointsSet);
+    EXPECT_EQ(offered.Shown, (std::array<bool, 4>{true, true, false, false}));
+    std::ifstream in(path);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+      if (!line.empty() && line[0] != '#' && line.find('[') == std::string::npos) rows.push_back(line);
+    }
+    return rows;
+  }
+
+  test::MainWindowRig rig;
+  TFrmMdl4CH& w = *rig.window;
+  TDateTime start = 0;
+};
+
+TEST_F(Export, TheChosenSpanReachesTheFile) {
+  struct Case {
+    TExportWhat what;
+    std::size_t rows;
+    const char* first;  // time of the first row
+  };
+  for (const Case& c :
+       {Case{TExportWhat::Whole, 3 * kRate, "0.00000,"}, Case{TExportWhat::Visible, kRate + 1, "1.00000,"},
+        Case{TExportWhat::BetweenPoints, 1501, "0.26042,"}}) {
+    const std::vector<std::string> rows = ExportCsv(c.what);
+    ASSERT_EQ(rows.size(), c.rows);
+    EXPECT_EQ(rows.front().rfind(c.first, 0), 0u) << rows.front();
+  }
+  EXPECT_TRUE(rig.errors.empty());
+
+  // A folder that cannot be written to: one message naming the file.
+  const std::string missing = rig.dir.file("no-such-folder/out.csv");
+  rig.exportSave = [&](QWidget*) {
+    return std::optional<TExportTarget>({QString::fromStdString(missing), TExportFormat::CsvComma});
+  };
+  w.TBExport->click();
+  ASSERT_EQ(rig.errors.size(), 1u);
+  EXPECT_NE(rig.errors[0].find(missing), std::string::npos) << rig.errors[0];
+}
+
+// Colours the view fills with, which the picture leaves white.
+bool IsFill(TVelaGraph& v, QRgb c) {
+  const TColor t = FromQRgb(c);
+  auto& k = v.Colors();
+  return t == k.Background() || t == k.GraphBackground() || t == k.TitleBar() || t == k.YAxisBackground() ||
+         t == k.XAxisBackground();
+}
+
+TEST_F(Export, ThePictureIsTheScreensDrawingOnWhiteWithACaption) {
+  TVelaGraph& v = w.View();
+  w.Graph->repaint();
+  const QImage screen = dynamic_cast<TQtImage&>(v.ScreenImage()).Image().copy();
+  TGraphPicture picture{screen.size(), w.Graph->logicalDpiY(), {"Osciloskop", "CH 1"}};
+  const QImage png = GraphImage(v, picture);
+  ASSERT_GT(png.height(), screen.height());
+  // In the plots (white on screen too) every pixel is the screen's; around them the
+  // fills stay white, and text, smoothed against its background, may blend otherwise.
+  auto inPlot = [&](int x, int y) {
+    for (std::uint32_t g = 1; g <= w.GraphData.NumGraphs(); ++g) {
+      const TRect r = v.Layout().PlotRect(g, v.ClientRect());
+      if (x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom) return true;
+    }
+    return false;
+  };
+  int differing = 0, same = 0;
+  for (int y = 0; y < screen.height(); ++y) {
+    for (int x = 0; x < screen.width(); ++x) {
+      const QRgb s = screen.pixel(x, y), p = png.pixel(x, y);
+      const bool white = (p & 0xFFFFFF) == 0xFFFFFF;
+      if (s == p) {
+        ++same;
+      } else if (inPlot(x, y) || (IsFill(v, s) && !white)) {
+        ++differing;
+      }
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  // To look at: the window with its export button, the dialog, both pictures.
+  QDir().mkpath(OSC_SCREENSHOT_DIR);
+  const QString shots = QString(OSC_SCREENSHOT_DIR) + "/export_";
+  EXPECT_TRUE(w.grab().save(shots + "window.png"));
+  TExportDialog dialog(&w,
+                       TExportOffer{{true, true, false, true}, {true, true, false, false}, true, png.size()});
+  EXPECT_TRUE(dialog.grab().save(shots + "dialog.png"));
+  EXPECT_TRUE(png.save(shots + "picture.png"));
+  EXPECT_GT(same, screen.width() * screen.height() / 4);  // the white plots and every line
+
+  // The SVG: valid, and each curve one path.
+  const QByteArray svg = GraphSvg(v, picture);
+  QSvgRenderer renderer(svg);
+  EXPECT_TRUE(renderer.isValid());
+  QImage drawn(png.size(), QImage::Format_RGB32);
+  QPainter painter(&drawn);
+  renderer.render(&painter);
+  EXPECT_TRUE(drawn.save(shots + "svg.png"));
+  // One path per curve; Qt writes the pen on a group around each path.
+  std::map<QString, int> curves;
+  for (int i = 0; i < w.GraphData.SeriesCount(); ++i) {
+    const TColor c = w.GraphData.Series(i)->Color();
+    ++curves[QColor(GetRValue(c), GetGValue(c), GetBValue(c)).name()];
+  }
+  for (const auto& [stroke, count] : curves) {
+    const QRegularExpression path("<g [^>]*stroke=\"" + stroke + "\"[^>]*>\\s*<path ");
+    EXPECT_EQ(QString::fromUtf8(svg).count(path), count) << stroke.toStdString();
+  }
+}
+
+TEST_F(Export, ClipboardTakesTheReadingsAndThePicture) {
+  w.MeasuringPoints[0].X = start + 1000.0 / kRate / kSecondsPerDay;
+  w.MeasuringPoints[1].X = start + 2500.0 / kRate / kSecondsPerDay;
+  w.CopyReadings();
+  const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3);  // the header and CH 1, CH 2
+  const QStringList ch2 = lines[2].split('\t');
+  ASSERT_EQ(ch2.size(), 9);
+  const TDataStore& s = *w.Recorder().Store(2);
+  EXPECT_NEAR(ch2[3].toDouble(), RawToValue(s.Samples()[1000], s.Lower(), s.Upper()), 0.01);
+  EXPECT_NEAR(ch2[7].toDouble(), 1500.0 / kRate, 1e-6);
+
+  w.CopyGraphImage();
+  const QImage image = QApplication::clipboard()->image();
+  EXPECT_EQ(image.width(), w.Graph->width());
+  EXPECT_GT(image.height(), w.Graph->height());  // the caption below
+}
+
+}  // namespace
+}  // namespace osc
+
+namespace osc {
+namespace {
+
+// An export of a running recording takes what was recorded when it began; the recording
+// goes on meanwhile and after it.
+TEST(ExportWhileRecording, TakesWhatWasThereAndLeavesTheRecordingRunning) {
+  test::MainWindowRig rig;
+  rig.ShowIdentified();
+  TFrmMdl4CH& w = *rig.window;
+  w.sbZaznam->click();
+  ASSERT_TRUE(rig.RecordUntil(3000));
+  EXPECT_TRUE(w.TBExport->isEnabled());
+  const std::string path = rig.dir.file("live.csv");
+  std::uint32_t atStart = 0;
+  rig.exportAsk = [&](QWidget*, const TExportOffer& offer) -> std::optional<TExportChoice> {
+    atStart = w.Recorder().Store(1)->Count();
+    return TExportChoice{TExportWhat::Whole, {true, false, false, false}, offer.ImageSize};
+  };
+  rig.exportSave = [&](QWidget*) {
+    return std::optional<TExportTarget>({QString::fromStdString(path), TExportFormat::CsvLocal});
+  };
+  w.TBExport->click();
+  ASSERT_TRUE(rig.RecordUntil(atStart + 3000));
+  EXPECT_TRUE(w.sbZaznam->isChecked());
+  w.sbZaznam->click();
+  EXPECT_TRUE(rig.errors.empty());
+
+  std::ifstream in(path);
+  std::size_t rows = 0;
+  for (std::string line; std::getline(in, line);)
+    rows += !line.empty() && line.find('#') == std::string::npos && line.find('[') == std::string::npos;
+  EXPECT_EQ(rows, atStart);
+}
+
+}  // namespace
+}  // namespace osc
