@@ -3,6 +3,7 @@
 #include "simulator/simulated_module.h"
 #include "ui/app_error.h"
 #include "ui/main_window.h"
+#include "ui/qt_translations.h"
 #include "ui/settings_dialog.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Osciloskop");
+  osc::LoadQtTranslations(app);
   QCommandLineParser args;
   args.setApplicationDescription("Osciloskop: console for the serial oscilloscope and data-logger module");
   args.addHelpOption();
@@ -24,6 +26,7 @@ int main(int argc, char** argv) {
   args.addOption(port);
   args.addOption(screenshot);
   args.addOption(delay);
+  args.addPositionalArgument("files", "Record files to open (name.ch1 ...).", "[files...]");
   args.process(app);
 
   osc::LoadSystemFormatSettings();
@@ -43,6 +46,8 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&] { window.IdentifyModule(); });
   }
   window.show();
+  if (const QStringList records = args.positionalArguments(); !records.isEmpty())
+    QTimer::singleShot(0, &window, [&window, records] { window.OpenRecordFiles(records); });
   if (args.isSet(screenshot)) {
     QTimer::singleShot(args.value(delay).toInt(), &window, [&] {
       window.grab().save(args.value(screenshot));

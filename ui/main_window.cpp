@@ -111,6 +111,7 @@ TFrmMdl4CH::TFrmMdl4CH(TAcquisitionPath path, QWidget* parent, TMainWindowUi ui)
   });
   ConnectCommands();
   ConnectGraph();
+  SetUpEverydayUse();
 }
 
 TFrmMdl4CH::~TFrmMdl4CH() {

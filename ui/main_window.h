@@ -29,10 +29,12 @@
 #include "graph/view.h"
 #include "seriallink/serial_com.h"
 #include "ui/print.h"
+#include "ui/window_state.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QMenu;
 class QScrollBar;
 class QTimer;
 class QToolBar;
@@ -61,6 +63,8 @@ struct TMainWindowUi {
   TPrintUi Print;
 };
 TMainWindowUi DefaultMainWindowUi();
+// The window's property holding the folder last used; the default dialogs open there.
+inline constexpr const char* kLastFolderProperty = "LastFolder";
 
 class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost {
   Q_OBJECT
@@ -226,7 +230,18 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void TBShowAnalyseClick();
   void TBCloseAnalyseClick();
 
+  // --- Everyday use (main_window_menus.cpp) ----------------------------------------------
+  // Opens the files of a record as the open command does (also for a drop and the
+  // command line); an error goes to the error box.
+  void OpenRecordFiles(const QStringList& files);
+  const std::vector<TRecordFiles>& RecentRecords() const { return state_.Recent; }
+  QMenu* RecentMenu = nullptr;  // the open button's menu
+  // The recent list as it is now, written at once (the window state file).
+  void SaveWindowState();
+
  protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -249,6 +264,16 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void PortIdle();
   void CopyRanges(int selected);
   void SendParameters();
+  // The menu bar, the shortcuts, the graph's keys, drops and the remembered state.
+  void SetUpEverydayUse();
+  void GraphKeyDown(std::uint16_t& key, TShiftState shift);
+  void PlacePointAtCross(int k);
+  void StepLastPoint(int direction);
+  void LoadRecords(const QStringList& files);
+  void RememberRecord(const QStringList& files);
+  void FillRecentMenu();
+  void RestoreWindowState();
+  void ShowAbout();
 
   void buildRecordBar();
   void buildChannelBar();
@@ -274,6 +299,9 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   bool shown_ = false;
   bool waitingCaption_ = false;  // the caption says why a start waits
   bool unsaved_ = false;         // a recording was made since the last save, load or erase
+  TWindowState state_;
+  std::string stateFile_;
+  int lastPoint_ = -1;  // the measuring point placed last, moved by Shift+arrows
   // Calibration queries run on the reader's thread: they keep off a recording's port.
   std::atomic<bool> recording_{false};
 };

@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -29,16 +28,25 @@
 
 namespace osc {
 
+namespace {
+
+// The window keeps the folder last used as its property, so the dialogs open there.
+QString LastFolder(QWidget* parent) {
+  return parent != nullptr ? parent->property(kLastFolderProperty).toString() : QString();
+}
+
+}  // namespace
+
 TMainWindowUi DefaultMainWindowUi() {
   TMainWindowUi ui;
   ui.OpenFiles = [](QWidget* parent) {
-    QFileDialog dialog(parent, "Otevřít datový soubor", QString(), kRecordFileQtFilter);
+    QFileDialog dialog(parent, "Otevřít datový soubor", LastFolder(parent), kRecordFileQtFilter);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setDefaultSuffix(kRecordFileDefaultExt);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
   };
   ui.SaveFile = [](QWidget* parent) {
-    QFileDialog dialog(parent, "Uložit záznam do souboru", QString(), kRecordFileQtFilter);
+    QFileDialog dialog(parent, "Uložit záznam do souboru", LastFolder(parent), kRecordFileQtFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix(kRecordFileDefaultExt);
@@ -54,7 +62,7 @@ TMainWindowUi DefaultMainWindowUi() {
   };
   ui.ConfirmDiscard = [](QWidget* parent) {
     return QMessageBox::question(parent, QApplication::applicationName(),
-                                 "Záznam není uložen. Ukončit program a záznam zahodit?") == QMessageBox::Yes;
+                                 "Záznam není uložen. Zahodit jej?") == QMessageBox::Yes;
   };
   ui.Beep = [] { QApplication::beep(); };
   ui.Print = DefaultPrintUi();
@@ -75,9 +83,6 @@ void TFrmMdl4CH::Command(F&& f) {
 void TFrmMdl4CH::ConnectCommands() {
   connect(MainTimer, &QTimer::timeout, this, [this] { recorder_->TimerTick(); });
   connect(sbZaznam, &QToolButton::clicked, this, &TFrmMdl4CH::sbZaznamClick);
-  auto* f12 = new QShortcut(QKeySequence(Qt::Key_F12), this);
-  f12->setContext(Qt::WindowShortcut);
-  connect(f12, &QShortcut::activated, sbZaznam, &QToolButton::click);
 
   for (QComboBox* box : {cbVstup, cbPolarity, cbGain})
     connect(box, &QComboBox::activated, this, [this] { Command([this] { RangeChange(); }); });
@@ -161,6 +166,7 @@ void TFrmMdl4CH::FormShow() {
   PresetScale();
   recorder_->RebuildSeries();
   UpdateEmptyHint();
+  Graph->setFocus();  // the arrows move the graph from the start
 }
 
 void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
@@ -172,6 +178,7 @@ void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
   // The recording ends with the window; its samples go with it.
   Command([this] { recorder_->StopRecording(); });
   MainTimer->stop();
+  SaveWindowState();
   TBarAnalyse->hide();
   QMainWindow::closeEvent(event);
 }
@@ -324,6 +331,10 @@ void TFrmMdl4CH::TBFceClick(int tag) {
 void TFrmMdl4CH::TBCtiSignalyClick() {
   const QStringList chosen = ui_.OpenFiles(this);
   if (chosen.isEmpty()) return;
+  LoadRecords(chosen);
+}
+
+void TFrmMdl4CH::LoadRecords(const QStringList& chosen) {
   std::vector<std::string> paths;
   for (const QString& p : chosen)
     paths.push_back(p.toStdString());
@@ -352,6 +363,7 @@ void TFrmMdl4CH::TBCtiSignalyClick() {
     UpdateEmptyHint();
     View().InvalidateImage();
     View().Invalidate();
+    RememberRecord(chosen);
   }
   if (!loaded.Errors.empty()) {
     std::string text;
@@ -376,6 +388,10 @@ void TFrmMdl4CH::TBUlozitSestavuClick() {
   }
   SaveRecording(stores, names);
   unsaved_ = false;
+  QStringList saved;
+  for (const TRecordFileName& n : names)
+    saved << QString::fromStdString(n.Path);
+  RememberRecord(saved);
 }
 
 void TFrmMdl4CH::UpdateEmptyHint() {
@@ -392,6 +408,9 @@ bool TFrmMdl4CH::HasSamples() const {
 }
 
 void TFrmMdl4CH::TBEraseClick() {
+  if (unsaved_ && HasSamples() && ui_.ConfirmDiscard && !ui_.ConfirmDiscard(this)) return;
+  ClearMeasuringPoints();
+  GraphCrossOut(View());
   recorder_->EraseStores();
   unsaved_ = false;
   UpdateEmptyHint();
