@@ -60,7 +60,7 @@ void TFrmMdl4CH::SetUpEverydayUse() {
     QToolButton* button;
     const char* text;
     QList<QKeySequence> keys;
-    const char* graphKey;  // a key the graph takes, named in the tooltip only
+    const char* graphKey;  // a key the graph takes: named in the menu and tooltip, no shortcut
   };
   QMenu* file = menuBar()->addMenu("&Soubor");
   QMenu* view = menuBar()->addMenu("&Zobrazení");
@@ -118,7 +118,10 @@ void TFrmMdl4CH::SetUpEverydayUse() {
     if (c.button == TBSelect || c.button == tbAutoMove || c.button == TBHome || c.button == TBGrid ||
         (c.menu == file && c.button == TBSetup) || c.button == TBKonec)
       c.menu->addSeparator();
-    QAction* a = c.menu->addAction(c.button->icon(), QString::fromUtf8(c.text));
+    // A key the graph takes is shown where a shortcut would be.
+    QString text = QString::fromUtf8(c.text);
+    if (c.graphKey) text += "\t" + QString::fromUtf8(c.graphKey);
+    QAction* a = c.menu->addAction(c.button->icon(), text);
     a->setObjectName(QString("act") + c.button->objectName());
     a->setShortcuts(c.keys);
     QToolButton* b = c.button;
@@ -146,19 +149,23 @@ void TFrmMdl4CH::SetUpEverydayUse() {
   }
 
   measure->addSeparator();
-  auto pointKey = [&](const char* name, const char* text, QKeySequence k, auto f) {
+  auto pointKey = [&](const char* name, const char* text, QList<QKeySequence> k, auto f) {
     QAction* a = measure->addAction(QString::fromUtf8(text));
     a->setObjectName(name);
-    a->setShortcut(k);
+    a->setShortcuts(k);
     connect(a, &QAction::triggered, this, f);
   };
-  pointKey("actPoint1", "&První bod na kříži", QKeySequence(Qt::Key_1), [this] { PlacePointAtCross(0); });
-  pointKey("actPoint2", "&Druhý bod na kříži", QKeySequence(Qt::Key_2), [this] { PlacePointAtCross(1); });
-  pointKey("actPointLeft", "Bod o vzorek v&levo", QKeySequence(Qt::SHIFT | Qt::Key_Left),
+  pointKey("actPoint1", "&První bod na kříži",
+           {QKeySequence(Qt::Key_1), QKeySequence(Qt::KeypadModifier | Qt::Key_1)},
+           [this] { PlacePointAtCross(0); });
+  pointKey("actPoint2", "&Druhý bod na kříži",
+           {QKeySequence(Qt::Key_2), QKeySequence(Qt::KeypadModifier | Qt::Key_2)},
+           [this] { PlacePointAtCross(1); });
+  pointKey("actPointLeft", "Bod o vzorek v&levo", {QKeySequence(Qt::SHIFT | Qt::Key_Left)},
            [this] { StepLastPoint(-1); });
-  pointKey("actPointRight", "Bod o vzorek v&pravo", QKeySequence(Qt::SHIFT | Qt::Key_Right),
+  pointKey("actPointRight", "Bod o vzorek v&pravo", {QKeySequence(Qt::SHIFT | Qt::Key_Right)},
            [this] { StepLastPoint(1); });
-  pointKey("actPointsClear", "&Smazat body", QKeySequence(Qt::Key_Escape), [this] {
+  pointKey("actPointsClear", "&Smazat body", {QKeySequence(Qt::Key_Escape)}, [this] {
     lastPoint_ = -1;
     ClearMeasuringPoints();
   });
