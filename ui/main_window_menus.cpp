@@ -348,15 +348,14 @@ void TFrmMdl4CH::SaveWindowState() {
 void TFrmMdl4CH::ShowAbout() {
   QString text = QString(
                      "<b>Osciloskop %1</b><br>Obsluha sériového osciloskopu a záznamníku dat.<br><br>"
-                     "Licence: GNU GPL verze 3 nebo pozdější (GPL-3.0-or-later).")
+                     "Licence: GNU GPL verze 3 nebo pozdější<br>(GPL-3.0-or-later)")
                      .arg(OSC_VERSION);
   if (State.DeviceFound) {
     QString bytes;
     for (std::uint8_t b : State.IdentReply)
       bytes += QString("%1 ").arg(b, 2, 16, QChar('0')).toUpper();
-    text += QString("<br><br>Modul: %1kanálový (typ %2)<br>Identifikace: %3")
-                .arg(State.DeviceType == '4' ? 4 : 2)
-                .arg(QChar(State.DeviceType))
+    text += QString("<br><br>Modul: %1<br>Identifikace: %2")
+                .arg(FourChannelModel() ? "4-kanál, 10 bitů" : "2-kanál, 10 bitů")
                 .arg(bytes.trimmed());
   }
   QMessageBox box(QMessageBox::Information, "O programu", text, QMessageBox::Ok, this);
