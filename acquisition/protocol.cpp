@@ -5,6 +5,7 @@
 #include "platform/locale.h"
 #include "seriallink/serial_com.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace osc {
@@ -126,6 +127,7 @@ bool DeviceProtocol::Identify() {
       }
     }
     state_.DeviceFound = found;
+    if (found) std::copy_n(reply_.begin(), kIdentifyReplyLength, state_.IdentReply.begin());
     return found;
   });
 }

@@ -39,6 +39,8 @@ struct ProtocolState {
   bool SlowMode = false;
   char DeviceType = 0;  // '4' or '2' after a good identification
   bool DeviceFound = false;
+  // The reply of the last good identification, for the About box.
+  std::array<std::uint8_t, kIdentifyReplyLength> IdentReply{};
 };
 
 // What the exchanges need of the main window.

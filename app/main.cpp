@@ -3,6 +3,7 @@
 #include "simulator/simulated_module.h"
 #include "ui/app_error.h"
 #include "ui/main_window.h"
+#include "ui/qt_translations.h"
 #include "ui/settings_dialog.h"
 
 #include <QApplication>
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     if (cl.Args.isSet(cl.Version)) cl.Args.showVersion();
   }
   QApplication app(argc, argv);
+  osc::LoadQtTranslations(app);
   // Wayland compositors find the menu entry and its icon by this name.
   QGuiApplication::setDesktopFileName(OSC_APP_ID);
   TCommandLine cl;
@@ -75,14 +77,7 @@ int main(int argc, char** argv) {
 
   osc::LoadSystemFormatSettings();
   osc::sim::RegisterSimulatedPorts();  // "SIM4" and "SIM2" open the simulated modules
-  // Files named on the command line go through the open command, as if chosen in its
-  // dialog: the same checks, and refusals in the same error box.
-  osc::TMainWindowUi ui = osc::DefaultMainWindowUi();
-  auto files = std::make_shared<QStringList>(args.positionalArguments());
-  ui.OpenFiles = [dialog = ui.OpenFiles, files](QWidget* parent) {
-    return files->isEmpty() ? dialog(parent) : std::exchange(*files, {});
-  };
-  osc::TFrmMdl4CH window(osc::TAcquisitionPath::Overlapped, nullptr, ui);
+  osc::TFrmMdl4CH window;
   std::unique_ptr<osc::TFrmSetMdl4> settings;
   try {
     settings = std::make_unique<osc::TFrmSetMdl4>(&window);
@@ -97,7 +92,9 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&] { window.IdentifyModule(); });
   }
   window.show();
-  if (!files->isEmpty()) QTimer::singleShot(0, &window, [&] { window.TBCtiSignaly->click(); });
+  // Files named on the command line (a file manager's "open with") open as a drop does.
+  if (const QStringList records = args.positionalArguments(); !records.isEmpty())
+    QTimer::singleShot(0, &window, [&window, records] { window.OpenRecordFiles(records); });
   if (args.isSet(cl.Screenshot)) {
     QTimer::singleShot(args.value(cl.Delay).toInt(), &window, [&] {
       window.grab().save(args.value(cl.Screenshot));

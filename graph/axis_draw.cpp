@@ -1,4 +1,5 @@
 // Drawing of an axis strip: axis line, ticks, labels, colour bar and grid lines.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -101,7 +102,9 @@ void TAxis::Draw(TCanvas& canvas, const TRect& rect) {
       Line(canvas, x, r.Top + 1, x, r.Top + 2 + length);
       if (!major) continue;
       const std::string text = LabelText(label, v, step.Major());
-      canvas.TextOut(x - canvas.TextWidth(text) / 2, r.Top + 2 + majorLength, text);
+      // The last label would be cut at the right edge: it ends there instead.
+      const int width = canvas.TextWidth(text);
+      canvas.TextOut(std::min(x - width / 2, r.Right - 1 - width), r.Top + 2 + majorLength, text);
       if (view->ShowVGrid()) {
         canvas.SetPenColor(colors.Grid());
         Line(canvas, x, g.Bottom, x, g.Top);

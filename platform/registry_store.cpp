@@ -112,6 +112,11 @@ RegistryStore::RegistryStore() {
   reset(RegistryConfigFromEnvironment());
 }
 
+std::string RegistryStore::folder() {
+  std::lock_guard lock(mutex);
+  return config_.folder;
+}
+
 void RegistryStore::reset(const RegistryConfig& config) {
   std::lock_guard lock(mutex);
   config_ = config;

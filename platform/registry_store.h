@@ -72,6 +72,8 @@ class RegistryStore {
   void changed(RootState& root, const RegKeyNode& key, UndoStep step);
   void undo(RootState& root);
   void reset(const RegistryConfig& config);
+  // Where the root files live; other settings files of the program go beside them.
+  std::string folder();
 
  private:
   RegistryStore();

@@ -113,6 +113,7 @@ TFrmMdl4CH::TFrmMdl4CH(TAcquisitionPath path, QWidget* parent, TMainWindowUi ui)
   ConnectCommands();
   ConnectGraph();
   ConnectExport();
+  SetUpEverydayUse();
 }
 
 TFrmMdl4CH::~TFrmMdl4CH() {
@@ -205,7 +206,7 @@ void TFrmMdl4CH::buildFileBars() {
   TBUlozitSestavu = toolButton(file, "TBUlozitSestavu", "save", "Uložit záznam do souboru");
   TBErase = toolButton(file, "TBErase", "erase", "Smazat paměť záznamu");
   TBPrint = toolButton(file, "TBPrint", "print", "Tisk grafu");
-  TBExport = toolButton(file, "TBExport", "export", "Export dat nebo obrázku grafu (Ctrl+E)");
+  TBExport = toolButton(file, "TBExport", "export", "Export dat nebo obrázku grafu");
 
   QToolBar* file2 = addBar("Soubor", "TBarSoubor2");
   TBSetup = toolButton(file2, "TBSetup", "settings", "Nastavení parametrů");

@@ -33,10 +33,12 @@
 #include "seriallink/serial_com.h"
 #include "ui/export_dialog.h"
 #include "ui/print.h"
+#include "ui/window_state.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QMenu;
 class QScrollBar;
 class QTimer;
 class QToolBar;
@@ -68,6 +70,8 @@ struct TMainWindowUi {
   TExportUi Export;
 };
 TMainWindowUi DefaultMainWindowUi();
+// The window's property holding the folder last used; the default dialogs open there.
+inline constexpr const char* kLastFolderProperty = "LastFolder";
 
 class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost {
   Q_OBJECT
@@ -256,8 +260,18 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   // Opens (or brings up) the spectrum window over the same span.
   void TBSpectrumClick();
   TSpectrumWindow* Spectrum() const;
+  // --- Everyday use (main_window_menus.cpp) ----------------------------------------------
+  // Opens the files of a record as the open command does (also for a drop and the
+  // command line); an error goes to the error box.
+  void OpenRecordFiles(const QStringList& files);
+  const std::vector<TRecordFiles>& RecentRecords() const { return state_.Recent; }
+  QMenu* RecentMenu = nullptr;  // the open button's menu
+  // The recent list as it is now, written at once (the window state file).
+  void SaveWindowState();
 
  protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -284,6 +298,16 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void PortIdle();
   void CopyRanges(int selected);
   void SendParameters();
+  // The menu bar, the shortcuts, the graph's keys, drops and the remembered state.
+  void SetUpEverydayUse();
+  void GraphKeyDown(std::uint16_t& key, TShiftState shift);
+  void PlacePointAtCross(int k);
+  void StepLastPoint(int direction);
+  void LoadRecords(const QStringList& files);
+  void RememberRecord(const QStringList& files);
+  void FillRecentMenu();
+  void RestoreWindowState();
+  void ShowAbout();
 
   void buildRecordBar();
   void buildChannelBar();
@@ -314,6 +338,9 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   bool waitingCaption_ = false;  // the caption says why a start waits
   bool unsaved_ = false;         // a recording was made since the last save, load or erase
   std::vector<std::string> recordingNotes_;
+  TWindowState state_;
+  std::string stateFile_;
+  int lastPoint_ = -1;  // the measuring point placed last, moved by Shift+arrows
   // Calibration queries run on the reader's thread: they keep off a recording's port.
   std::atomic<bool> recording_{false};
 };

@@ -22,7 +22,6 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -30,16 +29,25 @@
 
 namespace osc {
 
+namespace {
+
+// The window keeps the folder last used as its property, so the dialogs open there.
+QString LastFolder(QWidget* parent) {
+  return parent != nullptr ? parent->property(kLastFolderProperty).toString() : QString();
+}
+
+}  // namespace
+
 TMainWindowUi DefaultMainWindowUi() {
   TMainWindowUi ui;
   ui.OpenFiles = [](QWidget* parent) {
-    QFileDialog dialog(parent, "Otevřít datový soubor", QString(), kRecordFileQtFilter);
+    QFileDialog dialog(parent, "Otevřít datový soubor", LastFolder(parent), kRecordFileQtFilter);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setDefaultSuffix(kRecordFileDefaultExt);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
   };
   ui.SaveFile = [](QWidget* parent) {
-    QFileDialog dialog(parent, "Uložit záznam do souboru", QString(), kRecordFileQtFilter);
+    QFileDialog dialog(parent, "Uložit záznam do souboru", LastFolder(parent), kRecordFileQtFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix(kRecordFileDefaultExt);
@@ -55,7 +63,7 @@ TMainWindowUi DefaultMainWindowUi() {
   };
   ui.ConfirmDiscard = [](QWidget* parent) {
     return QMessageBox::question(parent, QApplication::applicationName(),
-                                 "Záznam není uložen. Ukončit program a záznam zahodit?") == QMessageBox::Yes;
+                                 "Záznam není uložen. Zahodit jej?") == QMessageBox::Yes;
   };
   ui.Beep = [] { QApplication::beep(); };
   ui.Print = DefaultPrintUi();
@@ -77,9 +85,6 @@ void TFrmMdl4CH::Command(F&& f) {
 void TFrmMdl4CH::ConnectCommands() {
   connect(MainTimer, &QTimer::timeout, this, [this] { recorder_->TimerTick(); });
   connect(sbZaznam, &QToolButton::clicked, this, &TFrmMdl4CH::sbZaznamClick);
-  auto* f12 = new QShortcut(QKeySequence(Qt::Key_F12), this);
-  f12->setContext(Qt::WindowShortcut);
-  connect(f12, &QShortcut::activated, sbZaznam, &QToolButton::click);
 
   for (QComboBox* box : {cbVstup, cbPolarity, cbGain})
     connect(box, &QComboBox::activated, this, [this] { Command([this] { RangeChange(); }); });
@@ -165,6 +170,7 @@ void TFrmMdl4CH::FormShow() {
   PresetScale();
   recorder_->RebuildSeries();
   UpdateEmptyHint();
+  Graph->setFocus();  // the arrows move the graph from the start
 }
 
 void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
@@ -176,6 +182,7 @@ void TFrmMdl4CH::closeEvent(QCloseEvent* event) {
   // The recording ends with the window; its samples go with it.
   Command([this] { recorder_->StopRecording(); });
   MainTimer->stop();
+  SaveWindowState();
   TBarAnalyse->hide();
   TBarStats->hide();
   if (spectrum_) spectrum_->close();
@@ -330,6 +337,10 @@ void TFrmMdl4CH::TBFceClick(int tag) {
 void TFrmMdl4CH::TBCtiSignalyClick() {
   const QStringList chosen = ui_.OpenFiles(this);
   if (chosen.isEmpty()) return;
+  LoadRecords(chosen);
+}
+
+void TFrmMdl4CH::LoadRecords(const QStringList& chosen) {
   std::vector<std::string> paths;
   for (const QString& p : chosen)
     paths.push_back(p.toStdString());
@@ -358,6 +369,7 @@ void TFrmMdl4CH::TBCtiSignalyClick() {
     UpdateEmptyHint();
     View().InvalidateImage();
     View().Invalidate();
+    RememberRecord(chosen);
   }
   if (!loaded.Errors.empty()) {
     std::string text;
@@ -382,6 +394,10 @@ void TFrmMdl4CH::TBUlozitSestavuClick() {
   }
   SaveRecording(stores, names);
   unsaved_ = false;
+  QStringList saved;
+  for (const TRecordFileName& n : names)
+    saved << QString::fromStdString(n.Path);
+  RememberRecord(saved);
 }
 
 void TFrmMdl4CH::UpdateEmptyHint() {
@@ -399,6 +415,9 @@ bool TFrmMdl4CH::HasSamples() const {
 }
 
 void TFrmMdl4CH::TBEraseClick() {
+  if (unsaved_ && HasSamples() && ui_.ConfirmDiscard && !ui_.ConfirmDiscard(this)) return;
+  ClearMeasuringPoints();
+  GraphCrossOut(View());
   recorder_->EraseStores();
   unsaved_ = false;
   UpdateEmptyHint();

@@ -18,6 +18,7 @@
 #include "ui/app_error.h"
 #include "ui/export_image.h"
 #include "ui/main_window.h"
+#include "ui/span_stats_table.h"
 
 namespace osc {
 namespace {
@@ -45,8 +46,8 @@ std::string RangeText(const TDataStore& s) {
 
 void TFrmMdl4CH::ConnectExport() {
   connect(TBExport, &QToolButton::clicked, this, [this] { Guarded(this, [this] { TBExportClick(); }); });
+  // Ctrl+E is the menu's (one owner per key, or Qt fires neither).
   const std::pair<QKeySequence, std::function<void()>> keys[] = {
-      {QKeySequence(Qt::CTRL | Qt::Key_E), [this] { TBExport->click(); }},
       {QKeySequence(Qt::CTRL | Qt::Key_C), [this] { Guarded(this, [this] { CopyReadings(); }); }},
       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
        [this] { Guarded(this, [this] { CopyGraphImage(); }); }},
@@ -193,7 +194,10 @@ void TFrmMdl4CH::CopyReadings() {
       channels.push_back({Format("CH %d", {tag + 1}), recorder_->Store(tag + 1)});
   }
   std::sort(channels.begin(), channels.end(), [](const auto& a, const auto& b) { return a.Name < b.Name; });
-  const std::string text = ReadingsTsv(channels, MeasuringPoints[0].X, MeasuringPoints[1].X);
+  std::string text = ReadingsTsv(channels, MeasuringPoints[0].X, MeasuringPoints[1].X);
+  // The statistics under the readings go along: one paste brings the whole panel.
+  if (StatsTable != nullptr && StatsTable->isVisibleTo(this) && StatsTable->rowCount() > 0)
+    text += (text.empty() ? "" : "\n") + StatsTable->CopyText().toStdString();
   if (text.empty()) {
     Beep();
     return;

@@ -63,6 +63,7 @@ void TFrmMdl4CH::EndMeasurements() {
   View().OnCrossMove = nullptr;
   View().OnCrossOut = nullptr;
   View().OnMouseDown = nullptr;
+  View().OnKeyDown = nullptr;
 }
 
 std::string TFrmMdl4CH::ValueText(double x, double y, int slot) const {
@@ -93,6 +94,7 @@ void TFrmMdl4CH::GraphMouseDown(TVelaGraph& sender, TMouseButton button, TShiftS
   p.Y = CrossY;
   p.GraphNumber = CrossGraphNumber;
   p.Slot = CrossSlot;
+  lastPoint_ = button == mbLeft ? 0 : 1;
   TBShowAnalyse->setChecked(true);
   UpdateAnalysis();
 }

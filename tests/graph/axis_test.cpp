@@ -283,6 +283,9 @@ TEST_F(AxisInView, TicksFromMinusTwoAndAHalfToTwoAndAHalf) {
   const TRect plot = view.Layout().PlotRect(1, Client());
   EXPECT_EQ(XTicks(c).back(), plot.Right - 1);
   EXPECT_EQ(XTicks(c).size(), 6u);
+  const Op last = c.Of(Op::Text).back();  // its label ends inside the strip, not cut
+  EXPECT_EQ(last.text, "5");
+  EXPECT_LT(last.r.Left + c.TextWidth(last.text), view.Layout().XAxisRect(1, Client()).Right);
 }
 
 TEST_F(AxisInView, LabelCallbackSeesThePreviousLabelAndTheMajorStep) {
