@@ -1,5 +1,7 @@
 #include "config/settings.h"
 
+#include "config/settings_edit.h"
+
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/locale.h"
@@ -128,14 +130,12 @@ void SettingsHolder::LoadSettings() {
   ModelIndex = Integer(Regs, "Type", 0);
   Regs.OpenKey(kRangesKey);
   int count = Integer(Regs, "Count", 0);
-  if (count <= 0) {
-    Ranges.push_back(MakeRangeItem(std::make_shared<TOscRozsah>(16.0)));
-  }
   for (int n = 1; n <= std::min(count, kMaxRangeCount); ++n) {
     Regs.OpenKey(EntryKey(n));
     Ranges.push_back(MakeRangeItem(ReadEntry(Regs)));
   }
   Regs.Close();
+  EnsureOneRange(Ranges);
   // The keys are only a side effect of loading: when they cannot be saved now, the next
   // save writes them with everything else.
   tx.commit();

@@ -297,6 +297,8 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   // Waits for a calibration query still running on the port.
   void PortIdle();
   void CopyRanges(int selected);
+  // The range selector shows `ranges` with `selected` chosen (the first when out of range).
+  void ShowRanges(const TRangeList& ranges, int selected);
   void SendParameters();
   // The menu bar, the shortcuts, the graph's keys, drops and the remembered state.
   void SetUpEverydayUse();

@@ -239,7 +239,11 @@ TOscRozsah* TFrmMdl4CH::CurrentRange() const {
 }
 
 void TFrmMdl4CH::CopyRanges(int selected) {
-  ranges_ = settings_ != nullptr ? settings_->Settings().Ranges : TRangeList{};
+  ShowRanges(settings_ != nullptr ? settings_->Settings().Ranges : TRangeList{}, selected);
+}
+
+void TFrmMdl4CH::ShowRanges(const TRangeList& ranges, int selected) {
+  ranges_ = ranges;
   cbVstup->clear();
   for (const TRangeItem& item : ranges_)
     cbVstup->addItem(QString::fromStdString(item.Text));
@@ -441,12 +445,15 @@ void TFrmMdl4CH::TBPrintClick() {
 
 void TFrmMdl4CH::TBSetupClick() {
   if (settings_ == nullptr) return;
-  if (!settings_->Execute(cbVstup->currentIndex(), ranges_)) return;
+  // The dialog edits its own copy: until OK nothing here (nor a running recording's scale)
+  // sees its edits, and Storno leaves nothing to undo.
+  const std::optional<TSettingsCopy> confirmed = settings_->Execute(cbVstup->currentIndex());
+  if (!confirmed) return;
   recorder_->StopRecording();
   PortIdle();
   Com.Close();  // the next identification opens the port under its new name
   const int selected = settings_->SelectedRange();
-  CopyRanges(selected >= 0 ? selected : cbVstup->currentIndex());
+  ShowRanges(confirmed->Ranges, selected >= 0 ? selected : cbVstup->currentIndex());
   recorder_->ReadControls();
   UpdateScale();
   ApplyModelControls();

@@ -27,7 +27,6 @@
 namespace osc {
 namespace {
 
-constexpr int kChannelsOfModel[] = {2, 4};
 constexpr double kPercentK = 0.01;
 constexpr double kUnitRangeK = 0.001;
 
@@ -136,6 +135,7 @@ TFrmSetMdl4::TFrmSetMdl4(QWidget* parent, TMessage message) : QDialog(parent) {
   ShowPortHints();
   settings_.LoadSettings();
   if (settings_.ModelIndex != 0 && settings_.ModelIndex != 1) settings_.ModelIndex = 0;
+  edit_ = CopyOf(settings_);
   ShowSettings();
   if (!settings_.LoadNotice.empty()) message_(QString::fromStdString(settings_.LoadNotice));
 }
@@ -169,7 +169,7 @@ void TFrmSetMdl4::ShowPortHints() {
 
 void TFrmSetMdl4::CheckPort() {
   port_check_timer_->stop();
-  const TPortReport r = port_inspector_(settings_.Port, true);
+  const TPortReport r = port_inspector_(edit_.Port, true);
   LblPortInfo->setText(QString::fromStdString(PortSummary(r)));
   LblPortProblem->setText(QString::fromStdString(PortProblem(r)));
 }
@@ -378,7 +378,7 @@ void TFrmSetMdl4::CreateButtons() {
 
 void TFrmSetMdl4::ConnectHandlers() {
   connect(cbPort, &QComboBox::editTextChanged, this, [this](const QString& text) {
-    settings_.Port = text.toStdString();
+    edit_.Port = text.toStdString();
     if (isVisible()) port_check_timer_->start();
   });
   connect(RgTypOscItems, &QButtonGroup::idClicked, this, [this](int id) { SetModelIndex(id); });
@@ -407,6 +407,7 @@ void TFrmSetMdl4::ConnectHandlers() {
 
 void TFrmSetMdl4::SetPort(const std::string& port) {
   settings_.Port = port;
+  edit_.Port = port;
   const QSignalBlocker block(cbPort);
   cbPort->setEditText(QString::fromStdString(port));
 }
@@ -414,9 +415,9 @@ void TFrmSetMdl4::SetPort(const std::string& port) {
 void TFrmSetMdl4::ShowSettings() {
   {
     const QSignalBlocker block(cbPort);
-    cbPort->setEditText(QString::fromStdString(settings_.Port));
+    cbPort->setEditText(QString::fromStdString(edit_.Port));
   }
-  RgTypOscItems->button(settings_.ModelIndex)->setChecked(true);
+  RgTypOscItems->button(edit_.ModelIndex)->setChecked(true);
   RgTypOscClick();
   ShowRangeList(SelectedRange());
 }
@@ -425,7 +426,7 @@ void TFrmSetMdl4::ShowRangeList(int selected) {
   {
     const QSignalBlocker block(lbRanges);
     lbRanges->clear();
-    for (const TRangeItem& item : settings_.Ranges)
+    for (const TRangeItem& item : edit_.Ranges)
       lbRanges->addItem(QString::fromStdString(item.Text));
     SelectRow(lbRanges, selected);
   }
@@ -437,7 +438,7 @@ int TFrmSetMdl4::ModelIndex() const {
 }
 
 void TFrmSetMdl4::SetModelIndex(int index) {
-  settings_.ModelIndex = index;
+  edit_.ModelIndex = index;
   RgTypOscItems->button(index)->setChecked(true);
   RgTypOscClick();
 }
@@ -452,35 +453,24 @@ void TFrmSetMdl4::SetSelectedRange(int index) {
 
 TOscRozsah* TFrmSetMdl4::SelectedEntry() const {
   const int row = SelectedRange();
-  return row < 0 ? nullptr : settings_.Ranges[static_cast<std::size_t>(row)].Entry.get();
+  return row < 0 ? nullptr : edit_.Ranges[static_cast<std::size_t>(row)].Entry.get();
 }
 
 int TFrmSetMdl4::SelectedChannel() const {
   return SelectedRow(lbChannel);
 }
 
-void TFrmSetMdl4::RestoreRanges(const TRangeList& copy) {
-  const TOscRozsah* selected = SelectedEntry();
-  settings_.Ranges = copy;
-  int row = -1;
-  for (std::size_t i = 0; i < copy.size(); ++i) {
-    if (copy[i].Entry.get() == selected) row = static_cast<int>(i);
-  }
-  ShowRangeList(row);
-}
-
-bool TFrmSetMdl4::Execute(int currentRange, const TRangeList& mainCopy) {
+std::optional<TSettingsCopy> TFrmSetMdl4::Execute(int currentRange) {
   SetSelectedRange(currentRange);
-  if (exec() == QDialog::Accepted) return true;
-  RestoreRanges(mainCopy);
-  return false;
+  if (exec() != QDialog::Accepted) return std::nullopt;
+  return edit_;
 }
 
 bool TFrmSetMdl4::ApplyModelType(int index) {
   if ((index != 0 && index != 1) || index == ModelIndex()) return false;
   SetModelIndex(index);
-  // The module has spoken: Cancel must not bring the old model back.
-  if (snapshot_) snapshot_->ModelIndex = index;
+  // The module has spoken: the settings take the model at once, whatever the copy's fate.
+  settings_.ModelIndex = index;
   UpdateModelControls();
   settings_.SaveModelType();
   return true;
@@ -490,8 +480,7 @@ bool TFrmSetMdl4::ApplyModelType(int index) {
 
 void TFrmSetMdl4::UpdateModelControls() {
   const bool is4 = ModelIndex() == 1;
-  const bool noSel = SelectedRange() < 0;
-  const int n = kChannelsOfModel[is4 ? 1 : 0];
+  const int n = ChannelsOfModel(ModelIndex());
   const int channel = SelectedChannel();
   {
     const QSignalBlocker block(lbChannel);
@@ -500,32 +489,37 @@ void TFrmSetMdl4::UpdateModelControls() {
     while (lbChannel->count() < n)
       lbChannel->addItem(QString::fromStdString(Format("CH %d", {lbChannel->count() + 1})));
   }
-  bbCalibBip->setEnabled(is4 && !noSel);
-  bbCalibAC->setEnabled(is4 && !noSel);
+  ShowCalibEnables();
   GbBipolar->setEnabled(is4);
   GbAC->setEnabled(is4);
   Pages->setTabVisible(Pages->indexOf(TsZesil), is4);
-  // A channel the model no longer has was selected: show CH 1 instead (not the
-  // neighbour the list moved to), so the boxes never show a channel other than the
-  // selected one, nor write into it.
-  if (channel >= n || SelectedChannel() < 0) {
+  // The boxes never show a channel other than the selected one, nor write into it.
+  const int shown = ChannelAfterModelSwitch(channel, ModelIndex());
+  if (shown != channel || SelectedChannel() != shown) {
     {
       const QSignalBlocker block(lbChannel);
-      SelectRow(lbChannel, 0);
+      SelectRow(lbChannel, shown);
     }
     lbRangesClick();
   }
 }
 
+void TFrmSetMdl4::ShowCalibEnables() {
+  const TCalibEnables e = CalibEnables(ModelIndex(), SelectedRange() >= 0);
+  bbCalibGain->setEnabled(e.Gain);
+  bbCalibBip->setEnabled(e.Bipolar);
+  bbCalibAC->setEnabled(e.AC);
+}
+
 void TFrmSetMdl4::RgTypOscClick() {
-  settings_.ModelIndex = ModelIndex();
+  edit_.ModelIndex = ModelIndex();
   Pages->setTabVisible(Pages->indexOf(TsZesil), ModelIndex() == 1);
 }
 
 void TFrmSetMdl4::PagesChange() {
   UpdateModelControls();
   if (Pages->currentWidget() != TsZesil) return;
-  ranges56_ = settings_.Ranges;
+  ranges56_ = edit_.Ranges;
   {
     const QSignalBlocker block(LbRanges56);
     LbRanges56->clear();
@@ -544,12 +538,9 @@ void TFrmSetMdl4::lbRangesClick() {
   }
   const TOscRozsah* entry = SelectedEntry();
   const bool noSel = entry == nullptr;
-  const bool is4 = ModelIndex() == 1;
   for (qt::TSpinBox* box : {sbRozsah, sbCalibGain, sbCalibBip, sbCalibAC})
     box->SetBlank(noSel);
-  bbCalibGain->setEnabled(!noSel);
-  bbCalibBip->setEnabled(is4 && !noSel);
-  bbCalibAC->setEnabled(is4 && !noSel);
+  ShowCalibEnables();
   const int channel = SelectedChannel();
   if (noSel || channel < 0) return;
   const TChannelCalib& calib = entry->CH[channel + 1];
@@ -562,7 +553,7 @@ void TFrmSetMdl4::lbRangesClick() {
 void TFrmSetMdl4::sbRozsahChange() {
   const int row = SelectedRange();
   if (Updating || row < 0) return;
-  TRangeItem& item = settings_.Ranges[static_cast<std::size_t>(row)];
+  TRangeItem& item = edit_.Ranges[static_cast<std::size_t>(row)];
   TOscRozsah& entry = *item.Entry;
   entry.Range = sbRozsah->Value();
   if (const int channel = SelectedChannel(); channel >= 0) {
@@ -576,8 +567,8 @@ void TFrmSetMdl4::sbRozsahChange() {
 }
 
 void TFrmSetMdl4::sbNewClick() {
-  settings_.Ranges.push_back(MakeRangeItem(std::make_shared<TOscRozsah>(20.0)));
-  lbRanges->addItem(QString::fromStdString(settings_.Ranges.back().Text));
+  edit_.Ranges.push_back(MakeRangeItem(std::make_shared<TOscRozsah>(20.0)));
+  lbRanges->addItem(QString::fromStdString(edit_.Ranges.back().Text));
   {
     const QSignalBlocker block(lbRanges);
     SelectRow(lbRanges, lbRanges->count() - 1);
@@ -591,8 +582,7 @@ void TFrmSetMdl4::sbDeleteClick() {
   {
     const QSignalBlocker block(lbRanges);
     if (row >= 0) {
-      // The entry lives on: the main window's copy of the list may still use it.
-      settings_.Ranges.erase(settings_.Ranges.begin() + row);
+      edit_.Ranges.erase(edit_.Ranges.begin() + row);
       delete lbRanges->takeItem(row);
     }
     SelectRow(lbRanges, -1);
@@ -669,22 +659,21 @@ void TFrmSetMdl4::bbOkClick() {
     focused->clearFocus();
     if (auto* box = dynamic_cast<osc::TCustomSpinBox*>(focused)) box->UpdateText();
   }
-  EnsureOneRange();
+  if (edit_.Ranges.empty()) {
+    EnsureOneRange(edit_.Ranges);
+    ShowRangeList(0);
+  }
+  const TSettingsCopy before = CopyOf(settings_);
+  TakeCopy(settings_, edit_);
   try {
     settings_.SaveSettings();
   } catch (const std::exception& e) {
+    TakeCopy(settings_, before);  // saving is all or nothing, so are the settings in memory
     ShowApplicationError(e, this);
     return;
   }
-  snapshot_.reset();
   port_check_timer_->stop();
   accept();
-}
-
-void TFrmSetMdl4::EnsureOneRange() {
-  if (!settings_.Ranges.empty()) return;
-  settings_.Ranges.push_back(MakeRangeItem(std::make_shared<TOscRozsah>(16.0)));
-  ShowRangeList(0);
 }
 
 // --- Showing, cancelling -------------------------------------------------------------
@@ -692,7 +681,11 @@ void TFrmSetMdl4::EnsureOneRange() {
 void TFrmSetMdl4::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
-  TakeSnapshot();
+  // A fresh copy each visit: what the last one left (a Storno) is gone.
+  const int selected = SelectedRange();
+  edit_ = CopyOf(settings_);
+  ShowSettings();
+  SetSelectedRange(selected);
   UpdateModelControls();
   lbRangesClick();
   CheckPort();
@@ -700,41 +693,7 @@ void TFrmSetMdl4::showEvent(QShowEvent* event) {
 
 void TFrmSetMdl4::reject() {
   port_check_timer_->stop();
-  RestoreSnapshot();
   QDialog::reject();
-}
-
-void TFrmSetMdl4::TakeSnapshot() {
-  Snapshot s;
-  s.Port = settings_.Port;
-  s.ModelIndex = settings_.ModelIndex;
-  s.Ranges = settings_.Ranges;
-  for (const TRangeItem& item : settings_.Ranges)
-    s.Values.push_back(*item.Entry);
-  snapshot_ = std::move(s);
-}
-
-void TFrmSetMdl4::RestoreSnapshot() {
-  if (!snapshot_) return;
-  Snapshot s = std::move(*snapshot_);
-  snapshot_.reset();
-  for (std::size_t i = 0; i < s.Ranges.size(); ++i)
-    *s.Ranges[i].Entry = s.Values[i];
-  const TOscRozsah* selected = SelectedEntry();
-  settings_.Port = s.Port;
-  settings_.ModelIndex = s.ModelIndex;
-  settings_.Ranges = s.Ranges;
-  int row = -1;
-  for (std::size_t i = 0; i < s.Ranges.size(); ++i) {
-    if (s.Ranges[i].Entry.get() == selected) row = static_cast<int>(i);
-  }
-  {
-    const QSignalBlocker block(cbPort);
-    cbPort->setEditText(QString::fromStdString(settings_.Port));
-  }
-  SetModelIndex(settings_.ModelIndex);
-  UpdateModelControls();
-  ShowRangeList(row);
 }
 
 }  // namespace osc

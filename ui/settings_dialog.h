@@ -5,12 +5,11 @@
 // "Rozsahy" (the range list, each range's calibration per channel), "Kanály 5, 6"
 // (range, unit and zero of the auxiliary inputs; 4-channel model only).
 //
-// Edits go straight into the shared range entries (the main window's range selector
-// refers to the same ones). OK commits the edit being typed, then saves everything; a
-// failed save goes to the application's error box and the dialog stays open. Cancel (Storno, Esc, closing)
-// puts back everything the dialog changed since it was shown: port, model, the list's members and order, and
-// every value of every entry. OK never leaves the list empty: an emptied list gets one "16 V" entry, as
-// loading does.
+// The dialog edits a copy of the settings (config/settings_edit.h) whose range entries
+// are its own, made each time it is shown. OK commits the edit being typed, gives an
+// emptied list one "16 V" entry, as loading does, and saves the copy as the settings; a
+// failed save goes to the application's error box, the settings stay as they were and
+// the dialog stays open. Cancel (Storno, Esc, closing) drops the copy.
 //
 // Choices of this dialog: when the model switch removes the selected channel, CH 1 is
 // selected and shown; a stored model index other than 0 or 1 loads as 0 (2-channel), as
@@ -21,14 +20,15 @@
 // port is and, when it cannot be opened, why (missing, busy, no permission and the group
 // to join). OK saves the port text whatever the check says.
 //
-// For the main window: Settings() (port, model, ranges), the selected range (-1 none),
-// RestoreRanges (list membership and order from its copy) and ApplyModelType.
+// For the main window: Settings() (port, model, ranges), Execute, the selected range (-1
+// none) and ApplyModelType.
 #include <QDialog>
 #include <functional>
 #include <optional>
 #include <vector>
 
 #include "config/settings.h"
+#include "config/settings_edit.h"
 #include "seriallink/port_check.h"
 #include "seriallink/port_enumerator.h"
 #include "ui/calib_button.h"
@@ -77,23 +77,23 @@ class TFrmSetMdl4 : public QDialog {
   ~TFrmSetMdl4() override;
 
   // --- For the main window -------------------------------------------------------
-  // Always what the controls show: port text, model index, the range list.
+  // The settings in force (saved by the last OK, or loaded); never the copy being edited.
   SettingsHolder& Settings() { return settings_; }
   const SettingsHolder& Settings() const { return settings_; }
+  // The copy the controls show and edit.
+  const TSettingsCopy& Edited() const { return edit_; }
   // Uses `port` from now on, as if typed in the port box (saved only by a later OK).
   void SetPort(const std::string& port);
   // The selected item of lbRanges, -1 for none; an index out of range selects none.
   int SelectedRange() const;
   void SetSelectedRange(int index);
-  // Makes the range list hold the items of `copy`, in its order (texts and entries).
-  void RestoreRanges(const TRangeList& copy);
-  // The settings command's use of the dialog: selects `currentRange`, runs the dialog
-  // modally and, when it is not confirmed, restores the range list from `mainCopy` (the
-  // main window's range selector). True when confirmed: the caller then stops the
+  // The settings command's use of the dialog: selects `currentRange` and runs the dialog
+  // modally. Confirmed (and saved), the settings now in force; the caller then stops the
   // recording, closes the port and takes the ranges, the selection and the model over.
-  bool Execute(int currentRange, const TRangeList& mainCopy);
-  // Selects model `index` (0 or 1; others are ignored) when it differs, re-applies the
-  // model's controls and saves the model type. True when the model changed.
+  std::optional<TSettingsCopy> Execute(int currentRange);
+  // Selects model `index` (0 or 1; others are ignored) when it differs, in the settings
+  // and in a copy being edited, re-applies the model's controls and saves the model type.
+  // True when the model changed.
   bool ApplyModelType(int index);
   void SetCalibLauncher(TCalibLauncher launcher) { calib_launcher_ = std::move(launcher); }
   // Connects the calibration buttons to the calibration dialogs, which read the module
@@ -192,15 +192,6 @@ class TFrmSetMdl4 : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  // What Cancel puts back: the settings as they were when the dialog was shown, and the
-  // values of every entry then listed.
-  struct Snapshot {
-    std::string Port;
-    int ModelIndex = 0;
-    TRangeList Ranges;
-    std::vector<TOscRozsah> Values;
-  };
-
   void CreateSettingsPage();
   void CreateRangesPage();
   void CreateChannels56Page();
@@ -217,17 +208,15 @@ class TFrmSetMdl4 : public QDialog {
   void StoreChannel56(int channel, qt::TSpinBox* range, QLineEdit* unit, qt::TSpinBox* offset);
   void FillChannel56(const TOscRozsah& entry, int channel, qt::TSpinBox* range, QLineEdit* unit,
                      qt::TSpinBox* offset);
-  void TakeSnapshot();
-  void RestoreSnapshot();
-  void EnsureOneRange();
+  void ShowCalibEnables();
 
   SettingsHolder settings_;
+  TSettingsCopy edit_;   // what the controls show and edit
   TRangeList ranges56_;  // the items of LbRanges56: a copy of the range list
   TMessage message_;
   TCalibLauncher calib_launcher_;
   TPortInspector port_inspector_;
   QTimer* port_check_timer_ = nullptr;
-  std::optional<Snapshot> snapshot_;
 };
 
 }  // namespace osc

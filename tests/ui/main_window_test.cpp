@@ -291,7 +291,7 @@ TEST_F(MainWindowTest, SettingsCancelKeepsTheRecordingAndOkStopsIt) {
 TEST_F(MainWindowTest, SettingsOkTakesOverNewRangesAndSelection) {
   QTimer::singleShot(0, [&] {
     rig.settings->sbNewClick();
-    rig.settings->accept();
+    rig.settings->bbOkClick();
   });
   w.TBSetup->click();
   EXPECT_EQ(w.cbVstup->count(), static_cast<int>(rig.settings->Settings().Ranges.size()));
@@ -316,7 +316,7 @@ TEST_F(MainWindowTest, SettingsEditsThenStornoLeaveTheScaleInUse) {
 
 TEST_F(MainWindowTest, AllRangesDeletedThenOkStillLetsARecordingStart) {
   QTimer::singleShot(0, [&] {
-    while (!rig.settings->Settings().Ranges.empty()) {
+    while (!rig.settings->Edited().Ranges.empty()) {
       rig.settings->SetSelectedRange(0);
       rig.settings->sbDeleteClick();
     }

@@ -98,7 +98,8 @@ struct Rig {
     return *dlg;
   }
   ::testing::AssertionResult Show() { return test::ShowActive(*dlg); }
-  TOscRozsah& EntryAt(int i) { return *dlg->Settings().Ranges.at(static_cast<std::size_t>(i)).Entry; }
+  // An entry of the copy the dialog edits.
+  TOscRozsah& EntryAt(int i) { return *dlg->Edited().Ranges.at(static_cast<std::size_t>(i)).Entry; }
   void SelectRange(int row) { dlg->lbRanges->setCurrentRow(row, QItemSelectionModel::ClearAndSelect); }
   void SelectChannel(int row) { dlg->lbChannel->setCurrentRow(row, QItemSelectionModel::ClearAndSelect); }
   void ClickModel(int index) { dlg->RgTypOscItems->button(index)->click(); }
@@ -223,7 +224,7 @@ TEST(SettingsDialog, SteppingTheRangeRenamesAtOnceTypingOnCommit) {
   QTest::keyClick(d.sbRozsah, Qt::Key_Up);
   EXPECT_EQ(d.lbRanges->item(0)->text(), "12 V");
   EXPECT_EQ(rig.EntryAt(0).Range, 12.0);
-  EXPECT_EQ(d.Settings().Ranges[0].Text, "12 V");
+  EXPECT_EQ(d.Edited().Ranges[0].Text, "12 V");
 
   rig.SelectRange(1);
   rig.TypeInto(d.sbRozsah, "12");
@@ -348,12 +349,14 @@ TEST(SettingsDialog, OkSavesWhatTheNextStartShows) {
   EXPECT_EQ(rig.EntryAt(1).RangeCh5, 500.0);
 }
 
-TEST(SettingsDialog, StornoLeavesTheEntriesAndTheNextOksFileAsTheyWere) {
+// Storno drops the copy: the settings in force, their entries (the main window's and a
+// recording's scale come from them) and the file stay as they were.
+TEST(SettingsDialog, StornoDropsTheCopy) {
   Rig rig;
   rig.Seed(1, {Odd(10, 0), Odd(20, 0.5), Odd(30, 0.25)}, "/dev/ttyS0");
   TFrmSetMdl4& d = rig.Start();
   const std::string file = rig.registry.read_file();
-  const TRangeList before = d.Settings().Ranges;  // the main window's copy
+  const TRangeList before = d.Settings().Ranges;
   std::vector<TOscRozsah> values;
   for (const TRangeItem& i : before)
     values.push_back(*i.Entry);
@@ -367,54 +370,28 @@ TEST(SettingsDialog, StornoLeavesTheEntriesAndTheNextOksFileAsTheyWere) {
   d.sbCalibBip->SetValue(99);
   rig.SelectRange(2);
   d.sbDeleteClick();
-  d.sbNewClick();
   rig.ShowPage(d.TsZesil);
   d.LbRanges56->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
   rig.TypeInto(d.EdUnit5, "kPa");
-  d.SbOffset6->SetValue(1999);
   rig.ShowPage(d.tsNastaveni);
   rig.ClickModel(0);
   QTest::mouseClick(d.bbCancel, Qt::LeftButton);
   EXPECT_EQ(d.result(), QDialog::Rejected);
 
   EXPECT_EQ(d.Settings().Port, "/dev/ttyS0");
-  EXPECT_EQ(d.cbPort->currentText(), "/dev/ttyS0");
-  EXPECT_EQ(d.ModelIndex(), 1);
   EXPECT_EQ(d.Settings().ModelIndex, 1);
   ASSERT_EQ(d.Settings().Ranges.size(), before.size());
-  EXPECT_EQ(Texts(d.lbRanges), (Strings{"10 V", "20 V", "30 V"}));
   for (std::size_t i = 0; i < before.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(d.Settings().Ranges[i].Entry, before[i].Entry);  // the same entries
     ExpectSameEntry(*before[i].Entry, values[i]);
   }
-  EXPECT_EQ(rig.registry.read_file(), file);  // Cancel writes nothing
-
-  ASSERT_TRUE(rig.Show());
-  d.bbOkClick();
-  EXPECT_EQ(d.result(), QDialog::Accepted);
   EXPECT_EQ(rig.registry.read_file(), file);
-}
 
-TEST(SettingsDialog, DeletingEveryRangeThenOkLeavesOneRange) {
-  Rig rig;
-  rig.Seed(1, {Odd(10, 0), Odd(20, 0)});
-  TFrmSetMdl4& d = rig.Start();
-  ASSERT_TRUE(rig.Show());
-  for (int i = 0; i < 2; ++i) {
-    rig.SelectRange(0);
-    d.sbDeleteClick();
-  }
-  EXPECT_EQ(d.lbRanges->count(), 0);
+  ASSERT_TRUE(rig.Show());  // the next visit shows the settings, not the dropped copy
+  EXPECT_EQ(d.cbPort->currentText(), "/dev/ttyS0");
+  EXPECT_EQ(Texts(d.lbRanges), (Strings{"10 V", "20 V", "30 V"}));
   d.bbOkClick();
-  EXPECT_EQ(d.result(), QDialog::Accepted);
-  ASSERT_EQ(d.Settings().Ranges.size(), 1u);
-  EXPECT_EQ(Texts(d.lbRanges), Strings{"16 V"});
-  ExpectSameEntry(rig.EntryAt(0), TOscRozsah(16.0));
-
-  TFrmSetMdl4& again = rig.Start();
-  EXPECT_EQ(Texts(again.lbRanges), Strings{"16 V"});
-  EXPECT_EQ(rig.EntryAt(0).RangeCh5, 500.0);  // saved as made, not loaded as a default
+  EXPECT_EQ(rig.registry.read_file(), file);
 }
 
 TEST(SettingsDialog, AFailedSaveIsShownAndTheDialogStaysOpen) {
@@ -434,7 +411,8 @@ TEST(SettingsDialog, AFailedSaveIsShownAndTheDialogStaysOpen) {
   EXPECT_NE(errors[0].find("na disku není místo"), std::string::npos) << errors[0];
   EXPECT_TRUE(rig.messages.empty());
   EXPECT_TRUE(d.isVisible());
-  EXPECT_EQ(d.Settings().Port, "COM5");
+  EXPECT_EQ(d.Edited().Port, "COM5");
+  EXPECT_EQ(d.Settings().Port, "COM1");  // as the file still says
 }
 
 TEST(SettingsDialog, ADamagedSettingsFileIsReportedAtCreation) {
@@ -489,11 +467,10 @@ TEST(SettingsDialog, AModelReportedWhileTheDialogIsOpenSurvivesStorno) {
   EXPECT_EQ(d.ModelIndex(), 1);
 }
 
-TEST(SettingsDialog, TheMainWindowSelectsAndRestoresTheRangeList) {
+TEST(SettingsDialog, TheMainWindowSelectsTheRange) {
   Rig rig;
   rig.Seed(1, {Odd(10, 0), Odd(20, 0), Odd(30, 0)});
   TFrmSetMdl4& d = rig.Start();
-  const TRangeList copy = d.Settings().Ranges;
   d.SetSelectedRange(2);
   EXPECT_EQ(d.SelectedRange(), 2);
   d.SetSelectedRange(7);
@@ -501,16 +478,6 @@ TEST(SettingsDialog, TheMainWindowSelectsAndRestoresTheRangeList) {
   d.SetSelectedRange(1);
   ASSERT_TRUE(rig.Show());  // showing fills the boxes from the selected range
   EXPECT_EQ(d.sbRozsah->text(), "20");
-
-  d.sbDeleteClick();
-  d.sbNewClick();
-  EXPECT_EQ(RangeTexts(d.Settings().Ranges), (Strings{"10 V", "30 V", "20 V"}));
-  TRangeList reordered = {copy[2], copy[0]};
-  d.RestoreRanges(reordered);
-  EXPECT_EQ(Texts(d.lbRanges), (Strings{"30 V", "10 V"}));
-  EXPECT_EQ(d.Settings().Ranges[0].Entry, copy[2].Entry);
-  EXPECT_EQ(d.Settings().Ranges[1].Entry, copy[0].Entry);
-  EXPECT_EQ(d.SelectedRange(), -1);  // the new range it had selected is gone
 }
 
 TEST(SettingsDialog, CalibrationButtonsLaunchForTheSelectedRangeAndChannel) {
@@ -624,30 +591,32 @@ TEST(SettingsDialog, TheChosenPortSaysWhyItCannotBeOpenedAndOkSavesItAnyway) {
 namespace osc {
 namespace {
 
-TEST(SettingsDialog, ExecuteSelectsTheCurrentRangeAndRestoresTheListWhenCancelled) {
+// Execute hands the copy back on OK only; the settings in force are then that copy.
+TEST(SettingsDialog, ExecuteReturnsTheCopyOnOkOnly) {
   Rig rig;
   rig.Seed(1, {Odd(10, 0), Odd(20, 0), Odd(30, 0)});
   TFrmSetMdl4& d = rig.Start();
-  const TRangeList copy = d.Settings().Ranges;
   int shownRange = -2;
   QTimer::singleShot(0, &d, [&] {
     shownRange = d.SelectedRange();
     d.sbDeleteClick();
     d.reject();
   });
-  EXPECT_FALSE(d.Execute(1, {copy[0], copy[1]}));
+  EXPECT_FALSE(d.Execute(1));
   EXPECT_EQ(shownRange, 1);
-  EXPECT_EQ(Texts(d.lbRanges), (Strings{"10 V", "20 V"}));  // the main window's copy
+  EXPECT_EQ(RangeTexts(d.Settings().Ranges), (Strings{"10 V", "20 V", "30 V"}));
 
   QTimer::singleShot(0, &d, [&] {
     shownRange = d.SelectedRange();
     d.sbNewClick();
     d.bbOkClick();
   });
-  EXPECT_TRUE(d.Execute(0, copy));
+  const auto confirmed = d.Execute(0);
+  ASSERT_TRUE(confirmed);
   EXPECT_EQ(shownRange, 0);
-  EXPECT_EQ(Texts(d.lbRanges), (Strings{"10 V", "20 V", "20 V"}));
-  EXPECT_EQ(d.SelectedRange(), 2);
+  EXPECT_EQ(RangeTexts(confirmed->Ranges), (Strings{"10 V", "20 V", "30 V", "20 V"}));
+  EXPECT_EQ(RangeTexts(d.Settings().Ranges), RangeTexts(confirmed->Ranges));
+  EXPECT_EQ(d.SelectedRange(), 3);
 }
 
 }  // namespace
