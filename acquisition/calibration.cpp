@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 namespace {

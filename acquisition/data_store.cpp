@@ -1,9 +1,9 @@
 #include "acquisition/data_store.h"
 
-#include "platform/codepage.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
+#include "platform/locale/codepage.h"
+#include "platform/locale/locale.h"
 
 #include <algorithm>
 #include <array>

@@ -10,7 +10,7 @@
 // for the owning (user-interface) thread.
 #include "acquisition/channel_scale.h"
 #include "acquisition/record_header.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 #include <array>
 #include <atomic>

@@ -1,8 +1,8 @@
 #include "acquisition/export_csv.h"
 
 #include "acquisition/scaling.h"
-#include "platform/codepage.h"
-#include "platform/locale.h"
+#include "platform/locale/codepage.h"
+#include "platform/locale/locale.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 

@@ -2,7 +2,7 @@
 // Texts of the cursor measurements: the reading of one position (time of day with
 // milliseconds, value and unit) and the differences between the two measuring points.
 // Positions are date-time values (days); X = 0 stands for a point that is not set.
-// Numbers and times follow the user's locale (platform/locale.h).
+// Numbers and times follow the user's locale (platform/locale/locale.h).
 #include <string>
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "acquisition/overlapped_array.h"
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace osc {
 

@@ -1,8 +1,8 @@
 #include "acquisition/protocol.h"
 
-#include "platform/comm.h"
-#include "platform/kernel.h"
-#include "platform/locale.h"
+#include "platform/comm/comm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/locale/locale.h"
 #include "seriallink/serial_com.h"
 
 #include <algorithm>

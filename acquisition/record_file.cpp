@@ -1,8 +1,8 @@
 #include "acquisition/record_file.h"
 
-#include "platform/errno_text.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/errno_text.h"
+#include "platform/locale/locale.h"
 #include "platform/read_file.h"
 
 #include <array>

@@ -8,7 +8,7 @@
 //   4  4  samples per second                     characters of code page 1250
 //   8  4  lower value (32-bit float)     32..255  zero
 //  12  4  upper value (32-bit float)    256..     samples, one byte each
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "acquisition/record_file.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 #include <algorithm>
 #include <array>

@@ -5,10 +5,10 @@
 #include "graph/graph_data.h"
 #include "graph/series.h"
 #include "graph/view.h"
-#include "platform/comm.h"
+#include "platform/comm/comm.h"
 #include "platform/errors.h"
-#include "platform/kernel.h"
-#include "platform/locale.h"
+#include "platform/kernel/kernel.h"
+#include "platform/locale/locale.h"
 #include "seriallink/serial_com.h"
 #include "seriallink/simple_thread.h"
 

@@ -21,7 +21,7 @@
 #include "acquisition/data_store.h"
 #include "acquisition/overlapped_array.h"
 #include "acquisition/protocol.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 #include <array>
 #include <atomic>

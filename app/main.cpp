@@ -1,5 +1,5 @@
 // Osciloskop: the operator's console for the serial oscilloscope and data-logger module.
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "simulator/simulated_module.h"
 #include "ui/app_error.h"
 #include "ui/main_window.h"

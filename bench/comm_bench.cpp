@@ -4,8 +4,8 @@
 //     the whole process in CPU time per MB (all threads, from getrusage).
 //   BM_ModuleRate: the module's rate, 11520 bytes/s, for 2 s; the share of one CPU the
 //     process used meanwhile.
-#include "platform/comm.h"
-#include "platform/kernel.h"
+#include "platform/comm/comm.h"
+#include "platform/kernel/kernel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -21,7 +21,7 @@
 #include "graph/graph_data.h"
 #include "graph/view.h"
 #include "graph/view_host.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 #include "seriallink/serial_com.h"
 #include "simulator/signal.h"
 #include "simulator/simulated_module.h"

@@ -25,7 +25,7 @@
 
 #include "acquisition/recorder.h"
 #include "graph/qt/graph_widget.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "simulator/simulated_module.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"

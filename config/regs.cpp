@@ -1,7 +1,7 @@
 #include "config/regs.h"
 
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 #include <array>
 #include <cmath>

@@ -6,7 +6,7 @@
 //   "Chyba při zápisu hodnoty '%s'."     a value cannot be written
 // Setting Key, RootKey or AccessMask to a different value reopens an open key.
 // Use on one thread.
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <cstdint>
 #include <initializer_list>

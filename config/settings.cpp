@@ -2,9 +2,9 @@
 
 #include "config/settings_edit.h"
 
-#include "platform/codepage.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/codepage.h"
+#include "platform/locale/locale.h"
 
 #include <algorithm>
 

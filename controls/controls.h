@@ -13,7 +13,7 @@
 // osc::qt::TFloatSpinBox (line edits with the button beside them), osc::qt::TLxListBox,
 // osc::qt::TLxDisplayPanel.
 //
-// Numbers are shown and read with the user's decimal separator (platform/locale.h).
+// Numbers are shown and read with the user's decimal separator (platform/locale/locale.h).
 #include "controls/custom_spin_box.h"
 #include "controls/float_spin_box.h"
 #include "controls/spin_box.h"

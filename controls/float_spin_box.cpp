@@ -5,7 +5,7 @@
 #include "controls/spin_limits.h"
 #include "controls/spin_text.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 

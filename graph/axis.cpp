@@ -2,7 +2,7 @@
 
 #include "graph/graph_data.h"
 #include "graph/view.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 

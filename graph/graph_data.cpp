@@ -5,7 +5,7 @@
 #include "graph/graph_data_view.h"
 #include "graph/series.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 

@@ -1,7 +1,7 @@
 #include "platform/read_file.h"
 
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 #include <fcntl.h>
 

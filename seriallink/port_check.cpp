@@ -1,8 +1,8 @@
 #include "seriallink/port_check.h"
 
-#include "platform/comm.h"
-#include "platform/comm_device.h"
-#include "platform/comm_posix.h"
+#include "platform/comm/comm.h"
+#include "platform/comm/comm_device.h"
+#include "platform/comm/comm_posix.h"
 
 #include <grp.h>
 #include <pwd.h>

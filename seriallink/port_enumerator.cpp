@@ -1,6 +1,6 @@
 #include "seriallink/port_enumerator.h"
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "seriallink/serial_com.h"
 
-#include "platform/comm.h"
-#include "platform/kernel.h"
+#include "platform/comm/comm.h"
+#include "platform/kernel/kernel.h"
 
 namespace osc {
 

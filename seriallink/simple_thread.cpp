@@ -1,8 +1,8 @@
 #include "seriallink/simple_thread.h"
 
 #include "platform/errors.h"
-#include "platform/kernel.h"
-#include "platform/threads.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/threads.h"
 
 #include <cxxabi.h>
 

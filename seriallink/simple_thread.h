@@ -8,12 +8,12 @@
 //   set, even after the body has ended: call Stop before starting again.
 // - The body calls OnExecute(thread, exitCode) with exitCode = 0, then OnTerminate,
 //   both on the worker thread, also when OnExecute raised (the error then ends the
-//   thread, see platform/threads.h). A killed body gets no OnTerminate.
+//   thread, see platform/kernel/threads.h). A killed body gets no OnTerminate.
 // - The body polls Terminated() or waits on StopEvent(); Signal sets both and waits up
 //   to TimeOut ms: WAIT_OBJECT_0 (0) when the thread ended, WAIT_TIMEOUT (258), or
 //   0xFFFFFFFF at once when called from the worker itself.
 // - Stop (nothing without a thread): Signal; after a time-out the thread is killed
-//   with exit code 1 (platform/threads.h: the body is unwound at its next
+//   with exit code 1 (platform/kernel/threads.h: the body is unwound at its next
 //   cancellation point, so it must follow the rules given there); then both handles
 //   are closed and read 0. A body that can be neither stopped nor killed is waited
 //   for, since it may still use this object and whatever it writes to. From the

@@ -2,7 +2,7 @@
 // The serial engine's view of a simulated module: a non-blocking byte pipe whose poll
 // descriptor is a timerfd armed for the moment the module's next byte is due, so paced
 // bytes become readable at their line rate without a thread.
-#include "platform/comm_device.h"
+#include "platform/comm/comm_device.h"
 #include "simulator/module_model.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Kept apart from the module so that code using only the simulator's model and device
 // does not pull in the serial engine.
-#include "platform/comm.h"
+#include "platform/comm/comm.h"
 #include "simulator/simulated_module.h"
 
 namespace osc::sim {

@@ -9,7 +9,7 @@
 // module at a time (a second open fails with ERROR_ACCESS_DENIED).
 //
 // All members are thread-safe.
-#include "platform/comm_device.h"
+#include "platform/comm/comm_device.h"
 #include "simulator/module_model.h"
 
 #include <memory>

@@ -15,7 +15,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 

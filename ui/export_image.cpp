@@ -13,7 +13,7 @@
 #include "graph/view.h"
 #include "platform/atomic_file.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "platform/qt/qt_canvas.h"
 
 namespace osc {

@@ -6,7 +6,7 @@
 #include "graph/qt/graph_widget.h"
 #include "graph/series.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "seriallink/port_check.h"
 #include "ui/app_error.h"
 #include "ui/main_window.h"

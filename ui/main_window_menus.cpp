@@ -18,7 +18,7 @@
 #include "graph/qt/graph_widget.h"
 #include "graph/series.h"
 #include "platform/atomic_file.h"
-#include "platform/registry_store.h"
+#include "platform/registry/registry_store.h"
 #include "platform/virtual_keys.h"
 #include "ui/app_error.h"
 #include "ui/main_window.h"

@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 class QPrinter;
 class QWidget;

@@ -19,7 +19,7 @@
 
 #include "controls/qt/lx_list_box.h"
 #include "controls/qt/spin_box.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "ui/app_error.h"
 #include "ui/calib_dialog.h"
 #include "ui/icons.h"

@@ -14,7 +14,7 @@
 
 #include "acquisition/measurement_text.h"
 #include "graph/tick_step.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 

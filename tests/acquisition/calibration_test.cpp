@@ -6,7 +6,7 @@
 
 #include "acquisition/scaling.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 using namespace osc;
 

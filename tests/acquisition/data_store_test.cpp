@@ -1,7 +1,7 @@
 #include "acquisition/data_store.h"
 
 #include "platform/errors.h"
-#include "platform/memory_internal.h"
+#include "platform/kernel/memory_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "acquisition/export_csv.h"
 
 #include "acquisition/scaling.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "support/faulty_file_ops.h"
 #include "support/small_tmpfs.h"
 #include "support/temp_dir.h"

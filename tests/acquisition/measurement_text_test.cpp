@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 namespace {

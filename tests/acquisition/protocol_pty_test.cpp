@@ -2,8 +2,8 @@
 // the protocol reaches it through the real termios backend, as on a serial line.
 #include "acquisition/protocol.h"
 
-#include "platform/comm.h"
-#include "platform/kernel.h"
+#include "platform/comm/comm.h"
+#include "platform/kernel/kernel.h"
 #include "protocol_rig.h"
 #include "simulator/signal.h"
 

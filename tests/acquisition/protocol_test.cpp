@@ -2,8 +2,8 @@
 // on an overlapped and on a blocking port.
 #include "acquisition/protocol.h"
 
-#include "platform/comm.h"
-#include "platform/kernel.h"
+#include "platform/comm/comm.h"
+#include "platform/kernel/kernel.h"
 #include "protocol_rig.h"
 #include "simulator/simulated_module.h"
 

@@ -1,7 +1,7 @@
 #include "acquisition/record_file.h"
 
 #include "platform/errors.h"
-#include "platform/memory_internal.h"
+#include "platform/kernel/memory_internal.h"
 #include "support/faulty_file_ops.h"
 #include "support/small_tmpfs.h"
 #include "support/temp_dir.h"

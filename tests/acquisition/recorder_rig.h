@@ -9,7 +9,7 @@
 #include "graph/fake_host.h"
 #include "graph/graph_data.h"
 #include "graph/view.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 #include "seriallink/serial_com.h"
 #include "simulator/signal.h"
 #include "simulator/simulated_module.h"

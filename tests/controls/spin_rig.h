@@ -2,7 +2,7 @@
 // A spin box on a display-less edit and stepped timers, counting its notifications.
 #include "controls/float_spin_box.h"
 #include "controls/spin_box.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc::test {
 

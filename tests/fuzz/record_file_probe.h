@@ -5,9 +5,9 @@
 // from the heap while a probe lives, so AddressSanitizer sees any read beyond one.
 // Used by the fuzz target and by the malformed-file tests.
 #include "acquisition/record_file.h"
-#include "platform/codepage.h"
 #include "platform/errors.h"
-#include "platform/memory_internal.h"
+#include "platform/kernel/memory_internal.h"
+#include "platform/locale/codepage.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // The registry file reader on arbitrary bytes. Besides not crashing, whatever it accepts
 // must survive writing and reading again unchanged, and the writer must be stable.
-#include "platform/registry_file.h"
+#include "platform/registry/registry_file.h"
 
 #include <cstdint>
 #include <cstdio>

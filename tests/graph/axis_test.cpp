@@ -12,7 +12,7 @@
 #include "graph/color_scale.h"
 #include "graph/series.h"
 #include "graph/tick_step.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "printers.h"
 #include "view_fixture.h"
 

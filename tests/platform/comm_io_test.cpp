@@ -1,8 +1,8 @@
 // Reads and writes through the real termios backend on a pseudo-terminal: issue order,
 // cancellation, purge, the input queue, break, a vanishing device, a cancelled thread.
-#include "platform/comm.h"
-#include "platform/kernel.h"
-#include "platform/kernel_object.h"
+#include "platform/comm/comm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_object.h"
 #include "support/comm_support.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Opening ports by name, exclusivity, refusing what is not a serial line, line settings.
-#include "platform/comm.h"
-#include "platform/comm_device.h"
-#include "platform/comm_posix.h"
-#include "platform/kernel.h"
-#include "platform/kernel_object.h"
+#include "platform/comm/comm.h"
+#include "platform/comm/comm_device.h"
+#include "platform/comm/comm_posix.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_object.h"
 #include "support/comm_support.h"
 #include "support/temp_dir.h"
 

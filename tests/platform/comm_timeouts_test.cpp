@@ -1,7 +1,7 @@
 // COMMTIMEOUTS as Windows defines them, through the real termios backend on a
 // pseudo-terminal, with the port engine on a clock the test advances.
-#include "platform/comm.h"
-#include "platform/kernel.h"
+#include "platform/comm/comm.h"
+#include "platform/kernel/kernel.h"
 #include "support/comm_support.h"
 
 #include <gtest/gtest.h>

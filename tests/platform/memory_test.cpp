@@ -1,4 +1,4 @@
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The registry file's text: what the writer emits, what the reader takes and refuses.
-#include "platform/registry_file.h"
-#include "platform/registry.h"
+#include "platform/registry/registry_file.h"
+#include "platform/registry/registry.h"
 
 #include <gtest/gtest.h>
 

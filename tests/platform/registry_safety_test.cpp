@@ -1,6 +1,6 @@
 // The registry's file under failure: a failed save keeps the old state whole, in the file
 // and in memory; a damaged file is kept aside, never destroyed.
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
 

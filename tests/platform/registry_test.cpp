@@ -1,7 +1,7 @@
 // The Win32 registry calls: keys, values, rights, deletion, transactions, SERIALCOMM.
-#include "platform/registry.h"
-#include "platform/comm_device.h"
-#include "platform/registry_store.h"
+#include "platform/registry/registry.h"
+#include "platform/comm/comm_device.h"
+#include "platform/registry/registry_store.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
 

@@ -1,7 +1,7 @@
-#include "platform/threads.h"
+#include "platform/kernel/threads.h"
 
-#include "platform/kernel.h"
-#include "platform/threads_internal.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/threads_internal.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>

@@ -2,7 +2,7 @@
 // where this machine has them; a system that answers as told for permissions.
 #include "seriallink/port_check.h"
 
-#include "platform/comm_device.h"
+#include "platform/comm/comm_device.h"
 
 #include "support/comm_support.h"
 #include "support/temp_dir.h"

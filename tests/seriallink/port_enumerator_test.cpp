@@ -1,7 +1,7 @@
 #include "seriallink/port_enumerator.h"
 
-#include "platform/comm_device.h"
-#include "platform/registry.h"
+#include "platform/comm/comm_device.h"
+#include "platform/registry/registry.h"
 #include "support/scratch_registry.h"
 
 #include <gtest/gtest.h>

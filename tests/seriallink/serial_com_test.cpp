@@ -1,11 +1,11 @@
 // TSerialCom through the real termios backend on a pseudo-terminal.
 #include "seriallink/serial_com.h"
 
-#include "platform/comm.h"
-#include "platform/comm_device.h"
-#include "platform/comm_posix.h"
-#include "platform/kernel.h"
-#include "platform/kernel_object.h"
+#include "platform/comm/comm.h"
+#include "platform/comm/comm_device.h"
+#include "platform/comm/comm_posix.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_object.h"
 #include "support/comm_support.h"
 
 #include <gtest/gtest.h>

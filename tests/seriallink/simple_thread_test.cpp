@@ -1,9 +1,9 @@
 #include "seriallink/simple_thread.h"
 
 #include "platform/errors.h"
-#include "platform/kernel.h"
-#include "platform/threads.h"
-#include "platform/threads_internal.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/threads_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // "SIM4" and "SIM2" through the serial API, as the program opens any port.
-#include "platform/comm.h"
-#include "platform/kernel.h"
+#include "platform/comm/comm.h"
+#include "platform/kernel/kernel.h"
 #include "simulator/simulated_module.h"
 
 #include <gtest/gtest.h>

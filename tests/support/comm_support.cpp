@@ -1,6 +1,6 @@
 #include "support/comm_support.h"
 
-#include "platform/kernel_object.h"
+#include "platform/kernel/kernel_object.h"
 
 #include <fcntl.h>
 #include <poll.h>

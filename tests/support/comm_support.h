@@ -2,8 +2,8 @@
 // Helpers for tests of the serial layer: a pseudo-terminal whose master plays the far
 // end of the line, byte patterns, a hand-driven clock for the port engine, and waits
 // on conditions with generous time-outs.
-#include "platform/comm_engine.h"
-#include "platform/comm_sys.h"
+#include "platform/comm/comm_engine.h"
+#include "platform/comm/comm_sys.h"
 #include "platform/win32.h"
 
 #include <termios.h>

@@ -1,7 +1,7 @@
 #pragma once
 // A registry of its own for one test: a scratch folder for the root files, an empty fake
 // sysfs and /dev, optionally a FileOps. The user's own settings are never touched.
-#include "platform/registry_store.h"
+#include "platform/registry/registry_store.h"
 #include "support/temp_dir.h"
 
 #include <cerrno>

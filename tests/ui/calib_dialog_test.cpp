@@ -17,7 +17,7 @@
 #include "controls/qt/spin_box.h"
 #include "controls/timer_source.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "ui/app_error.h"
 
 using namespace osc;

@@ -7,7 +7,7 @@
 
 #include "controls/qt/spin_box.h"
 #include "controls/timer_source.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "ui/calib_dialog.h"
 
 using namespace osc;

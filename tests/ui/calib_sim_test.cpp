@@ -15,7 +15,7 @@
 #include "acquisition/scaling.h"
 #include "controls/qt/spin_box.h"
 #include "controls/timer_source.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "seriallink/serial_com.h"
 #include "simulator/simulated_module.h"
 #include "ui/calib_dialog.h"

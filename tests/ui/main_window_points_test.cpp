@@ -13,7 +13,7 @@
 #include "graph/axis.h"
 #include "graph/qt/graph_widget.h"
 #include "main_window_rig.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "platform/qt/qt_canvas.h"
 #include "ui/span_stats_table.h"
 

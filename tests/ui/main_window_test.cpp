@@ -17,7 +17,7 @@
 #include "graph/axis.h"
 #include "graph/qt/graph_widget.h"
 #include "main_window_rig.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 namespace osc {
 namespace {

@@ -8,7 +8,7 @@
 #include <QMenu>
 #include <memory>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "support/scratch_registry.h"
 
 namespace osc {

@@ -24,7 +24,7 @@
 #include "controls/qt/spin_box.h"
 #include "controls/timer_source.h"
 #include "controls/widget_rig.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
 #include "ui/app_error.h"

@@ -12,7 +12,7 @@
 
 #include "controls/qt/lx_list_box.h"
 #include "controls/widget_rig.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "support/scratch_registry.h"
 #include "ui/settings_dialog.h"
 

@@ -2,7 +2,7 @@
 // module for a few seconds of module time (paced up, so it takes about one second),
 // stops, and saves a picture of the main window: what a user sees after the first
 // recording. The settings live in SETTINGS-DIR, so the user's own are never touched.
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "simulator/simulated_module.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"

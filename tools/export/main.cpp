@@ -2,8 +2,8 @@
 // memory does not grow with the record.
 #include "acquisition/export_csv.h"
 #include "acquisition/record_reader.h"
-#include "platform/codepage.h"
-#include "platform/locale.h"
+#include "platform/locale/codepage.h"
+#include "platform/locale/locale.h"
 #include "tools/export/export_options.h"
 
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // osc-record: the recording without a window, for unattended logging.
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "simulator/simulated_module.h"
 #include "tools/record/record_session.h"
 

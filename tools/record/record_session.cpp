@@ -2,7 +2,7 @@
 
 #include "acquisition/scaling.h"
 #include "platform/errors.h"
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 #include "seriallink/port_check.h"
 
 #include <algorithm>

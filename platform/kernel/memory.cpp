@@ -1,7 +1,7 @@
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
-#include "platform/kernel.h"
-#include "platform/memory_internal.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/memory_internal.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

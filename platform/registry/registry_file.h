@@ -16,7 +16,7 @@
 // header, a UTF-8 byte order mark, CR LF line ends, blank lines and comments, and merges
 // sections and values whose names differ only in case. Anything else is an error: the
 // caller keeps such a file aside rather than lose what it holds.
-#include "platform/registry_tree.h"
+#include "platform/registry/registry_tree.h"
 
 #include <string>
 #include <string_view>

@@ -1,9 +1,9 @@
-#include "platform/comm.h"
+#include "platform/comm/comm.h"
 
-#include "platform/comm_device.h"
-#include "platform/comm_engine.h"
-#include "platform/comm_posix.h"
-#include "platform/kernel.h"
+#include "platform/comm/comm_device.h"
+#include "platform/comm/comm_engine.h"
+#include "platform/comm/comm_posix.h"
+#include "platform/kernel/kernel.h"
 
 #include <atomic>
 #include <cctype>

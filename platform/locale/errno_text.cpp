@@ -1,4 +1,4 @@
-#include "platform/errno_text.h"
+#include "platform/locale/errno_text.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/comm_posix.h"
+#include "platform/comm/comm_posix.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>

@@ -23,7 +23,7 @@ BOOL ResetEvent(HANDLE event);
 
 // WAIT_OBJECT_0 when the object is (or becomes) signalled within `milliseconds`,
 // WAIT_TIMEOUT when not, WAIT_FAILED (last error set) for a bad handle or an object
-// that cannot be waited on. INFINITE waits for ever. A thread (platform/threads.h) is
+// that cannot be waited on. INFINITE waits for ever. A thread (platform/kernel/threads.h) is
 // signalled once it has ended. Waits and sleeps are cancellation points.
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 

@@ -2,7 +2,7 @@
 // Threads as the program uses them on Windows, given on POSIX threads.
 //
 // A thread is a kernel object: its handle comes from the handle table of
-// platform/kernel.h, WaitForSingleObject on it returns WAIT_OBJECT_0 once the thread
+// platform/kernel/kernel.h, WaitForSingleObject on it returns WAIT_OBJECT_0 once the thread
 // has ended, and CloseHandle releases the handle without affecting the thread.
 //
 // Stopping. Threads are meant to be stopped cooperatively (a flag the body polls, an

@@ -1,5 +1,5 @@
 #pragma once
-// Internal to the platform layer: the system calls behind platform/memory.h, in one
+// Internal to the platform layer: the system calls behind platform/kernel/memory.h, in one
 // place so that tests can make an allocation fail.
 #include <cstddef>
 

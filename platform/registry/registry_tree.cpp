@@ -1,4 +1,4 @@
-#include "platform/registry_tree.h"
+#include "platform/registry/registry_tree.h"
 
 #include <algorithm>
 

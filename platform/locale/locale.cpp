@@ -1,4 +1,4 @@
-#include "platform/locale.h"
+#include "platform/locale/locale.h"
 
 #include <langinfo.h>
 #include <locale.h>

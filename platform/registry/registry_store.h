@@ -4,8 +4,8 @@
 // atomically, and undoes a failed transaction. Tests point it at a scratch folder, a
 // fake sysfs and a failing FileOps with ResetRegistry.
 #include "platform/atomic_file.h"
-#include "platform/registry.h"
-#include "platform/registry_tree.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/registry_tree.h"
 
 #include <array>
 #include <memory>

@@ -5,10 +5,10 @@
 // their time-outs on the seam's monotonic clock, and completes them (OVERLAPPED record,
 // event, or a waiting caller). Every operation returns a Win32 error code
 // (ERROR_SUCCESS, ERROR_IO_PENDING for an overlapped request still running).
-#include "platform/byte_ring.h"
-#include "platform/comm_device.h"
-#include "platform/comm_sys.h"
-#include "platform/kernel_object.h"
+#include "platform/comm/byte_ring.h"
+#include "platform/comm/comm_device.h"
+#include "platform/comm/comm_sys.h"
+#include "platform/kernel/kernel_object.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/comm_sys.h"
+#include "platform/comm/comm_sys.h"
 
 #include <fcntl.h>
 #include <sys/eventfd.h>

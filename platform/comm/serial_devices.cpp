@@ -1,6 +1,6 @@
-#include "platform/serial_devices.h"
+#include "platform/comm/serial_devices.h"
 
-#include "platform/comm_device.h"
+#include "platform/comm/comm_device.h"
 
 #include <algorithm>
 #include <array>

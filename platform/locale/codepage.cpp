@@ -1,4 +1,4 @@
-#include "platform/codepage.h"
+#include "platform/locale/codepage.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
-#include "platform/kernel_object.h"
+#include "platform/kernel/kernel_object.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -43,7 +43,7 @@ timespec deadline_after(DWORD milliseconds) {
 
 }  // namespace
 
-// A wait is a cancellation point (platform/threads.h). The condition variable is
+// A wait is a cancellation point (platform/kernel/threads.h). The condition variable is
 // waited on through pthreads directly: std::condition_variable's waits are noexcept,
 // so a cancellation inside them would end the process instead of unwinding. When
 // cancelled, the wait re-acquires the mutex and the lock's destructor releases it.

@@ -1,8 +1,8 @@
 #pragma once
 // Internal to the platform layer: the CommDevice of a real serial device (a tty, also a
 // pseudo-terminal slave) written on termios.
-#include "platform/comm_device.h"
-#include "platform/comm_sys.h"
+#include "platform/comm/comm_device.h"
+#include "platform/comm/comm_sys.h"
 
 #include <memory>
 #include <string>

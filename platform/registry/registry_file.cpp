@@ -1,7 +1,7 @@
-#include "platform/registry_file.h"
+#include "platform/registry/registry_file.h"
 
-#include "platform/codepage.h"
-#include "platform/registry.h"
+#include "platform/locale/codepage.h"
+#include "platform/registry/registry.h"
 
 #include <cstdio>
 

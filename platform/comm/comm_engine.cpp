@@ -1,4 +1,4 @@
-#include "platform/comm_engine.h"
+#include "platform/comm/comm_engine.h"
 
 #include <pthread.h>
 #include <sys/eventfd.h>

@@ -1,7 +1,7 @@
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
-#include "platform/kernel_object.h"
-#include "platform/registry_store.h"
+#include "platform/kernel/kernel_object.h"
+#include "platform/registry/registry_store.h"
 
 #include <cstring>
 #include <string_view>

@@ -1,7 +1,7 @@
-#include "platform/registry_store.h"
+#include "platform/registry/registry_store.h"
 
-#include "platform/registry_file.h"
-#include "platform/serial_devices.h"
+#include "platform/comm/serial_devices.h"
+#include "platform/registry/registry_file.h"
 
 #include <fcntl.h>
 #include <pwd.h>

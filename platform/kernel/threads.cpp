@@ -1,8 +1,8 @@
-#include "platform/threads.h"
+#include "platform/kernel/threads.h"
 
-#include "platform/kernel.h"
-#include "platform/kernel_object.h"
-#include "platform/threads_internal.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_object.h"
+#include "platform/kernel/threads_internal.h"
 
 #include <cxxabi.h>
 #include <pthread.h>
