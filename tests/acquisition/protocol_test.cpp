@@ -4,8 +4,8 @@
 
 #include "platform/comm/comm.h"
 #include "platform/kernel/kernel.h"
-#include "protocol_rig.h"
 #include "simulator/simulated_module.h"
+#include "support/protocol_rig.h"
 
 #include <gtest/gtest.h>
 

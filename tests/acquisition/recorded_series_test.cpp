@@ -5,11 +5,11 @@
 #include "acquisition/recorder.h"
 #include "acquisition/scaling.h"
 #include "config/range_entry.h"
-#include "graph/fake_host.h"
 #include "graph/graph_data.h"
 #include "graph/series.h"
 #include "graph/view.h"
 #include "seriallink/serial_com.h"
+#include "support/fake_view_host.h"
 #include "support/quiet_window.h"
 
 #include <gtest/gtest.h>

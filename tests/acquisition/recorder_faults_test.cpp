@@ -6,7 +6,7 @@
 #include "acquisition/record_file.h"
 #include "graph/series.h"
 #include "platform/errors.h"
-#include "recorder_rig.h"
+#include "support/recorder_rig.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "acquisition/recorder.h"
 
 #include "acquisition/scaling.h"
-#include "recorder_rig.h"
+#include "support/recorder_rig.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/qt/lx_display_panel.h"
-#include "widget_rig.h"
+#include "support/widget_rig.h"
 
 using namespace osc;
 using osc::test::CountNear;

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "platform/errors.h"
-#include "spin_rig.h"
+#include "support/spin_rig.h"
 
 using namespace osc;
 using osc::test::SeparatorScope;

@@ -3,7 +3,7 @@
 #include <QPainter>
 
 #include "controls/qt/lx_list_box.h"
-#include "widget_rig.h"
+#include "support/widget_rig.h"
 
 using namespace osc;
 using osc::test::CountNear;

@@ -9,8 +9,8 @@
 #include "controls/qt/lx_list_box.h"
 #include "controls/qt/spin_box.h"
 #include "controls/qt/spin_box_btn.h"
-#include "spin_rig.h"
-#include "widget_rig.h"
+#include "support/spin_rig.h"
+#include "support/widget_rig.h"
 
 using namespace osc;
 

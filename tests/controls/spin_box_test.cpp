@@ -7,7 +7,7 @@
 #include <functional>
 #include <limits>
 
-#include "spin_rig.h"
+#include "support/spin_rig.h"
 
 using namespace osc;
 using osc::test::MakePercentBox;

@@ -2,9 +2,9 @@
 // A graph view on a fake window with a data container of a fixed number of graphs.
 #include <gtest/gtest.h>
 
-#include "fake_host.h"
 #include "graph/graph_data.h"
 #include "graph/view.h"
+#include "support/fake_view_host.h"
 
 namespace osc::test {
 

@@ -2,10 +2,10 @@
 // consecutive sets, stops and kills, and its exit statuses (in-process on "SIM4" and as
 // a program on osc-simpty's terminal).
 #include "acquisition/record_file.h"
-#include "acquisition/recorder_rig.h"
 #include "acquisition/scaling.h"
 #include "config/settings.h"
 #include "seriallink/port_check.h"
+#include "support/recorder_rig.h"
 #include "support/scratch_registry.h"
 #include "tools/record/record_session.h"
 

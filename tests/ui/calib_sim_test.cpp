@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "acquisition/protocol.h"
-#include "acquisition/protocol_rig.h"
 #include "acquisition/scaling.h"
 #include "controls/qt/spin_box.h"
 #include "controls/timer_source.h"
 #include "platform/locale/locale.h"
 #include "seriallink/serial_com.h"
 #include "simulator/simulated_module.h"
+#include "support/protocol_rig.h"
 #include "ui/calib_dialog.h"
 
 using namespace osc;

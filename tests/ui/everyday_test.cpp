@@ -14,8 +14,8 @@
 
 #include "graph/qt/graph_widget.h"
 #include "graph/series.h"
-#include "main_window_rig.h"
 #include "platform/atomic_file.h"
+#include "support/main_window_rig.h"
 #include "ui/window_state.h"
 
 namespace osc {

@@ -20,8 +20,8 @@
 #include "graph/colors.h"
 #include "graph/qt/graph_widget.h"
 #include "graph/series.h"
-#include "main_window_rig.h"
 #include "platform/qt/qt_canvas.h"
+#include "support/main_window_rig.h"
 #include "ui/export_image.h"
 
 namespace osc {

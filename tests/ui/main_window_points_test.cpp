@@ -12,9 +12,9 @@
 #include "acquisition/measurement_text.h"
 #include "graph/axis.h"
 #include "graph/qt/graph_widget.h"
-#include "main_window_rig.h"
 #include "platform/locale/locale.h"
 #include "platform/qt/qt_canvas.h"
+#include "support/main_window_rig.h"
 #include "ui/span_stats_table.h"
 
 namespace osc {

@@ -16,8 +16,8 @@
 #include "controls/qt/spin_box.h"
 #include "graph/axis.h"
 #include "graph/qt/graph_widget.h"
-#include "main_window_rig.h"
 #include "platform/locale/locale.h"
+#include "support/main_window_rig.h"
 
 namespace osc {
 namespace {

@@ -23,10 +23,10 @@
 #include "controls/qt/lx_list_box.h"
 #include "controls/qt/spin_box.h"
 #include "controls/timer_source.h"
-#include "controls/widget_rig.h"
 #include "platform/locale/locale.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
+#include "support/widget_rig.h"
 #include "ui/app_error.h"
 #include "ui/calib_dialog.h"
 

@@ -11,9 +11,9 @@
 #include <QTabWidget>
 
 #include "controls/qt/lx_list_box.h"
-#include "controls/widget_rig.h"
 #include "platform/locale/locale.h"
 #include "support/scratch_registry.h"
+#include "support/widget_rig.h"
 #include "ui/settings_dialog.h"
 
 namespace osc {

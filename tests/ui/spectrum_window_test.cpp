@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "main_window_rig.h"
+#include "support/main_window_rig.h"
 #include "ui/spectrum_window.h"
 
 namespace osc {

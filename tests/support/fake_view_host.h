@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "graph/view_host.h"
-#include "recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace osc::test {
 

@@ -1,4 +1,4 @@
-#include "recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace osc::test {
 

@@ -6,13 +6,13 @@
 #include "acquisition/protocol.h"
 #include "acquisition/recorder.h"
 #include "config/range_entry.h"
-#include "graph/fake_host.h"
 #include "graph/graph_data.h"
 #include "graph/view.h"
 #include "platform/kernel/kernel.h"
 #include "seriallink/serial_com.h"
 #include "simulator/signal.h"
 #include "simulator/simulated_module.h"
+#include "support/fake_view_host.h"
 
 #include <gtest/gtest.h>
 
