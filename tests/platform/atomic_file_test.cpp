@@ -1,5 +1,6 @@
 // Replacing a file: whatever fails or crashes, the file holds its old or its new content.
 #include "platform/atomic_file.h"
+#include "support/each_failing_step.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
 #include "support/temp_dir.h"
@@ -45,24 +46,19 @@ class AtomicFile : public ::testing::Test {
 
 TEST_F(AtomicFile, EachFailingStepInTurnLeavesTheOldFileAndNoTemporary) {
   for (int error : {EIO, ENOSPC}) {
-    bool succeeded = false;
-    for (int step = 1; step < 100 && !succeeded; ++step) {
-      SCOPED_TRACE("errno " + std::to_string(error) + ", failing step " + std::to_string(step));
-      FaultyFileOps ops;
-      ops.max_write = 1000;  // several writes, so each of them gets its turn
-      ops.fail_call(step, error);
-      int result = WriteFileAtomically(ops, target, newText);
-      if (result == 0) {
-        succeeded = true;
-        EXPECT_GE(step, 9) << "open, 5 writes, fsync, close and rename all precede success";
-        EXPECT_EQ(ScratchRegistry::ReadText(target), newText);
-      } else {
-        EXPECT_EQ(result, error);
-        EXPECT_EQ(ScratchRegistry::ReadText(target), oldText);
-      }
-      EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"settings.reg"});
-    }
-    EXPECT_TRUE(succeeded);
+    const int failures = test::ForEachFailingStep(
+        error,
+        [&](test::FailingStep s) {
+          s.Ops.max_write = 1000;  // several writes, so each of them gets its turn
+          const int result = WriteFileAtomically(s.Ops, target, newText);
+          if (result != 0) EXPECT_EQ(result, error);
+          return result == 0;
+        },
+        [&](bool succeeded) {
+          EXPECT_EQ(ScratchRegistry::ReadText(target), succeeded ? newText : oldText);
+          EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"settings.reg"});
+        });
+    EXPECT_GE(failures, 8) << "open, 5 writes, fsync, close and rename all precede success";
     ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, oldText), 0);
   }
 }

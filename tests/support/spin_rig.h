@@ -3,23 +3,11 @@
 #include "controls/float_spin_box.h"
 #include "controls/spin_box.h"
 #include "platform/locale/locale.h"
+#include "support/format_scope.h"
 
 namespace osc::test {
 
-// Fixes the separators for one test and restores the previous ones.
-class SeparatorScope {
- public:
-  SeparatorScope(char decimal, char thousand) : saved_(formatSettings()) {
-    formatSettings().DecimalSeparator = decimal;
-    formatSettings().ThousandSeparator = thousand;
-  }
-  ~SeparatorScope() { formatSettings() = saved_; }
-  SeparatorScope(const SeparatorScope&) = delete;
-  SeparatorScope& operator=(const SeparatorScope&) = delete;
-
- private:
-  FormatSettings saved_;
-};
+using SeparatorScope = FormatScope;
 
 template <class Box>
 struct SpinRig {
