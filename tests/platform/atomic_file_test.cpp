@@ -51,7 +51,9 @@ TEST_F(AtomicFile, EachFailingStepInTurnLeavesTheOldFileAndNoTemporary) {
         [&](test::FailingStep s) {
           s.Ops.max_write = 1000;  // several writes, so each of them gets its turn
           const int result = WriteFileAtomically(s.Ops, target, newText);
-          if (result != 0) EXPECT_EQ(result, error);
+          if (result != 0) {
+            EXPECT_EQ(result, error);
+          }
           return result == 0;
         },
         [&](bool succeeded) {
