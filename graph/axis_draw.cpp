@@ -2,20 +2,30 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "graph/axis.h"
+#include "graph/axis_ticks.h"
 #include "graph/color_scale.h"
 #include "graph/graph_data.h"
-#include "graph/tick_step.h"
 #include "graph/view.h"
 
 namespace osc {
 
 namespace {
 
-// Tick indices beyond this would not fit the 64-bit counter; such a window shows no
-// ticks. It is far above anything a strip of pixels can show.
-constexpr double kMaxTickIndex = 4.0e18;
+// A major tick's label (labels may shorten what repeats the previous one).
+using TLabelOf = std::function<std::string(double value)>;
+
+// What the painting of a strip needs besides its ticks.
+struct TAxisPaint {
+  TColor AxisColor{};
+  TColor GridColor{};
+  int MajorLength = 0;
+  int MinorLength = 0;
+  bool Grid = false;
+};
 
 void Line(TCanvas& c, int x1, int y1, int x2, int y2) {
   c.MoveTo(x1, y1);
@@ -34,6 +44,46 @@ void DrawColorBar(TCanvas& c, TRect& r, TColor axisColor) {
   Line(c, r.Right - 2, r.Top, r.Right - 2, r.Bottom);
 }
 
+// The strip along the bottom of a graph: line, ticks down, labels centred under the
+// major ticks (the last one ending at the right edge), vertical grid lines.
+void DrawHorizontal(TCanvas& c, const TRect& r, const TRect& plot, const TAxisTicks& ticks,
+                    const TLabelOf& labelOf, const TAxisPaint& paint) {
+  Line(c, r.Left, r.Top + 1, r.Right, r.Top + 1);
+  for (const TAxisTick& t : ticks.Ticks) {
+    const int x = r.Left + t.Offset;
+    Line(c, x, r.Top + 1, x, r.Top + 2 + (t.Major ? paint.MajorLength : paint.MinorLength));
+    if (!t.Major) continue;
+    const std::string text = labelOf(t.Value);
+    // The last label would be cut at the right edge: it ends there instead.
+    const int width = c.TextWidth(text);
+    c.TextOut(std::min(x - width / 2, r.Right - 1 - width), r.Top + 2 + paint.MajorLength, text);
+    if (paint.Grid) {
+      c.SetPenColor(paint.GridColor);
+      Line(c, x, plot.Bottom, x, plot.Top);
+      c.SetPenColor(paint.AxisColor);
+    }
+  }
+}
+
+// The strip left of a graph: line, ticks to the left, labels centred on the major
+// ticks, horizontal grid lines.
+void DrawVertical(TCanvas& c, const TRect& r, const TRect& plot, const TAxisTicks& ticks,
+                  const TLabelOf& labelOf, const TAxisPaint& paint) {
+  for (const TAxisTick& t : ticks.Ticks) {
+    const int y = r.Bottom - t.Offset;
+    Line(c, r.Right - 2, y, r.Right - 3 - (t.Major ? paint.MajorLength : paint.MinorLength), y);
+    if (!t.Major) continue;
+    const std::string text = labelOf(t.Value);
+    const TSize size = c.TextExtent(text);
+    c.TextOut(r.Right - 4 - paint.MajorLength - size.cx, y - size.cy / 2, text);
+    if (paint.Grid) {
+      c.SetPenColor(paint.GridColor);
+      Line(c, plot.Left, y, plot.Right, y);
+      c.SetPenColor(paint.AxisColor);
+    }
+  }
+}
+
 }  // namespace
 
 void TAxis::Draw(TCanvas& canvas, const TRect& rect) {
@@ -48,21 +98,21 @@ void TAxis::Draw(TCanvas& canvas, const TRect& rect) {
   canvas.SetPenMode(pmCopy);
   canvas.SetBrushStyle(bsSolid);
   TRect r;
-  TColor axisColor;
+  TAxisPaint paint;
   if (!vertical_) {
-    axisColor = colors.XAxis();
+    paint.AxisColor = colors.XAxis();
     canvas.SetBrushColor(fill ? colors.XAxisBackground() : clWhite);
     canvas.SetFontColor(colors.XAxisLabels());
     r = layout.XAxisRect(graphNumber_, rect);
     r.Right -= 1;
   } else {
-    axisColor = colors.YAxis();
+    paint.AxisColor = colors.YAxis();
     canvas.SetBrushColor(fill ? colors.YAxisBackground() : clWhite);
     canvas.SetFontColor(colors.YAxisLabels());
     r = layout.YAxisRect(graphNumber_, rect);
     r.Bottom -= 1;
   }
-  canvas.SetPenColor(axisColor);
+  canvas.SetPenColor(paint.AxisColor);
   const TRect g = layout.PlotRect(graphNumber_, rect);
   if (r.Left >= r.Right || r.Bottom <= r.Top) return;
   if (fill) canvas.FillRect(r);
@@ -72,58 +122,26 @@ void TAxis::Draw(TCanvas& canvas, const TRect& rect) {
                                         : static_cast<const TGlobalAxis&>(view->GlobalXAxis());
   const int ownResolution = view->Canvas().FontResolution();
   const std::int64_t distance = global.MinMajorTicksDistance();
-  const double p = ownResolution > 0 ? static_cast<double>(canvas.FontResolution() * distance / ownResolution)
-                                     : static_cast<double>(distance);
-  double u;
+  const double minMajorPixels = ownResolution > 0
+                                    ? static_cast<double>(canvas.FontResolution() * distance / ownResolution)
+                                    : static_cast<double>(distance);
+  paint.MajorLength = static_cast<int>(global.MajorTicksLength());
+  paint.MinorLength = static_cast<int>(global.MinorTicksLength());
+  paint.GridColor = colors.Grid();
+  std::string previous;
+  const bool time = style_ != asNormal;
   if (!vertical_) {
-    u = (right_ - left_) / (r.Right - r.Left);
-    Line(canvas, r.Left, r.Top + 1, r.Right, r.Top + 1);
+    paint.Grid = view->ShowVGrid();
+    const TAxisTicks ticks = AxisTicks(left_, right_, r.Right - r.Left, minMajorPixels, time);
+    DrawHorizontal(
+        canvas, r, g, ticks, [&](double v) { return LabelText(previous, v, ticks.MajorStep); }, paint);
   } else {
-    u = (right_ - left_) / (r.Bottom - r.Top);
     Line(canvas, r.Right - 2, r.Top, r.Right - 2, r.Bottom);
-    if (colorBar_) DrawColorBar(canvas, r, axisColor);
-  }
-  TTickStep step;
-  if (!CalcTickStep(u * p, style_ != asNormal, step)) return;
-  const double s = step.Minor;
-  if (!(std::fabs(left_ / s) < kMaxTickIndex && std::fabs(right_ / s) < kMaxTickIndex)) return;
-
-  const int majorLength = static_cast<int>(global.MajorTicksLength());
-  const int minorLength = static_cast<int>(global.MinorTicksLength());
-  std::string label;
-  std::int64_t k = static_cast<std::int64_t>(std::trunc(left_ / s));
-  if (k * s < left_) ++k;
-  for (; k * s <= right_; ++k) {
-    const double v = k * s;
-    const bool major = k % step.Intervals == 0;
-    if (!vertical_) {
-      const int x = r.Left + TruncPixel((v - left_) / u);
-      const int length = major ? majorLength : minorLength;
-      Line(canvas, x, r.Top + 1, x, r.Top + 2 + length);
-      if (!major) continue;
-      const std::string text = LabelText(label, v, step.Major());
-      // The last label would be cut at the right edge: it ends there instead.
-      const int width = canvas.TextWidth(text);
-      canvas.TextOut(std::min(x - width / 2, r.Right - 1 - width), r.Top + 2 + majorLength, text);
-      if (view->ShowVGrid()) {
-        canvas.SetPenColor(colors.Grid());
-        Line(canvas, x, g.Bottom, x, g.Top);
-        canvas.SetPenColor(axisColor);
-      }
-    } else {
-      const int y = r.Bottom - TruncPixel((v - left_) / u);
-      const int length = major ? majorLength : minorLength;
-      Line(canvas, r.Right - 2, y, r.Right - 3 - length, y);
-      if (!major) continue;
-      const std::string text = LabelText(label, v, step.Major());
-      const TSize size = canvas.TextExtent(text);
-      canvas.TextOut(r.Right - 4 - majorLength - size.cx, y - size.cy / 2, text);
-      if (view->ShowHGrid()) {
-        canvas.SetPenColor(colors.Grid());
-        Line(canvas, g.Left, y, g.Right, y);
-        canvas.SetPenColor(axisColor);
-      }
-    }
+    if (colorBar_) DrawColorBar(canvas, r, paint.AxisColor);
+    paint.Grid = view->ShowHGrid();
+    const TAxisTicks ticks = AxisTicks(left_, right_, r.Bottom - r.Top, minMajorPixels, time);
+    DrawVertical(
+        canvas, r, g, ticks, [&](double v) { return LabelText(previous, v, ticks.MajorStep); }, paint);
   }
 }
 
