@@ -55,6 +55,8 @@ void TSpinBox::SetValue(int value) {
   value_ = value;
   UpdateGuard guard(*this);
   ShowText(ValueToText(value_), false);
+  // An OnChange handler that sets the value again nests here; beyond two levels the
+  // notification stops, so two boxes that set each other cannot recurse without end.
   if (update_depth_ < 3 && value_ != last_value_) {
     last_value_ = value_;
     RaiseChange();

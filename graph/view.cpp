@@ -178,7 +178,7 @@ void TVelaGraph::Paint() {
     crossGraph_ = 0;
     CrossUpdate(screen_->Canvas(), r);
   }
-  if (dragState_ >= 4 && dragState_ <= 6) DrawZoomRect(screen_->Canvas());
+  if (dragState_ >= dsZoomX && dragState_ <= dsZoomXY) DrawZoomRect(screen_->Canvas());
 }
 
 // ---- measuring cross ------------------------------------------------------------

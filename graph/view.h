@@ -12,8 +12,8 @@
 // renders the view again and the cache never holds them. The host shows the screen
 // image after Paint() and whenever ScreenChanged() asks for it.
 //
-// Drag states: 0 none; 1 pan X, 2 pan Y, 3 pan X and Y; 4 zoom X, 5 zoom Y, 6 zoom X
-// and Y. A left press on an X strip, Y strip or plot starts a pan when Mode is gmPan or
+// Drag states (TDragState): none; pan of the X strip, the Y strip or both (the plot);
+// zoom of the same three. A left press on an X strip, Y strip or plot starts a pan when Mode is gmPan or
 // gmSelect with Ctrl alone held, a zoom when Mode is gmZoom or gmSelect with Shift alone
 // (the modifiers of the last key-down). A release applies a zoom (a drag of 5 pixels or
 // less zooms out by two); releasing any key ends a drag without applying it.
@@ -57,6 +57,19 @@ using TMouseEvent =
 using TMouseMoveEvent = std::function<void(TVelaGraph& sender, TShiftState shift, int x, int y)>;
 // `key` is a Windows virtual-key code.
 using TKeyEvent = std::function<void(TVelaGraph& sender, std::uint16_t& key, TShiftState shift)>;
+
+// What a left drag does: pan or zoom on the X strip, the Y strip or the plot (both
+// axes). The values are the region's index plus the first of its kind, which
+// DragState() reports.
+enum TDragState : int {
+  dsNone = 0,
+  dsPanX = 1,
+  dsPanY = 2,
+  dsPanXY = 3,
+  dsZoomX = 4,
+  dsZoomY = 5,
+  dsZoomXY = 6
+};
 
 class TVelaGraph : public TGraphDataView {
  public:
@@ -182,7 +195,7 @@ class TVelaGraph : public TGraphDataView {
   bool showVGrid_ = true;
   TShiftState shift_ = 0;
   std::uint32_t dragGraph_ = 0;
-  int dragState_ = 0;
+  int dragState_ = dsNone;
   TPoint dragStart_;
   TPoint dragEnd_;
   TVelaGraphMode mode_ = gmSelect;

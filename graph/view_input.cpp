@@ -39,7 +39,7 @@ void TVelaGraph::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
   if (!host_.TakeFocus() || button != mbLeft) return;
   const TPoint p{x, y};
   const TRect client = ClientRect();
-  dragState_ = 0;
+  dragState_ = dsNone;
   for (std::uint32_t g = 1; g <= NumGraphs(); ++g) {
     const TRect areas[3] = {layout_.XAxisRect(g, client), layout_.YAxisRect(g, client),
                             layout_.PlotRect(g, client)};
@@ -49,9 +49,9 @@ void TVelaGraph::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
     const int region = static_cast<int>(hit - std::begin(areas));  // 0 X strip, 1 Y strip, 2 plot
     dragGraph_ = g;
     if (PanCondition()) {
-      dragState_ = 1 + region;
+      dragState_ = dsPanX + region;
     } else if (ZoomCondition()) {
-      dragState_ = 4 + region;
+      dragState_ = dsZoomX + region;
       confined_ = true;
       confineRect_ = *hit;
       host_.ConfineCursor(&confineRect_);
@@ -59,7 +59,7 @@ void TVelaGraph::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
     break;
   }
   dragStart_ = dragEnd_ = p;
-  if (dragState_ == 0) dragGraph_ = 0;
+  if (dragState_ == dsNone) dragGraph_ = 0;
 }
 
 void TVelaGraph::MouseMove(TShiftState shift, int x, int y) {
@@ -70,9 +70,9 @@ void TVelaGraph::MouseMove(TShiftState shift, int x, int y) {
     CrossUpdate(screen_->Canvas(), ClientRect());
     host_.ScreenChanged();
   }
-  if (dragState_ == 1 || dragState_ == 3) PanX(p.X);
-  if (dragState_ == 2 || dragState_ == 3) PanY(p.Y);
-  if (dragState_ >= 4 && dragState_ <= 6) {
+  if (dragState_ == dsPanX || dragState_ == dsPanXY) PanX(p.X);
+  if (dragState_ == dsPanY || dragState_ == dsPanXY) PanY(p.Y);
+  if (dragState_ >= dsZoomX && dragState_ <= dsZoomXY) {
     DrawZoomRect(screen_->Canvas());
     dragEnd_ = p;
     DrawZoomRect(screen_->Canvas());
@@ -115,13 +115,13 @@ void TVelaGraph::DrawZoomRect(TCanvas& canvas) {
     canvas.InvertRect(Span(r.Left, dragStart_.Y, r.Right, dragEnd_.Y));
   };
   switch (dragState_) {
-    case 4:
+    case dsZoomX:
       xBand();
       break;
-    case 5:
+    case dsZoomY:
       yBand();
       break;
-    case 6:
+    case dsZoomXY:
       canvas.InvertRect(Span(dragStart_.X, dragStart_.Y, dragEnd_.X, dragEnd_.Y));
       xBand();
       yBand();
@@ -134,14 +134,14 @@ void TVelaGraph::DrawZoomRect(TCanvas& canvas) {
 void TVelaGraph::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   const TPoint p = Confined(x, y);
   if (OnMouseUp) OnMouseUp(*this, button, shift, p.X, p.Y);
-  if (dragState_ >= 4 && dragState_ <= 6) {
+  if (dragState_ >= dsZoomX && dragState_ <= dsZoomXY) {
     // Take the rectangle off the screen even when the zoom leaves the window as it is.
     DrawZoomRect(screen_->Canvas());
     host_.ScreenChanged();
   }
-  if (dragState_ == 4 || dragState_ == 6) FinishXZoom();
-  if (dragState_ == 5 || dragState_ == 6) FinishYZoom();
-  dragState_ = 0;
+  if (dragState_ == dsZoomX || dragState_ == dsZoomXY) FinishXZoom();
+  if (dragState_ == dsZoomY || dragState_ == dsZoomXY) FinishYZoom();
+  dragState_ = dsNone;
   dragGraph_ = 0;
   if (confined_) {
     confined_ = false;
@@ -186,7 +186,7 @@ void TVelaGraph::KeyDown(std::uint16_t& key, TShiftState shift) {
 void TVelaGraph::KeyUp(std::uint16_t& key, TShiftState shift) {
   if (OnKeyUp) OnKeyUp(*this, key, shift);
   shift_ = 0;
-  dragState_ = 0;
+  dragState_ = dsNone;
   UpdateCursor();
   Changed();
 }
@@ -212,9 +212,9 @@ void TVelaGraph::UpdateCursor() {
     cursor = crPan;
   } else if (mode_ == gmZoom) {
     cursor = crZoom;
-  } else if (dragState_ >= 1 && dragState_ <= 3) {
+  } else if (dragState_ >= dsPanX && dragState_ <= dsPanXY) {
     cursor = crPan;
-  } else if (dragState_ >= 4 && dragState_ <= 6) {
+  } else if (dragState_ >= dsZoomX && dragState_ <= dsZoomXY) {
     cursor = crZoom;
   } else if ((shift_ == ssCtrl || shift_ == ssShift) && OverActiveArea(host_.CursorPos())) {
     cursor = shift_ == ssCtrl ? crPan : crZoom;

@@ -242,6 +242,8 @@ void ModuleModel::queue(std::vector<std::uint8_t> bytes, DWORD baud, SimTime now
   out_.push_back(Chunk{std::move(bytes), 0, Ns(now + reply_delay_), baud});
 }
 
+// A byte on the line is 10 bits (start, 8 data, stop); each leaves one byte time after
+// the previous, so the host sees the module's real rate (times the pace), never a burst.
 double ModuleModel::byte_ns(DWORD baud) const {
   return 1e10 / (static_cast<double>(baud) * pace_);
 }
