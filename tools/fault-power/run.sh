@@ -34,7 +34,7 @@ PY
     echo "== $name: caught by the build"
   else
     failed=$(ctest --test-dir "$build" -j "$(nproc)" --timeout 120 2>/dev/null |
-      sed -n 's/^ *[0-9]* - \(.*\) (\(Failed\|Timeout\|SEGFAULT\|Subprocess aborted\|Exception\).*/\1/p')
+      sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (\(Failed\|Timeout\|SEGFAULT\|Subprocess aborted\|Exception\).*/\1/p')
     if [[ -z "$failed" ]]; then
       echo "== $name: NOT CAUGHT"
       missed=1
