@@ -362,28 +362,11 @@ void TRecorder::CollectBeforeStop() {
   // Every block that completed before the stop is the operator's data: store it before
   // the stop sequence cancels the reads.
   if (path_ == TAcquisitionPath::Overlapped) {
-    while (completed_ < reissued_ + kRequests &&
-           win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
-      ++completed_;
-    }
-    if (processed_ < reissued_) {
-      droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
-      processed_ = reissued_;
-    }
+    CountCompletions(kRequests);
+    DropOverwritten();
+    std::string failure;  // a device gone while stopping costs its block, not the earlier ones
     try {
-      while (processed_ < completed_) {
-        const int slot = processed_ % kRequests;
-        win::DWORD count = 0;
-        try {
-          count = com_.Collect(&requests_.Overlapped(slot)).value_or(0);
-        } catch (const ECommError&) {
-          // The device went while stopping: the block is lost, not the earlier ones.
-        }
-        issued_[static_cast<std::size_t>(slot)] = false;
-        DistributeBlock(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength,
-                        std::min<int>(static_cast<int>(count), blockLength_));
-        ++processed_;
-      }
+      StoreCompleted(failure);
     } catch (const EOutOfMemory&) {
       // The store is full: what it holds is the recording.
     }
@@ -502,18 +485,12 @@ void TRecorder::ProcessRing() {
     lost = DeviceLost(e.what());
   }
   if (!lost.empty()) {
-    while (completed_ < reissued_ + kRequests &&
-           win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
-      ++completed_;
-    }
+    CountCompletions(kRequests);
     ProcessCompleted(lost);
     return;
   }
   // 1. Count completions.
-  while (completed_ < reissued_ + kRequests - 1 &&
-         win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
-    ++completed_;
-  }
+  CountCompletions(kRequests - 1);
   // A device that vanished refuses new reads and fails the pending ones: the blocks
   // that completed before are still stored, then the recording ends.
   std::string failure;
@@ -529,34 +506,49 @@ void TRecorder::ProcessRing() {
     ++reissued_;
   }
   // 3. Process; blocks whose slot was already reused are dropped.
+  DropOverwritten();
+  ProcessCompleted(failure);
+}
+
+void TRecorder::CountCompletions(int ahead) {
+  while (completed_ < reissued_ + ahead &&
+         win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
+    ++completed_;
+  }
+}
+
+void TRecorder::DropOverwritten() {
   if (processed_ < reissued_) {
     droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
     processed_ = reissued_;
   }
-  ProcessCompleted(failure);
+}
+
+void TRecorder::StoreCompleted(std::string& failure) {
+  while (processed_ < completed_) {
+    const int slot = processed_ % kRequests;
+    win::DWORD count = 0;
+    try {
+      count = com_.Collect(&requests_.Overlapped(slot)).value_or(0);
+    } catch (const ECommError& e) {
+      if (failure.empty()) failure = DeviceLost(e.what());
+      return;
+    }
+    issued_[static_cast<std::size_t>(slot)] = false;
+    if (static_cast<int>(count) != blockLength_) {
+      ++shortBlocks_;
+      host_.Beep();
+    }
+    DistributeBlock(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength,
+                    std::min<int>(static_cast<int>(count), blockLength_));
+    ++processed_;
+  }
 }
 
 void TRecorder::ProcessCompleted(std::string failure) {
   if (processed_ == completed_ && failure.empty()) return;
   try {
-    while (processed_ < completed_) {
-      const int slot = processed_ % kRequests;
-      win::DWORD count = 0;
-      try {
-        count = com_.Collect(&requests_.Overlapped(slot)).value_or(0);
-      } catch (const ECommError& e) {
-        if (failure.empty()) failure = DeviceLost(e.what());
-        break;
-      }
-      issued_[static_cast<std::size_t>(slot)] = false;
-      if (static_cast<int>(count) != blockLength_) {
-        ++shortBlocks_;
-        host_.Beep();
-      }
-      DistributeBlock(buffers_.data() + static_cast<std::size_t>(slot) * kMaxBlockLength,
-                      std::min<int>(static_cast<int>(count), blockLength_));
-      ++processed_;
-    }
+    StoreCompleted(failure);
   } catch (const EOutOfMemory&) {
     RefreshSeries();
     StopRecording();

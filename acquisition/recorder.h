@@ -175,6 +175,13 @@ class TRecorder {
   // Stores the completed blocks not yet processed; ends the recording after them with
   // `failure` as its message when one is given.
   void ProcessCompleted(std::string failure);
+  // Counts the requests that completed, up to `ahead` beyond the last one reissued.
+  void CountCompletions(int ahead);
+  // Blocks whose slot was reused before they were stored are dropped (and counted).
+  void DropOverwritten();
+  // Stores the completed blocks in order; a transfer the port failed sets `failure` and
+  // ends there. A full store raises EOutOfMemory.
+  void StoreCompleted(std::string& failure);
   void IssueBlockRead(int request);
   void ReapRequests();
   void WorkerBody();

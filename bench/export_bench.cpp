@@ -32,6 +32,8 @@
 #include "support/quiet_window.h"
 #include "ui/export_image.h"
 
+#include "bench_recording.h"
+
 using namespace osc;
 using Clock = std::chrono::steady_clock;
 
@@ -57,62 +59,25 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
+// The 40-minute record: sines of a few hertz with noise.
 class Recording {
  public:
-  Recording() {
-    window_.controls.Inputs = {true, true, true, true, false, false};
-    window_.controls.GainIndex = giX2;
-    window_.controls.PolarityIndex = piBipolar;
-    window_.port = "/dev/null";
-    view_.SetGraphData(&data_);
-    data_.SetAutoDestroySeries(true);
-    recorder_ = std::make_unique<TRecorder>(window_, com_, state_, protocol_, data_, view_,
-                                            TAcquisitionPath::Overlapped);
-    view_.OnXPositionChange = [this](TAxis& axis, double l, double r) {
-      recorder_->GraphXPositionChange(axis, l, r);
-    };
-    recorder_->SetMaxSeconds(kMinutes * 60);
-    recorder_->ReadControls();
-    TOscRozsah range(16.0);
-    recorder_->UpdateScale(&range);
-    recorder_->CreateStores();
-    // Sines of a few hertz with noise, in the module's interleaved blocks.
-    std::vector<std::uint8_t> block(TRecorder::kMaxBlockLength);
-    const TDataStore& first = *recorder_->Store(1);
-    const std::uint64_t total = std::uint64_t{first.Capacity() - kRecordHeaderSize} * kSlots;
+  Recording() : r_(kMinutes) {
     std::uint32_t seed = 1;
-    for (std::uint64_t written = 0; written < total;) {
-      const auto n = static_cast<int>(std::min<std::uint64_t>(block.size(), total - written));
-      for (int k = 0; k < n; ++k) {
-        const std::uint64_t at = written + static_cast<std::uint64_t>(k);
-        const double t = static_cast<double>(at / kSlots) / first.Rate();
-        seed = seed * 1664525u + 1013904223u;
-        block[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(
-            128 + 90 * std::sin(2 * M_PI * t * (3 + at % kSlots)) + static_cast<double>(seed >> 29));
-      }
-      recorder_->DistributeBlock(block.data(), n);
-      written += static_cast<std::uint64_t>(n);
-    }
-    recorder_->RebuildSeries();
+    r_.Record([&](int slot, std::uint32_t i, std::uint32_t rate) {
+      const double t = static_cast<double>(i) / rate;
+      seed = seed * 1664525u + 1013904223u;
+      return static_cast<std::uint8_t>(128 + 90 * std::sin(2 * M_PI * t * (3 + slot)) +
+                                       static_cast<double>(seed >> 29));
+    });
     for (int slot = 1; slot <= kSlots; ++slot)
-      recorder_->RefreshStore(slot, true);
+      r_.Recorder().RefreshStore(slot, true);
   }
-  ~Recording() {
-    recorder_.reset();
-    data_.Clear();
-  }
-  TVelaGraph& View() { return view_; }
-  const TSlotStores& Stores() const { return recorder_->Stores(); }
+  TVelaGraph& View() { return r_.View(); }
+  const TSlotStores& Stores() const { return r_.Stores(); }
 
  private:
-  test::QuietWindow window_;
-  TSerialCom com_;
-  ProtocolState state_;
-  DeviceProtocol protocol_{com_, state_, window_};
-  TVelaGraphData data_;
-  test::FixedScreen host_{TSize{1000, 700}, [] { return std::make_unique<TQtImage>(96); }};
-  TVelaGraph view_{host_};
-  std::unique_ptr<TRecorder> recorder_;
+  bench::TBenchRecording r_;
 };
 
 std::vector<TExportChannel> Channels(const TSlotStores& stores) {

@@ -10,6 +10,7 @@
 
 #include <sched.h>
 #include <unistd.h>
+#include "bench_recording.h"
 #include "bench_setup.h"
 
 #include <QGuiApplication>
@@ -81,58 +82,35 @@ class Signal {
 // A finished recording of `minutes` in the recorder, its series in the view.
 class Recording {
  public:
-  explicit Recording(int minutes) {
-    window_.controls.Inputs = {true, true, true, true, false, false};
-    window_.controls.GainIndex = giX2;
-    window_.controls.PolarityIndex = piBipolar;
-    window_.port = "/dev/null";
-    view_.SetGraphData(&data_);
-    data_.SetAutoDestroySeries(true);
-    recorder_ = std::make_unique<TRecorder>(window_, com_, state_, protocol_, data_, view_,
-                                            TAcquisitionPath::Overlapped);
-    view_.OnXPositionChange = [this](TAxis& axis, double l, double r) {
-      recorder_->GraphXPositionChange(axis, l, r);
-    };
-    recorder_->SetMaxSeconds(minutes * 60);
-    recorder_->ReadControls();
-    TOscRozsah range(16.0);
-    recorder_->UpdateScale(&range);
-
+  explicit Recording(int minutes) : r_(minutes) {
     // The bench's own signal tables are made first: only the record is measured.
     std::vector<Signal> sources;
     for (int slot = 1; slot <= kSlots; ++slot)
       sources.emplace_back(slot);
-    std::vector<std::uint8_t> block(TRecorder::kMaxBlockLength);
     const long before = ResidentBytes();
-    recorder_->CreateStores();
-    Fill(sources, block);
-    recorder_->RebuildSeries();
+    r_.Record([&](int slot, std::uint32_t i, std::uint32_t rate) { return sources[slot].Next(i, rate); });
     recordBytes_ = ResidentBytes() - before;
     for (int slot = 1; slot <= kSlots; ++slot)
-      blockBytes_ += recorder_->Store(slot)->Capacity();
-  }
-  ~Recording() {
-    recorder_.reset();
-    data_.Clear();
+      blockBytes_ += r_.Recorder().Store(slot)->Capacity();
   }
 
-  void SetPeak(bool on) { window_.peak = on; }
+  void SetPeak(bool on) { r_.Window().peak = on; }
   void ShowAll() {
     for (int slot = 1; slot <= kSlots; ++slot)
-      recorder_->RefreshStore(slot, true);
+      r_.Recorder().RefreshStore(slot, true);
   }
   // `seconds` from `from` seconds after the start (all X axes are locked together).
   void Show(double from, double seconds) {
-    const double start = recorder_->Store(1)->Start();
-    view_.XAxis(0)->SetRange(start + from * kSecond, start + (from + seconds) * kSecond);
+    const double start = r_.Recorder().Store(1)->Start();
+    View().XAxis(0)->SetRange(start + from * kSecond, start + (from + seconds) * kSecond);
   }
   void Repaint() {
-    view_.InvalidateImage();
-    view_.Paint();
+    View().InvalidateImage();
+    View().Paint();
   }
-  TVelaGraph& View() { return view_; }
-  std::uint32_t Step() const { return recorder_->Store(1)->Step(); }
-  double Seconds() const { return recorder_->Store(1)->Duration() / kSecond; }
+  TVelaGraph& View() { return r_.View(); }
+  std::uint32_t Step() const { return Store1().Step(); }
+  double Seconds() const { return Store1().Duration() / kSecond; }
 
   void Report(benchmark::State& state) const {
     state.counters["record_MiB"] = static_cast<double>(recordBytes_) / (1 << 20);
@@ -142,32 +120,9 @@ class Recording {
   }
 
  private:
-  // Every block full: the module's interleaved stream in blocks of 2400 bytes.
-  void Fill(std::vector<Signal>& sources, std::vector<std::uint8_t>& block) {
-    const TDataStore& first = *recorder_->Store(1);
-    const std::uint32_t rate = first.Rate();
-    const std::uint64_t total = std::uint64_t{first.Capacity() - kRecordHeaderSize} * kSlots;
-    std::uint64_t written = 0;
-    while (written < total) {
-      const auto n = static_cast<int>(std::min<std::uint64_t>(block.size(), total - written));
-      for (int k = 0; k < n; ++k) {
-        const std::uint64_t at = written + static_cast<std::uint64_t>(k);
-        block[static_cast<std::size_t>(k)] =
-            sources[at % kSlots].Next(static_cast<std::uint32_t>(at / kSlots), rate);
-      }
-      recorder_->DistributeBlock(block.data(), n);
-      written += static_cast<std::uint64_t>(n);
-    }
-  }
+  const TDataStore& Store1() const { return *r_.Stores()[0]; }
 
-  test::QuietWindow window_;
-  TSerialCom com_;
-  ProtocolState state_;
-  DeviceProtocol protocol_{com_, state_, window_};
-  TVelaGraphData data_;
-  test::FixedScreen host_{TSize{1000, 700}, [] { return std::make_unique<TQtImage>(96); }};
-  TVelaGraph view_{host_};
-  std::unique_ptr<TRecorder> recorder_;
+  bench::TBenchRecording r_;
   long recordBytes_ = 0;
   long blockBytes_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "ui/export_image.h"
 
+#include "ui/white_paper.h"
+
 #include <QBuffer>
 #include <QFont>
 #include <QPainter>
@@ -20,35 +22,6 @@ namespace osc {
 namespace {
 
 constexpr int kCaptionPixels = 12;  // text height at 96 pixels per inch
-
-// FillBackgrounds off while it lives: the paper stays white, as on a printout.
-class TWhitePaper {
- public:
-  explicit TWhitePaper(TVelaGraph& view) : view_(view) { view_.SetFillBackgrounds(false); }
-  ~TWhitePaper() { view_.SetFillBackgrounds(true); }
-  TWhitePaper(const TWhitePaper&) = delete;
-  TWhitePaper& operator=(const TWhitePaper&) = delete;
-
- private:
-  TVelaGraph& view_;
-};
-
-Qt::PenStyle QtPenStyle(TPenStyle s) {
-  switch (s) {
-    case psDash:
-      return Qt::DashLine;
-    case psDot:
-      return Qt::DotLine;
-    case psDashDot:
-      return Qt::DashDotLine;
-    case psDashDotDot:
-      return Qt::DashDotDotLine;
-    case psClear:
-      return Qt::NoPen;
-    default:
-      return Qt::SolidLine;
-  }
-}
 
 // Liang-Barsky: the part of the segment inside `r` (edges included); false when none.
 bool ClipToRect(double& x1, double& y1, double& x2, double& y2, const TRect& r) {

@@ -1,5 +1,7 @@
 #include "ui/print.h"
 
+#include "ui/white_paper.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,18 +20,6 @@
 namespace osc {
 
 namespace {
-
-// The print job's canvas has no fills while it lives.
-class TWhitePaper {
- public:
-  explicit TWhitePaper(TVelaGraph& view) : view_(view) { view_.SetFillBackgrounds(false); }
-  ~TWhitePaper() { view_.SetFillBackgrounds(true); }
-  TWhitePaper(const TWhitePaper&) = delete;
-  TWhitePaper& operator=(const TWhitePaper&) = delete;
-
- private:
-  TVelaGraph& view_;
-};
 
 bool ToFile(const QPrinter& printer) {
   return printer.outputFormat() == QPrinter::PdfFormat;

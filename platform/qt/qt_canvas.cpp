@@ -9,7 +9,17 @@ namespace osc {
 
 namespace {
 
-Qt::PenStyle ToQtStyle(TPenStyle s) {
+QRect ToQRect(const TRect& r) {
+  return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+}
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+Qt::PenStyle QtPenStyle(TPenStyle s) {
   switch (s) {
     case psDash:
       return Qt::DashLine;
@@ -27,16 +37,6 @@ Qt::PenStyle ToQtStyle(TPenStyle s) {
   }
   return Qt::SolidLine;
 }
-
-QRect ToQRect(const TRect& r) {
-  return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-}
-
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 TQtCanvas::TQtCanvas(QPainter& painter, int fallbackResolution)
     : painter_(painter), fallbackResolution_(fallbackResolution) {
@@ -110,7 +110,7 @@ void TQtCanvas::UsePen() {
   pen.setCosmetic(true);
   pen.setCapStyle(Qt::FlatCap);
   pen.setJoinStyle(Qt::MiterJoin);
-  pen.setStyle(ToQtStyle(pen_.Style));
+  pen.setStyle(QtPenStyle(pen_.Style));
   painter_.setPen(pen);
   penDirty_ = false;
 }

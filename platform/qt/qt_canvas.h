@@ -18,6 +18,9 @@
 
 namespace osc {
 
+// The pen style as Qt draws it (psInsideFrame draws solid).
+Qt::PenStyle QtPenStyle(TPenStyle style);
+
 class TQtCanvas : public TCanvas {
  public:
   // `painter` is active (or becomes so through Restart) and outlives the canvas.
