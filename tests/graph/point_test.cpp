@@ -32,18 +32,6 @@ class PointTest : public ViewFixture {
 
 }  // namespace
 
-TEST_F(PointTest, ConstructorSetsSizeSixWidthOneAndDoesNotAddThePoint) {
-  TVelaGraphPoint p(&view, psDiagonal, TDoublePoint{1, 2}, clBlue, 2);
-  EXPECT_EQ(p.Shape(), psDiagonal);
-  EXPECT_EQ(p.Position(), (TDoublePoint{1, 2}));
-  EXPECT_EQ(p.Color(), clBlue);
-  EXPECT_EQ(p.GraphNumber(), 2u);
-  EXPECT_EQ(p.Size(), 6);
-  EXPECT_EQ(p.Width(), 1);
-  EXPECT_FALSE(p.Foreground());
-  EXPECT_TRUE(view.Points().empty());
-}
-
 TEST_F(PointTest, SettersRenderAgainOnlyOnChange) {
   TVelaGraphPoint p(&view, psCross, TDoublePoint{1, 2}, clBlue, 1);
   struct Case {
@@ -122,14 +110,4 @@ TEST_F(PointTest, NotDrawnOutsideTheWindowOrWithoutAGraph) {
     TVelaGraphPoint p(&view, psCross, c.at, clBlue, c.graph);
     EXPECT_EQ(!Drawn(p).empty(), c.drawn) << c.name;
   }
-}
-
-TEST_F(PointTest, AtLeftAndRightTheMarkSitsOnThePlotEdges) {
-  const TRect plot = view.Layout().PlotRect(1, Client());
-  TVelaGraphPoint left(&view, psCross, TDoublePoint{0, 0}, clBlue, 1);
-  TVelaGraphPoint right(&view, psCross, TDoublePoint{100, 10}, clBlue, 1);
-  EXPECT_EQ(Drawn(left)[0].r.Left, plot.Left);
-  EXPECT_EQ(Drawn(left)[1].r.Top, plot.Bottom);
-  EXPECT_EQ(Drawn(right)[0].r.Left, plot.Right);
-  EXPECT_EQ(Drawn(right)[1].r.Top, plot.Top);
 }

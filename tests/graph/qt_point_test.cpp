@@ -52,50 +52,6 @@ TEST_F(PointPixels, CrossOfSizeSixCoversSixBeforeAndFiveAfter) {
   view.RemovePoint(&p);
 }
 
-TEST_F(PointPixels, DiagonalAndHollowCircle) {
-  TVelaGraphPoint d(&view, psDiagonal, TDoublePoint{100, 100}, clBlue, 1);
-  TVelaGraphPoint c(&view, psCircle, TDoublePoint{250, 100}, clRed, 1);
-  view.AddPoint(&d);
-  view.AddPoint(&c);
-  view.Paint();
-  // The diagonals reach from 6 before to 6 after the centre.
-  for (int k = -6; k <= 6; ++k) {
-    EXPECT_EQ(At(145 + k, 170 + k), clBlue) << k;
-    EXPECT_EQ(At(145 - k, 170 + k), clBlue) << k;
-  }
-  EXPECT_NE(At(152, 177), clBlue);
-  EXPECT_EQ(At(295, 170), view.Colors().GraphBackground());  // hollow
-  int left = 400, right = -1, top = 300, bottom = -1;
-  for (int y = 0; y < 300; ++y) {
-    for (int x = 0; x < 400; ++x) {
-      if (At(x, y) != clRed) continue;
-      left = std::min(left, x);
-      right = std::max(right, x);
-      top = std::min(top, y);
-      bottom = std::max(bottom, y);
-    }
-  }
-  EXPECT_EQ(left, 295 - 6);  // inside the box 289..300 x 164..175
-  EXPECT_EQ(right, 295 + 5);
-  EXPECT_EQ(top, 170 - 6);
-  EXPECT_EQ(bottom, 170 + 5);
-  view.RemovePoint(&d);
-  view.RemovePoint(&c);
-}
-
-TEST_F(PointPixels, OutsideTheWindowItDisappearsAndComesBackWhenScrolledTo) {
-  TVelaGraphPoint p(&view, psCross, TDoublePoint{400, 100}, clBlue, 1);
-  p.SetForeground(true);
-  view.AddPoint(&p);
-  view.Paint();
-  EXPECT_EQ(Count(clBlue), 0);
-  view.XAxis(0)->SetRange(100, 450);  // the point now at 45 + 300
-  view.Paint();
-  EXPECT_EQ(At(345, 170), clBlue);
-  EXPECT_EQ(Count(clBlue), 23);
-  view.RemovePoint(&p);
-}
-
 TEST_F(PointPixels, ScrolledAwayAndBackItShowsAgainWithoutACallOnThePoint) {
   TVelaGraphPoint p(&view, psCross, TDoublePoint{100, 100}, clBlue, 1);
   view.AddPoint(&p);
@@ -109,21 +65,6 @@ TEST_F(PointPixels, ScrolledAwayAndBackItShowsAgainWithoutACallOnThePoint) {
   EXPECT_EQ(At(145, 170), clBlue);
   EXPECT_EQ(Count(clBlue), 23);
   view.RemovePoint(&p);
-}
-
-TEST_F(PointPixels, GraphNumberZeroNeverDraws) {
-  TVelaGraphPoint back(&view, psCross, TDoublePoint{100, 100}, clBlue, 0);
-  TVelaGraphPoint front(&view, psCircle, TDoublePoint{200, 100}, clBlue, 0);
-  front.SetForeground(true);
-  view.AddPoint(&back);
-  view.AddPoint(&front);
-  view.Paint();
-  EXPECT_EQ(Count(clBlue), 0);
-  front.SetGraphNumber(1);  // the same point on graph 1 shows
-  view.Paint();
-  EXPECT_GT(Count(clBlue), 0);
-  view.RemovePoint(&back);
-  view.RemovePoint(&front);
 }
 
 TEST_F(PointPixels, AFarAwayPointDoesNotWrapIntoThePlot) {

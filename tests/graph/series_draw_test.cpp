@@ -15,52 +15,6 @@ using namespace osc::test;
 
 // ---- geometry -----------------------------------------------------------------------
 
-TEST(Geometry, OutCodeNamesTheSidesAndCountsBordersAsInside) {
-  const TDoubleRect r{0, 0, 10, 5};
-  struct Case {
-    TDoublePoint p;
-    unsigned code;
-  };
-  const Case cases[] = {
-      {{5, 2}, 0},
-      {{0, 0}, 0},
-      {{10, 5}, 0},
-      {{-1, 2}, ocLeft},
-      {{11, 2}, ocRight},
-      {{5, -1}, ocBelow},
-      {{5, 6}, ocAbove},
-      {{-1, 6}, ocLeft | ocAbove},
-      {{11, -1}, ocRight | ocBelow},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(OutCode(c.p, r), c.code) << c.p.X << "," << c.p.Y;
-}
-
-TEST(Geometry, IntersectSegments) {
-  struct Case {
-    const char* name;
-    TDoubleRect a, b;
-    bool crosses;
-    TDoublePoint at;
-  };
-  const Case cases[] = {
-      {"an X", {0, 0, 4, 4}, {0, 4, 4, 0}, true, {2, 2}},
-      {"vertical edge", {2, 0, 2, 10}, {0, 1, 4, 5}, true, {2, 3}},
-      {"horizontal edge", {0, 3, 10, 3}, {1, 0, 4, 6}, true, {2.5, 3}},
-      {"touching at an end", {0, 0, 4, 0}, {4, 0, 6, 3}, true, {4, 0}},
-      {"parallel", {0, 0, 4, 0}, {0, 1, 4, 1}, false, {0, 0}},
-      {"collinear", {0, 0, 4, 0}, {2, 0, 6, 0}, false, {0, 0}},
-      {"apart", {0, 0, 1, 1}, {3, 0, 2, 1}, false, {0, 0}},
-      {"beyond the end of b", {2, 0, 2, 10}, {0, 0, 1, 1}, false, {0, 0}},
-  };
-  for (const Case& c : cases) {
-    TDoublePoint p{-9, -9};
-    EXPECT_EQ(IntersectSegments(c.a, c.b, p), c.crosses) << c.name;
-    EXPECT_DOUBLE_EQ(p.X, c.at.X) << c.name;
-    EXPECT_DOUBLE_EQ(p.Y, c.at.Y) << c.name;
-  }
-}
-
 TEST(Geometry, ClipSegmentCutsToTheRectangle) {
   struct Case {
     const char* name;
@@ -92,13 +46,10 @@ TEST(Geometry, ClipSegmentCutsToTheRectangle) {
 
 TEST(Geometry, PointInRectCountsAllFourBorders) {
   const TRect r{10, 20, 30, 40};
-  EXPECT_TRUE(PointInRect(TPoint{30, 40}, r));
-  EXPECT_TRUE(PointInRect(TPoint{30, 25}, r));
-  EXPECT_TRUE(PointInRect(TPoint{15, 40}, r));
-  EXPECT_TRUE(PointInRect(TPoint{10, 20}, r));
-  EXPECT_FALSE(PointInRect(TPoint{31, 25}, r));
-  EXPECT_FALSE(PointInRect(TPoint{15, 41}, r));
-  EXPECT_FALSE(PointInRect(TPoint{9, 25}, r));
+  for (TPoint in : {TPoint{30, 40}, TPoint{10, 20}})
+    EXPECT_TRUE(PointInRect(in, r));
+  for (TPoint out : {TPoint{31, 25}, TPoint{15, 41}, TPoint{9, 25}})
+    EXPECT_FALSE(PointInRect(out, r));
 }
 
 TEST(Geometry, PixelConversionsClamp) {

@@ -101,18 +101,6 @@ TEST_F(ViewTest, ATooSmallAreaDrawsNothingOfTheGraphs) {
   }
 }
 
-TEST_F(ViewTest, GraphHeightHandlerShapesTheLayout) {
-  host.size = TSize{400, 325};
-  UseGraphs(2);
-  view.OnGetGraphHeight = [](std::uint32_t g, std::uint32_t n, int& h) {
-    EXPECT_EQ(n, 2u);
-    h = g == 1 ? 150 : -5;
-  };
-  EXPECT_EQ(view.Layout().GraphHeight(1, Client()), 150);
-  EXPECT_EQ(view.Layout().GraphHeight(2, Client()), 0);
-  EXPECT_EQ(Plot(2), TRect{});
-}
-
 TEST_F(ViewTest, DrawToPaintsInLayers) {
   UseGraphs(2);
   MarkerSeries series;
@@ -151,13 +139,6 @@ TEST_F(ViewTest, DrawToPaintsInLayers) {
   EXPECT_EQ(c.Font().Name, view.Font().Name);
   EXPECT_EQ(c.Font().Size, view.Font().Size);
   data.Clear();
-}
-
-TEST_F(ViewTest, PressWithoutModifiersStartsNothing) {
-  UseGraphs(2);
-  Press(Centre(Plot(1)));
-  EXPECT_EQ(view.DragState(), 0);
-  EXPECT_EQ(view.DragGraph(), 0u);
 }
 
 TEST_F(ViewTest, CtrlDragPansTheAxesUnderTheMouse) {
@@ -263,22 +244,37 @@ TEST_F(ViewTest, ZoomRectangleShowsTheXBandInEveryStripWhileLocked) {
   ASSERT_EQ(Screen().Of(Op::Invert).size(), 1u);  // taken off the screen
 }
 
-TEST_F(ViewTest, PressesThatStartNoDrag) {
+TEST_F(ViewTest, PressesStartTheDragOfTheModeAndModifier) {
   UseGraphs(1);
-  view.SetMode(gmPan);
-  Press(Centre(Plot(1)), mbRight);
-  EXPECT_EQ(view.DragState(), 0);
-  host.focusable = false;
-  Press(Centre(Plot(1)));
-  EXPECT_EQ(view.DragState(), 0);
-  host.focusable = true;
-  Press(TPoint{1, 1});  // outside every graph
-  EXPECT_EQ(view.DragState(), 0);
-  EXPECT_EQ(view.DragGraph(), 0u);
-  Press(Centre(Plot(1)));
-  EXPECT_EQ(view.DragState(), 3);
+  struct Case {
+    const char* name;
+    TVelaGraphMode mode;
+    TShiftState shift;
+    TMouseButton button;
+    bool focusable;
+    bool inside;
+    int drag;
+  };
+  const Case cases[] = {
+      {"select, no modifier", gmSelect, 0, mbLeft, true, true, 0},
+      {"pan", gmPan, 0, mbLeft, true, true, 3},
+      {"ctrl", gmSelect, ssCtrl, mbLeft, true, true, 3},
+      {"shift", gmSelect, ssShift, mbLeft, true, true, 6},
+      {"right button", gmPan, 0, mbRight, true, true, 0},
+      {"no focus", gmPan, 0, mbLeft, false, true, 0},
+      {"outside every graph", gmPan, 0, mbLeft, true, false, 0},
+  };
+  for (const Case& c : cases) {
+    view.SetMode(c.mode);
+    HoldKey(c.shift);
+    host.focusable = c.focusable;
+    Press(c.inside ? Centre(Plot(1)) : TPoint{1, 1}, c.button);
+    EXPECT_EQ(view.DragState(), c.drag) << c.name;
+    EXPECT_EQ(view.DragGraph(), c.drag != 0 ? 1u : 0u) << c.name;
+    Release(TPoint{1, 1});
+    ReleaseKey();
+  }
 }
-
 TEST_F(ViewTest, CursorFollowsModeModifiersAndPlace) {
   UseGraphs(1);
   struct Case {
@@ -409,30 +405,6 @@ TEST_F(ViewTest, CachedImageIsRenderedOnlyWhenDirty) {
   view.Paint();
   EXPECT_EQ(Renders(), 1);
   view.InvalidateImage();
-  view.Paint();
-  EXPECT_EQ(Renders(), 2);
-}
-
-TEST_F(ViewTest, StillImageFreezesTheCachedPicture) {
-  UseGraphs(1);
-  view.Paint();
-  view.SetStillImage(true);
-  view.XAxis(0)->SetRange(10, 20);  // a change that would re-render
-  view.Paint();
-  EXPECT_EQ(Renders(), 1);
-  view.SetStillImage(false);
-  view.Paint();
-  EXPECT_EQ(Renders(), 1);  // changes only at the next InvalidateImage
-  view.XAxis(0)->SetRange(20, 30);
-  view.Paint();
-  EXPECT_EQ(Renders(), 2);
-}
-
-TEST_F(ViewTest, WithoutCachingStillImageHasNoEffect) {
-  UseGraphs(1);
-  view.SetCached(false);
-  view.SetStillImage(true);
-  view.Paint();
   view.Paint();
   EXPECT_EQ(Renders(), 2);
 }
