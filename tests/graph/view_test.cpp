@@ -141,54 +141,50 @@ TEST_F(ViewTest, DrawToPaintsInLayers) {
   data.Clear();
 }
 
-TEST_F(ViewTest, CtrlDragPansTheAxesUnderTheMouse) {
-  UseGraphs(2);
-  HoldKey(ssCtrl);
-  const TRect strip = XStrip(2);
-  const TPoint start = Centre(strip);
-  Press(start);
-  EXPECT_EQ(view.DragState(), 1);
-  EXPECT_EQ(view.DragGraph(), 2u);
-  view.XAxis(1)->SetRange(40, 60);
-  // 20 units over the strip: moving the mouse right by a tenth of it shows 2 units earlier.
-  Move(TPoint{start.X + strip.Width() / 10, start.Y});
-  EXPECT_DOUBLE_EQ(view.XAxis(1)->Left(), 40 - 20.0 * (strip.Width() / 10) / strip.Width());
-  Release(start);
-  EXPECT_EQ(view.DragState(), 0);
-  EXPECT_EQ(view.DragGraph(), 0u);
-
-  Press(Centre(Plot(1)));
-  EXPECT_EQ(view.DragState(), 3);
-  view.YAxis(0)->SetRange(4, 6);
-  const TRect y = YStrip(1);
-  Move(TPoint{Centre(Plot(1)).X, Centre(Plot(1)).Y + y.Height() / 2});  // down by half the strip
-  EXPECT_DOUBLE_EQ(view.YAxis(0)->Bottom(), 4 + 2.0 * (y.Height() / 2) / y.Height());
-  Release(Centre(Plot(1)));
-}
-
-TEST_F(ViewTest, ZoomClickZoomsOutAndDragZoomsIntoTheBand) {
-  UseGraphs(2);
-  view.SetMode(gmZoom);
-  view.YAxis(1)->SetRange(4, 6);
-  const TRect y = YStrip(2);
-  Press(Centre(y));
-  EXPECT_EQ(view.DragState(), 5);
-  ASSERT_TRUE(host.confined.has_value());
-  EXPECT_EQ(*host.confined, y);
-  Release(TPoint{Centre(y).X, Centre(y).Y + 5});  // 5 pixels: a click
-  EXPECT_DOUBLE_EQ(view.YAxis(1)->Bottom(), 3);
-  EXPECT_DOUBLE_EQ(view.YAxis(1)->Top(), 7);
-  EXPECT_FALSE(host.confined.has_value());
-
-  const TRect x = XStrip(1);
-  Press(TPoint{x.Left + 100, x.Top + 3});
-  EXPECT_EQ(view.DragState(), 4);
-  Move(TPoint{x.Left + 30, x.Top + 3});
-  Release(TPoint{x.Left + 30, x.Top + 3});  // dragged leftwards from 100 to 30
-  const double u = 100.0 / x.Width();
-  EXPECT_DOUBLE_EQ(view.XAxis(0)->Left(), 30 * u);
-  EXPECT_DOUBLE_EQ(view.XAxis(0)->Right(), 100 - (x.Width() - 100) * u);
-  EXPECT_DOUBLE_EQ(view.XAxis(1)->Left(), 30 * u);  // locked
+// Drags in two graphs with windows X 40..60 and Y 4..6; the X strips are 350 pixels
+// wide, the Y strips 92 high.
+TEST_F(ViewTest, DragsMoveAndZoomTheWindowsUnderTheMouse) {
+  struct Case {
+    const char* name;
+    TVelaGraphMode mode;
+    TShiftState shift;
+    bool xStrip;      // in graph 2's X strip, else in graph 1's plot or Y strip
+    TPoint from, to;  // from the strip's or plot's top-left corner
+    int drag;
+    double x0, x1, y0, y1;  // X of graph 1 (locked: of both), Y of the graph dragged
+  };
+  const Case cases[] = {
+      {"ctrl in an X strip pans X", gmSelect, ssCtrl, true, {100, 5}, {135, 5}, 1, 38, 58, 4, 6},
+      {"ctrl in a plot pans both", gmSelect, ssCtrl, false, {100, 10}, {100, 56}, 3, 40, 60, 5, 7},
+      {"zoom click in an X strip zooms out", gmZoom, 0, true, {100, 5}, {104, 5}, 4, 30, 70, 4, 6},
+      {"zoom drag in an X strip", gmZoom, 0, true, {105, 5}, {35, 5}, 4, 42, 46, 4, 6},
+  };
+  for (const Case& c : cases) {
+    UseGraphs(2);
+    for (int i = 0; i < 2; ++i) {
+      view.XAxis(i)->SetRange(40, 60);
+      view.YAxis(i)->SetRange(4, 6);
+    }
+    view.SetMode(c.mode);
+    HoldKey(c.shift);
+    const TRect area = c.xStrip ? XStrip(2) : Plot(1);
+    Press(TPoint{area.Left + c.from.X, area.Top + c.from.Y});
+    EXPECT_EQ(view.DragState(), c.drag) << c.name;
+    if (c.mode == gmZoom) {
+      EXPECT_EQ(host.confined, area) << c.name;
+    }
+    Move(TPoint{area.Left + c.to.X, area.Top + c.to.Y});
+    Release(TPoint{area.Left + c.to.X, area.Top + c.to.Y});
+    ReleaseKey();
+    EXPECT_EQ(view.DragState(), 0) << c.name;
+    EXPECT_FALSE(host.confined.has_value()) << c.name;
+    TAxis& y = *view.YAxis(c.xStrip ? 1 : 0);
+    EXPECT_NEAR(view.XAxis(0)->Left(), c.x0, 1e-9) << c.name;
+    EXPECT_NEAR(view.XAxis(0)->Right(), c.x1, 1e-9) << c.name;
+    EXPECT_NEAR(view.XAxis(1)->Left(), c.x0, 1e-9) << c.name;
+    EXPECT_NEAR(y.Bottom(), c.y0, 1e-9) << c.name;
+    EXPECT_NEAR(y.Top(), c.y1, 1e-9) << c.name;
+  }
 }
 
 TEST_F(ViewTest, KeyReleaseCancelsAZoomAndTheMouseReleaseChangesNothing) {
@@ -366,22 +362,6 @@ TEST_F(CrossTest, FollowsTheNearestSampleAndIsErasedWhenTheMouseLeaves) {
   EXPECT_TRUE(Screen().Of(Op::Line).empty());
 }
 
-TEST_F(CrossTest, PaintShowsOneCrossOverAFreshCopy) {
-  Move(Centre(Plot(1)));
-  Screen().ops.clear();
-  view.Paint();
-  view.Paint();
-  // Each paint copies the clean image and draws the cross once over it.
-  std::vector<Op::Kind> kinds;
-  for (const Op& op : Screen().ops) {
-    if (op.kind == Op::Image || op.kind == Op::Line) kinds.push_back(op.kind);
-  }
-  EXPECT_THAT(kinds, ElementsAre(Op::Image, Op::Line, Op::Line, Op::Image, Op::Line, Op::Line));
-  EXPECT_TRUE(Cache().Of(Op::Line).empty() || Cache().Of(Op::Line).back().mode == pmCopy);
-  for (const Op& l : Cache().Of(Op::Line))
-    EXPECT_EQ(l.mode, pmCopy);
-}
-
 TEST_F(CrossTest, SwitchingTheCrossOffErasesItAndReportsOut) {
   Move(Centre(Plot(1)));
   Screen().ops.clear();
@@ -396,8 +376,6 @@ TEST_F(CrossTest, SwitchingTheCrossOffErasesItAndReportsOut) {
   EXPECT_EQ(CrossLines().size(), 2u);
   EXPECT_EQ(view.CrossGraph(), 1u);
 }
-
-// ---- cached image -----------------------------------------------------------------
 
 TEST_F(ViewTest, CachedImageIsRenderedOnlyWhenDirty) {
   UseGraphs(1);
@@ -438,7 +416,7 @@ TEST_F(ViewTest, AZeroSizedClientPaintsNothingAndTakesInput) {
     EXPECT_TRUE(Screen().ops.empty());
     for (TVelaGraphMode mode : {gmSelect, gmPan, gmZoom}) {
       view.SetMode(mode);
-      for (TPoint p : {TPoint{0, 0}, TPoint{0, 100}, TPoint{-5, 7}, TPoint{200, 0}}) {
+      for (TPoint p : {TPoint{0, 0}, TPoint{-5, 7}}) {
         Press(p);
         Move(TPoint{p.X + 20, p.Y + 20});
         Release(TPoint{p.X + 20, p.Y + 20});
@@ -547,14 +525,10 @@ TEST_F(ViewTest, RecordsDaysApartOnLockedAxesStayInsideTheirPlots) {
 TEST_F(ViewTest, GraphCountKeepsOneAxisPairPerGraph) {
   view.SetGraphCount(3);
   ASSERT_EQ(view.AxisCount(), 3);
-  EXPECT_EQ(view.XAxis(2)->GraphNumber(), 3u);
-  EXPECT_FALSE(view.XAxis(2)->Vertical());
-  EXPECT_TRUE(view.YAxis(2)->Vertical());
+  EXPECT_TRUE(view.YAxis(2)->Vertical() && !view.XAxis(2)->Vertical());
   EXPECT_EQ(view.XAxis(3), nullptr);
-  EXPECT_EQ(view.XAxis(-1), nullptr);
   TAxis* first = view.XAxis(0);
   view.SetGraphCount(1);
-  EXPECT_EQ(view.AxisCount(), 1);
   EXPECT_EQ(view.XAxis(0), first);
   EXPECT_EQ(view.YAxis(1), nullptr);
 }
