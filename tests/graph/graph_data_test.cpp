@@ -356,24 +356,6 @@ TEST_F(GraphDataTest, ListAccessOutsideTheListChangesNothing) {
   data.Clear();
 }
 
-TEST_F(GraphDataTest, GraphSeriesIndexCountsWithinTheGraphInListOrder) {
-  VectorSeries a({1}, 1), b({1}, 2), c({1}, 1), d({1}, 1), outside({1}, 1);
-  for (TVelaSeries* s : {&a, &b, &c, &d})
-    data.AddSeries(s);
-  struct Case {
-    TVelaSeries* s;
-    int index, count;
-  };
-  const Case cases[] = {{&a, 1, 3}, {&b, 1, 1}, {&c, 2, 3}, {&d, 3, 3}, {&outside, 0, 3}};
-  for (const Case& c : cases) {
-    int count = -1;
-    EXPECT_EQ(data.GraphSeriesIndex(c.s, count), c.index);
-    EXPECT_EQ(count, c.count);
-  }
-  EXPECT_EQ(data.MaxGraphNumber(), 2u);
-  data.Clear();
-}
-
 TEST_F(GraphDataTest, ASeriesDestroyedByItsOwnerLeavesTheContainer) {
   int destroyed = 0;
   data.SetAutoDestroySeries(true);

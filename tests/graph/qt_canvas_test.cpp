@@ -40,17 +40,6 @@ class QtCanvasTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(QtCanvasTest, LinesLeaveOutTheirLastPixel) {
-  canvas.SetPenColor(clRed);
-  Line(10, 5, 14, 5);    // right
-  Line(3, 20, 3, 17);    // up
-  Line(20, 20, 23, 23);  // diagonal
-  Line(30, 3, 30, 3);    // zero length: nothing
-  EXPECT_EQ(Lit(clRed), (std::vector<std::string>{"10,5", "11,5", "12,5", "13,5", "3,18", "3,19", "3,20",
-                                                  "20,20", "21,21", "22,22"}));
-  EXPECT_EQ(canvas.PenPos(), (TPoint{30, 3}));
-}
-
 TEST_F(QtCanvasTest, LinesInEveryDirectionPaintTheirStartAndNotTheirEnd) {
   const TPoint centre{20, 15};
   const TPoint ends[] = {{29, 15}, {29, 19}, {29, 24}, {24, 24}, {20, 24}, {16, 24}, {11, 24}, {11, 18},

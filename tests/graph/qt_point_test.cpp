@@ -35,23 +35,6 @@ class PointPixels : public QtViewFixture {
 
 }  // namespace
 
-TEST_F(PointPixels, CrossOfSizeSixCoversSixBeforeAndFiveAfter) {
-  TVelaGraphPoint p(&view, psCross, TDoublePoint{100, 100}, clBlue, 1);
-  view.AddPoint(&p);
-  view.Paint();
-  const int x = 145, y = 170;
-  for (int d = -6; d <= 5; ++d) {
-    EXPECT_EQ(At(x, y + d), clBlue) << d;
-    EXPECT_EQ(At(x + d, y), clBlue) << d;
-  }
-  EXPECT_NE(At(x, y - 7), clBlue);
-  EXPECT_NE(At(x, y + 6), clBlue);
-  EXPECT_NE(At(x - 7, y), clBlue);
-  EXPECT_NE(At(x + 6, y), clBlue);
-  EXPECT_EQ(Count(clBlue), 12 + 12 - 1);
-  view.RemovePoint(&p);
-}
-
 TEST_F(PointPixels, ScrolledAwayAndBackItShowsAgainWithoutACallOnThePoint) {
   TVelaGraphPoint p(&view, psCross, TDoublePoint{100, 100}, clBlue, 1);
   view.AddPoint(&p);

@@ -1,4 +1,4 @@
-// What a user sees of the view: pixels of ticks, grid, cross and curve.
+// What a user sees of the view: pixels of ticks, grid and cross.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -97,37 +97,5 @@ TEST_F(ViewPixels, CrossDrawnTwiceRestoresTheImageBitForBit) {
   view.MouseMove(0, 2, 2);
   EXPECT_EQ(view.CrossGraph(), 0u);
   EXPECT_EQ(Screen(), clean);
-  data.Clear();
-}
-
-TEST_F(ViewPixels, CurvePaintsEveryLaterEndButNotTheFirstSample) {
-  TBaseEquiDistantSeries s;
-  s.SetGraphNumber(1);
-  s.SetXStep(10);
-  s.SetCount(4);
-  const double values[] = {0, 0, 40, 40};  // on the bottom border, up, level
-  s.OnGetValue = [&](TVelaSeries&, int i, double& v) { v = values[i]; };
-  data.AddSeries(&s);
-  view.SetShowHGrid(false);
-  view.SetShowVGrid(false);
-  view.Paint();
-  EXPECT_EQ(At(45, 269), view.Colors().GraphBackground());  // the first sample
-  for (int x = 46; x <= 55; ++x)
-    EXPECT_EQ(At(x, 269), clRed) << x;  // the last plot row
-  EXPECT_EQ(At(65, 229), clRed);        // the sample at 20
-  EXPECT_EQ(At(75, 229), clRed);        // the last one
-  EXPECT_EQ(At(76, 229), view.Colors().GraphBackground());
-
-  s.SetLineWidth(-3);  // level parts become bars three rows high
-  view.InvalidateImage();
-  view.Paint();
-  for (int y = 268; y <= 269; ++y) {
-    EXPECT_EQ(At(45, y), clRed) << y;
-    EXPECT_EQ(At(54, y), clRed) << y;
-  }
-  EXPECT_NE(At(50, 270), clRed);  // the bar's third row is below the plot: clipped
-  EXPECT_EQ(At(50, 267), view.Colors().GraphBackground());
-  for (int y = 228; y <= 230; ++y)
-    EXPECT_EQ(At(70, y), clRed) << y;
   data.Clear();
 }

@@ -268,13 +268,3 @@ TEST_F(SeriesDraw, ThreeTitlesAtQuartersOfTheTitleBar) {
   EXPECT_EQ(canvas.Brush().Style, bsSolid);
   data.Clear();
 }
-
-TEST_F(SeriesDraw, TitleIsDrawnEvenWithoutCurve) {
-  Use({7});
-  series.SetTitle("CH 1");
-  canvas.ops.clear();
-  data.DrawSeries(canvas, &view, Client());
-  EXPECT_TRUE(canvas.Of(Op::Line).empty());
-  ASSERT_EQ(canvas.Of(Op::Text).size(), 1u);
-  EXPECT_EQ(canvas.Of(Op::Text)[0].text, "CH 1");
-}
