@@ -240,61 +240,43 @@ TEST_F(ViewTest, ZoomRectangleShowsTheXBandInEveryStripWhileLocked) {
   ASSERT_EQ(Screen().Of(Op::Invert).size(), 1u);  // taken off the screen
 }
 
-TEST_F(ViewTest, PressesStartTheDragOfTheModeAndModifier) {
+// The mode and the held keys choose the cursor over a place and what a press starts there.
+TEST_F(ViewTest, ModeAndModifiersChooseTheCursorAndTheDrag) {
   UseGraphs(1);
   struct Case {
     const char* name;
     TVelaGraphMode mode;
     TShiftState shift;
-    TMouseButton button;
-    bool focusable;
     bool inside;
+    TGraphCursor cursor;
     int drag;
+    TMouseButton button = mbLeft;
+    bool focusable = true;
   };
   const Case cases[] = {
-      {"select, no modifier", gmSelect, 0, mbLeft, true, true, 0},
-      {"pan", gmPan, 0, mbLeft, true, true, 3},
-      {"ctrl", gmSelect, ssCtrl, mbLeft, true, true, 3},
-      {"shift", gmSelect, ssShift, mbLeft, true, true, 6},
-      {"right button", gmPan, 0, mbRight, true, true, 0},
-      {"no focus", gmPan, 0, mbLeft, false, true, 0},
-      {"outside every graph", gmPan, 0, mbLeft, true, false, 0},
+      {"select", gmSelect, 0, true, crArrow, 0},
+      {"pan", gmPan, 0, true, crPan, 3},
+      {"pan outside", gmPan, 0, false, crPan, 0},
+      {"zoom outside", gmZoom, 0, false, crZoom, 0},
+      {"ctrl", gmSelect, ssCtrl, true, crPan, 3},
+      {"shift", gmSelect, ssShift, true, crZoom, 6},
+      {"ctrl outside", gmSelect, ssCtrl, false, crArrow, 0},
+      {"ctrl and shift", gmSelect, ssCtrl | ssShift, true, crArrow, 0},
+      {"right button", gmPan, 0, true, crPan, 0, mbRight},
+      {"no focus", gmPan, 0, true, crPan, 0, mbLeft, false},
   };
   for (const Case& c : cases) {
-    view.SetMode(c.mode);
+    const TPoint at = c.inside ? Centre(Plot(1)) : TPoint{1, 1};
+    host.mouse = at;
     HoldKey(c.shift);
+    view.SetMode(c.mode);
+    EXPECT_EQ(host.cursor, c.cursor) << c.name;
     host.focusable = c.focusable;
-    Press(c.inside ? Centre(Plot(1)) : TPoint{1, 1}, c.button);
+    Press(at, c.button);
     EXPECT_EQ(view.DragState(), c.drag) << c.name;
     EXPECT_EQ(view.DragGraph(), c.drag != 0 ? 1u : 0u) << c.name;
     Release(TPoint{1, 1});
     ReleaseKey();
-  }
-}
-TEST_F(ViewTest, CursorFollowsModeModifiersAndPlace) {
-  UseGraphs(1);
-  struct Case {
-    TVelaGraphMode mode;
-    TShiftState shift;
-    TPoint mouse;
-    TGraphCursor expected;
-  };
-  const TPoint inside = Centre(Plot(1)), outside{1, 1};
-  const Case cases[] = {
-      {gmPan, 0, outside, crPan},
-      {gmZoom, 0, outside, crZoom},
-      {gmSelect, 0, inside, crArrow},
-      {gmSelect, ssCtrl, inside, crPan},
-      {gmSelect, ssShift, inside, crZoom},
-      {gmSelect, ssCtrl, outside, crArrow},
-      {gmSelect, ssCtrl | ssShift, inside, crArrow},
-  };
-  for (const Case& c : cases) {
-    host.mouse = c.mouse;
-    std::uint16_t key = 0;
-    view.KeyDown(key, c.shift);
-    view.SetMode(c.mode);
-    EXPECT_EQ(host.cursor, c.expected) << int(c.mode) << " " << int(c.shift);
   }
 }
 
