@@ -347,21 +347,6 @@ TEST(SpinBoxKeys, ReadOnlyAndEditorEnabledSetTheEditTheButtonAndTheKeys) {
   EXPECT_EQ(rig.box.Value(), 8) << "the program still writes it";
 }
 
-TEST(SpinBoxButton, StepsTheBoxAndTakesTheFocus) {
-  Rig rig;
-  rig.box.SetValue(10);
-  rig.changes = 0;
-  rig.box.Button().MouseDown(15, 21);
-  EXPECT_EQ(rig.box.Value(), 9);
-  EXPECT_TRUE(rig.edit.Focused());
-  EXPECT_EQ(rig.changes, 1);
-  rig.timers.Advance(400);
-  EXPECT_EQ(rig.box.Value(), 8);
-  rig.box.Button().MouseUp();
-  rig.timers.Advance(1000);
-  EXPECT_EQ(rig.box.Value(), 8);
-}
-
 TEST(SpinBoxButton, FocusLossWhileHeldEndsTheRepeat) {
   Rig rig;
   rig.box.SetValue(10);
