@@ -100,14 +100,40 @@ TEST_F(PointTest, NotDrawnOutsideTheWindowOrWithoutAGraph) {
   };
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const Case cases[] = {
-      {"left end", {0, 5}, 1, true},           {"right end", {100, 5}, 1, true},
-      {"bottom end", {50, 0}, 2, true},        {"top end", {50, 10}, 2, true},
-      {"a pixel left", {-0.5, 5}, 1, false},   {"just above", {50, 10.1}, 1, false},
-      {"far away", {1e300, -1e300}, 1, false}, {"not a number", {nan, 5}, 1, false},
-      {"graph 0", {50, 5}, 0, false},          {"beyond the graphs", {50, 5}, 3, false},
+      {"left end", {0, 5}, 1, true},
+      {"right end", {100, 5}, 1, true},
+      {"bottom end", {50, 0}, 2, true},
+      {"top end", {50, 10}, 2, true},
+      {"a pixel left", {-0.5, 5}, 1, false},
+      {"just above", {50, 10.1}, 1, false},
+      {"far away", {1e300, -1e300}, 1, false},
+      {"not a number", {nan, 5}, 1, false},
+      // 2^32 pixels off: a 32-bit mapping would wrap into the plot.
+      {"2^32 pixels right", {(4294967296.0 + 100) / 3.5, 5}, 1, false},
+      {"2^32 pixels up", {50, (4294967296.0 + 52) / 10.4}, 1, false},
+      {"graph 0", {50, 5}, 0, false},
+      {"beyond the graphs", {50, 5}, 3, false},
   };
   for (const Case& c : cases) {
     TVelaGraphPoint p(&view, psCross, c.at, clBlue, c.graph);
     EXPECT_EQ(!Drawn(p).empty(), c.drawn) << c.name;
   }
+}
+
+TEST_F(PointTest, ScrolledAwayAndBackItShowsAgainWithoutACallOnThePoint) {
+  TVelaGraphPoint p(&view, psCross, TDoublePoint{50, 5}, clBlue, 1);
+  view.AddPoint(&p);
+  view.XAxis(0)->SetMinMax(0, 1000);
+  const auto shown = [&] {
+    RecordingCanvas& cache = host.images.at(0)->canvas;
+    cache.ops.clear();
+    view.Paint();
+    return !cache.Of(Op::Line).empty() && cache.Of(Op::Line).back().color == clBlue;
+  };
+  EXPECT_TRUE(shown());
+  view.XAxis(0)->SetRange(400, 500);
+  EXPECT_FALSE(shown());
+  view.XAxis(0)->SetRange(0, 100);
+  EXPECT_TRUE(shown());
+  view.RemovePoint(&p);
 }
