@@ -162,27 +162,6 @@ TEST_F(QtCanvasTest, TextIsClippedAndStandsOnTheBrush) {
   EXPECT_TRUE(inked);
 }
 
-TEST_F(QtCanvasTest, HollowEllipseStaysInsideItsBox) {
-  canvas.SetPenColor(clRed);
-  canvas.SetBrushStyle(bsClear);
-  canvas.Ellipse(TRect{10, 10, 23, 23});
-  int minX = 99, maxX = -1, minY = 99, maxY = -1;
-  for (int y = 0; y < 30; ++y) {
-    for (int x = 0; x < 40; ++x) {
-      if (At(x, y) != clRed) continue;
-      minX = std::min(minX, x);
-      maxX = std::max(maxX, x);
-      minY = std::min(minY, y);
-      maxY = std::max(maxY, y);
-    }
-  }
-  EXPECT_EQ(minX, 10);
-  EXPECT_EQ(maxX, 22);
-  EXPECT_EQ(minY, 10);
-  EXPECT_EQ(maxY, 22);
-  EXPECT_EQ(At(16, 16), kPaper);
-}
-
 TEST_F(QtCanvasTest, ClipRectKeepsLinesInside) {
   canvas.SetPenColor(clRed);
   canvas.SetClipRect(TRect{5, 5, 10, 10});

@@ -193,21 +193,6 @@ TEST_F(SeriesDraw, SegmentsAcrossTheSideBordersKeepTheirColour) {
     EXPECT_EQ(l.color, clRed);
 }
 
-TEST_F(SeriesDraw, NoColourLeavesPartsOut) {
-  Use({100, 300, 100, 120});
-  series.SetColor(clNone);
-  std::vector<Op> lines = Draw();
-  ASSERT_EQ(lines.size(), 2u);  // only the two parts that leave the window
-  for (const Op& l : lines)
-    EXPECT_EQ(l.color, clFuchsia);
-
-  series.SetColor(clRed);
-  series.SetOutOfRangeColor(clNone);
-  lines = Draw();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].r, Seg(30, 120, 20, 100));
-}
-
 TEST_F(SeriesDraw, AConstantOnTheBottomBorderLiesOnTheLastPlotRow) {
   Use({0, 0, 0});
   const std::vector<Op> lines = Draw();
@@ -223,19 +208,6 @@ TEST_F(SeriesDraw, MissingValuesBreakTheCurve) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   Use({10, 20, nan, 40, 50, std::numeric_limits<double>::infinity(), 70});
   EXPECT_THAT(Rects(Draw()), ::testing::ElementsAre(Seg(10, 20, 0, 10), Seg(40, 50, 30, 40)));
-}
-
-TEST_F(SeriesDraw, NegativeLineWidthTurnsLevelSegmentsIntoBars) {
-  Use({100, 100, 130});
-  series.SetLineWidth(-3);
-  const std::vector<Op> lines = Draw();
-  const std::vector<Op> fills = canvas.Of(Op::Fill);
-  ASSERT_EQ(fills.size(), 1u);
-  EXPECT_EQ(fills[0].r, (TRect{45, 168, 55, 171}));  // rows 168..170 around 169
-  EXPECT_EQ(fills[0].color, clRed);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].width, 3);
-  EXPECT_EQ(lines[0].r, Seg(20, 130, 10, 100));
 }
 
 TEST_F(SeriesDraw, ThreeTitlesAtQuartersOfTheTitleBar) {
