@@ -86,27 +86,6 @@ TEST(FloatSpinBox, LocalSeparatorsShowAndReadBack) {
   EXPECT_THROW(rig.box.TextToValue("2.5"), EConvertError);
 }
 
-TEST(FloatSpinBox, FormatsFollowTheFormatProperty) {
-  struct Case {
-    TFloatFormat format;
-    double value;
-    const char* shown;
-  };
-  const Case cases[] = {
-      {TFloatFormat::ffNumber, 1e10, "10,000,000,000.00"},
-      {TFloatFormat::ffFixed, 1234.5, "1234.50"},
-      {TFloatFormat::ffGeneral, 2.345678, "2.35"},
-      {TFloatFormat::ffExponent, 2.5, "2.50000000000000E+00"},
-  };
-  for (const Case& c : cases) {
-    Rig rig;
-    rig.box.SetDigits(2);
-    rig.box.SetFormat(c.format);
-    rig.box.SetValue(c.value);
-    EXPECT_EQ(rig.edit.Text(), c.shown);
-  }
-}
-
 TEST(FloatSpinBox, LimitsClampLikeTheIntegerBox) {
   struct Case {
     const char* typed;
