@@ -156,29 +156,6 @@ TEST_F(GraphDataTest, NumGraphsFollowsTheHighestGraphNumber) {
   EXPECT_THAT(view.Take(), ElementsAre("count 0", "image", "paint"));
 }
 
-TEST_F(GraphDataTest, ManualGraphCountAndSwitchingTheAutomaticBackOn) {
-  data.SetAutoNumGraphs(false);
-  data.SetNumGraphs(2);
-  EXPECT_THAT(view.Take(), ElementsAre("count 2", "image", "paint"));
-  data.SetNumGraphs(2);
-  EXPECT_THAT(view.Take(), IsEmpty());
-
-  VectorSeries s({1}, 5);
-  data.AddSeries(&s);
-  EXPECT_EQ(data.NumGraphs(), 2u);  // a series beyond the graphs does not add any
-  view.Take();
-
-  data.Clear();  // every graph's axes are brought up to date
-  EXPECT_THAT(view.Take(), ElementsAre("x 1 (0)", "y 1 (0)", "x 2 (0)", "y 2 (0)", "image", "paint"));
-
-  data.AddSeries(&s);
-  view.Take();
-  data.SetAutoNumGraphs(true);
-  EXPECT_EQ(data.NumGraphs(), 5u);
-  EXPECT_THAT(view.Take(), ElementsAre("count 5", "image", "paint"));
-  data.Clear();
-}
-
 TEST_F(GraphDataTest, MovingASeriesUpdatesTheOldGraphWhileItStillCountsThere) {
   VectorSeries s({1}, 1);
   data.AddSeries(&s);
