@@ -48,7 +48,6 @@ class ViewTest : public ViewFixture {
   TPoint Centre(const TRect& r) const { return TPoint{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}; }
   TRect Plot(std::uint32_t g) { return view.Layout().PlotRect(g, Client()); }
   TRect XStrip(std::uint32_t g) { return view.Layout().XAxisRect(g, Client()); }
-  TRect YStrip(std::uint32_t g) { return view.Layout().YAxisRect(g, Client()); }
 
   void Press(TPoint p, TMouseButton b = mbLeft) { view.MouseDown(b, 0, p.X, p.Y); }
   void Move(TPoint p) { view.MouseMove(0, p.X, p.Y); }
