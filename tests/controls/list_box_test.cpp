@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <QLineEdit>
-#include <QPainter>
 
 #include "controls/qt/lx_list_box.h"
 #include "support/widget_rig.h"
@@ -45,8 +44,6 @@ TEST_F(ListBox, ItemsHaveOneFixedHeight) {
   EXPECT_GE(list->ItemHeight(), qt::TLxListBox::kMinItemHeight);
   for (int row = 0; row < 3; ++row)
     EXPECT_EQ(ItemRect(row).height(), list->ItemHeight());
-  list->SetItemHeight(20);
-  EXPECT_EQ(ItemRect(2), QRect(ItemRect(0).x(), 40, ItemRect(0).width(), 20));
 }
 
 TEST_F(ListBox, UnfocusedSelectionStaysVisibleInGrey) {
@@ -80,17 +77,4 @@ TEST_F(ListBox, FocusedSelectionHighlightsWithAFocusRectangle) {
   EXPECT_LE(on_edge, r.width() / 2 + 1);
   EXPECT_EQ(CountNear(img, Clear(0), list->palette().color(QPalette::Base).rgb(), 0),
             sel.width() * sel.height());
-}
-
-TEST_F(ListBox, OwnerCallbackDrawsOnThePreparedBackground) {
-  std::vector<int> drawn;
-  list->OnDrawItem = [&](qt::TLxListBox&, int index, QPainter& p, const QRect& rect, bool selected, bool) {
-    drawn.push_back(index);
-    if (selected) p.fillRect(rect.adjusted(0, 0, -rect.width() / 2, 0), Qt::red);
-  };
-  const QImage img = Viewport();
-  EXPECT_EQ(drawn, (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(CountNear(img, Clear(1), qt::TLxListBox::kUnfocusedSelection, 0),
-            Clear(1).width() * Clear(1).height());
-  EXPECT_EQ(img.pixel(ItemRect(1).topLeft() + QPoint(3, 3)), qRgb(255, 0, 0));
 }

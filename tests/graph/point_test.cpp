@@ -32,18 +32,6 @@ class PointTest : public ViewFixture {
 
 }  // namespace
 
-TEST_F(PointTest, ConstructorSetsSizeSixWidthOneAndDoesNotAddThePoint) {
-  TVelaGraphPoint p(&view, psDiagonal, TDoublePoint{1, 2}, clBlue, 2);
-  EXPECT_EQ(p.Shape(), psDiagonal);
-  EXPECT_EQ(p.Position(), (TDoublePoint{1, 2}));
-  EXPECT_EQ(p.Color(), clBlue);
-  EXPECT_EQ(p.GraphNumber(), 2u);
-  EXPECT_EQ(p.Size(), 6);
-  EXPECT_EQ(p.Width(), 1);
-  EXPECT_FALSE(p.Foreground());
-  EXPECT_TRUE(view.Points().empty());
-}
-
 TEST_F(PointTest, SettersRenderAgainOnlyOnChange) {
   TVelaGraphPoint p(&view, psCross, TDoublePoint{1, 2}, clBlue, 1);
   struct Case {
@@ -79,28 +67,14 @@ TEST_F(PointTest, SettersRenderAgainOnlyOnChange) {
   }
 }
 
-TEST_F(PointTest, CrossDiagonalAndCircleShapes) {
+TEST_F(PointTest, TheCrossReachesSixPixelsEachWay) {
   // X 50 lies at 45 + trunc(50 * 350 / 100) = 220; Y 5 at 127 - trunc(5 * 104 / 10) = 75.
   TVelaGraphPoint p(&view, psCross, TDoublePoint{50, 5}, clBlue, 1);
-  std::vector<Op> ops = Drawn(p);
+  const std::vector<Op> ops = Drawn(p);
   ASSERT_EQ(ops.size(), 2u);
   EXPECT_EQ(ops[0].r, (TRect{220, 69, 220, 81}));
   EXPECT_EQ(ops[1].r, (TRect{214, 75, 226, 75}));
   EXPECT_EQ(ops[0].color, clBlue);
-
-  p.SetShape(psDiagonal);
-  p.SetWidth(3);
-  ops = Drawn(p);
-  ASSERT_EQ(ops.size(), 2u);
-  EXPECT_EQ(ops[0].r, (TRect{214, 69, 227, 82}));
-  EXPECT_EQ(ops[1].r, (TRect{226, 69, 213, 82}));
-  EXPECT_EQ(ops[1].width, 3);
-
-  p.SetShape(psCircle);
-  ops = Drawn(p);
-  ASSERT_EQ(ops.size(), 1u);
-  EXPECT_EQ(ops[0].r, (TRect{214, 69, 226, 81}));
-  EXPECT_EQ(ops[0].brush, bsClear);
 }
 
 TEST_F(PointTest, NotDrawnOutsideTheWindowOrWithoutAGraph) {
@@ -112,11 +86,19 @@ TEST_F(PointTest, NotDrawnOutsideTheWindowOrWithoutAGraph) {
   };
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const Case cases[] = {
-      {"left end", {0, 5}, 1, true},           {"right end", {100, 5}, 1, true},
-      {"bottom end", {50, 0}, 2, true},        {"top end", {50, 10}, 2, true},
-      {"a pixel left", {-0.5, 5}, 1, false},   {"just above", {50, 10.1}, 1, false},
-      {"far away", {1e300, -1e300}, 1, false}, {"not a number", {nan, 5}, 1, false},
-      {"graph 0", {50, 5}, 0, false},          {"beyond the graphs", {50, 5}, 3, false},
+      {"left end", {0, 5}, 1, true},
+      {"right end", {100, 5}, 1, true},
+      {"bottom end", {50, 0}, 2, true},
+      {"top end", {50, 10}, 2, true},
+      {"a pixel left", {-0.5, 5}, 1, false},
+      {"just above", {50, 10.1}, 1, false},
+      {"far away", {1e300, -1e300}, 1, false},
+      {"not a number", {nan, 5}, 1, false},
+      // 2^32 pixels off: a 32-bit mapping would wrap into the plot.
+      {"2^32 pixels right", {(4294967296.0 + 100) / 3.5, 5}, 1, false},
+      {"2^32 pixels up", {50, (4294967296.0 + 52) / 10.4}, 1, false},
+      {"graph 0", {50, 5}, 0, false},
+      {"beyond the graphs", {50, 5}, 3, false},
   };
   for (const Case& c : cases) {
     TVelaGraphPoint p(&view, psCross, c.at, clBlue, c.graph);
@@ -124,12 +106,20 @@ TEST_F(PointTest, NotDrawnOutsideTheWindowOrWithoutAGraph) {
   }
 }
 
-TEST_F(PointTest, AtLeftAndRightTheMarkSitsOnThePlotEdges) {
-  const TRect plot = view.Layout().PlotRect(1, Client());
-  TVelaGraphPoint left(&view, psCross, TDoublePoint{0, 0}, clBlue, 1);
-  TVelaGraphPoint right(&view, psCross, TDoublePoint{100, 10}, clBlue, 1);
-  EXPECT_EQ(Drawn(left)[0].r.Left, plot.Left);
-  EXPECT_EQ(Drawn(left)[1].r.Top, plot.Bottom);
-  EXPECT_EQ(Drawn(right)[0].r.Left, plot.Right);
-  EXPECT_EQ(Drawn(right)[1].r.Top, plot.Top);
+TEST_F(PointTest, ScrolledAwayAndBackItShowsAgainWithoutACallOnThePoint) {
+  TVelaGraphPoint p(&view, psCross, TDoublePoint{50, 5}, clBlue, 1);
+  view.AddPoint(&p);
+  view.XAxis(0)->SetMinMax(0, 1000);
+  const auto shown = [&] {
+    RecordingCanvas& cache = host.images.at(0)->canvas;
+    cache.ops.clear();
+    view.Paint();
+    return !cache.Of(Op::Line).empty() && cache.Of(Op::Line).back().color == clBlue;
+  };
+  EXPECT_TRUE(shown());
+  view.XAxis(0)->SetRange(400, 500);
+  EXPECT_FALSE(shown());
+  view.XAxis(0)->SetRange(0, 100);
+  EXPECT_TRUE(shown());
+  view.RemovePoint(&p);
 }

@@ -78,49 +78,19 @@ TEST_F(GraphWidget, KeysReachTheHandlerAsVirtualKeys) {
   EXPECT_EQ(keys, (std::vector<int>{0x25, 0x7B, 'A'}));
 }
 
-TEST_F(GraphWidget, ZoomModeClickZoomsOut) {
-  view().SetMode(gmZoom);
-  view().XAxis(0)->SetRange(40, 60);
-  view().YAxis(0)->ZoomAll();
-  EXPECT_EQ(widget.cursor().shape(), Qt::BitmapCursor);
-  const QPoint p = PlotCentre();
-  QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, p);
-  EXPECT_DOUBLE_EQ(view().XAxis(0)->Left(), 30);
-  EXPECT_DOUBLE_EQ(view().XAxis(0)->Right(), 70);
-}
-
-// A window shrunk to nothing in either direction (a splitter pulled shut, a minimised
-// layout): the widget paints, takes keys and the mouse, and prints, without dividing
-// by zero or leaving an axis window that is not a number.
-TEST_F(GraphWidget, ZeroSizedWidgetPaintsTakesInputAndPrints) {
+// A splitter pulled shut: the view learns the empty client size and the widget paints
+// and takes input (what the view then does is its own test's).
+TEST_F(GraphWidget, ZeroSizedWidgetPassesItsSizeAndEvents) {
   int keys = 0;
-  view().OnKeyDown = [&](TVelaGraph& v, std::uint16_t& key, TShiftState) {
-    ++keys;
-    if (key == 0x25) v.XAxis(0)->ScrollLeft();
-  };
-  for (QSize size : {QSize(0, 400), QSize(600, 0), QSize(0, 0)}) {
-    SCOPED_TRACE(testing::Message() << size.width() << " x " << size.height());
-    widget.setMinimumSize(0, 0);
-    widget.resize(size);
-    widget.repaint();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(view().ClientSize().cx, size.width());
-    EXPECT_EQ(view().ClientSize().cy, size.height());
-    QTest::keyClick(&widget, Qt::Key_Left);
-    QTest::mouseMove(&widget, QPoint(0, 0));
-    QTest::mouseClick(&widget, Qt::LeftButton, Qt::ControlModifier, QPoint(0, 0));
-    view().SetMode(gmZoom);
-    QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(0, 0));
-    view().SetMode(gmSelect);
-    EXPECT_EQ(view().DragState(), 0);
-    for (TAxis* a : {view().XAxis(0), view().YAxis(0)}) {
-      EXPECT_TRUE(std::isfinite(a->Left()) && std::isfinite(a->Right()));
-      EXPECT_LT(a->Left(), a->Right());
-    }
-    TQtImage page(300);  // printing: the view drawn onto a page of its own size
-    page.SetSize(800, 600);
-    view().DrawTo(page.Canvas(), TRect{0, 0, 800, 600});
-    EXPECT_EQ(FromQRgb(page.Image().pixel(2, 2)), view().Colors().Background());
-  }
-  EXPECT_EQ(keys, 3);
+  view().OnKeyDown = [&](TVelaGraph&, std::uint16_t&, TShiftState) { ++keys; };
+  widget.setMinimumSize(0, 0);
+  widget.resize(0, 0);
+  widget.repaint();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view().ClientSize().cx, 0);
+  EXPECT_EQ(view().ClientSize().cy, 0);
+  QTest::keyClick(&widget, Qt::Key_Left);
+  QTest::mouseClick(&widget, Qt::LeftButton, Qt::ControlModifier, QPoint(0, 0));
+  EXPECT_EQ(view().DragState(), 0);
+  EXPECT_EQ(keys, 1);
 }

@@ -1,7 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -14,52 +13,6 @@ using namespace osc;
 using namespace osc::test;
 
 // ---- geometry -----------------------------------------------------------------------
-
-TEST(Geometry, OutCodeNamesTheSidesAndCountsBordersAsInside) {
-  const TDoubleRect r{0, 0, 10, 5};
-  struct Case {
-    TDoublePoint p;
-    unsigned code;
-  };
-  const Case cases[] = {
-      {{5, 2}, 0},
-      {{0, 0}, 0},
-      {{10, 5}, 0},
-      {{-1, 2}, ocLeft},
-      {{11, 2}, ocRight},
-      {{5, -1}, ocBelow},
-      {{5, 6}, ocAbove},
-      {{-1, 6}, ocLeft | ocAbove},
-      {{11, -1}, ocRight | ocBelow},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(OutCode(c.p, r), c.code) << c.p.X << "," << c.p.Y;
-}
-
-TEST(Geometry, IntersectSegments) {
-  struct Case {
-    const char* name;
-    TDoubleRect a, b;
-    bool crosses;
-    TDoublePoint at;
-  };
-  const Case cases[] = {
-      {"an X", {0, 0, 4, 4}, {0, 4, 4, 0}, true, {2, 2}},
-      {"vertical edge", {2, 0, 2, 10}, {0, 1, 4, 5}, true, {2, 3}},
-      {"horizontal edge", {0, 3, 10, 3}, {1, 0, 4, 6}, true, {2.5, 3}},
-      {"touching at an end", {0, 0, 4, 0}, {4, 0, 6, 3}, true, {4, 0}},
-      {"parallel", {0, 0, 4, 0}, {0, 1, 4, 1}, false, {0, 0}},
-      {"collinear", {0, 0, 4, 0}, {2, 0, 6, 0}, false, {0, 0}},
-      {"apart", {0, 0, 1, 1}, {3, 0, 2, 1}, false, {0, 0}},
-      {"beyond the end of b", {2, 0, 2, 10}, {0, 0, 1, 1}, false, {0, 0}},
-  };
-  for (const Case& c : cases) {
-    TDoublePoint p{-9, -9};
-    EXPECT_EQ(IntersectSegments(c.a, c.b, p), c.crosses) << c.name;
-    EXPECT_DOUBLE_EQ(p.X, c.at.X) << c.name;
-    EXPECT_DOUBLE_EQ(p.Y, c.at.Y) << c.name;
-  }
-}
 
 TEST(Geometry, ClipSegmentCutsToTheRectangle) {
   struct Case {
@@ -92,13 +45,10 @@ TEST(Geometry, ClipSegmentCutsToTheRectangle) {
 
 TEST(Geometry, PointInRectCountsAllFourBorders) {
   const TRect r{10, 20, 30, 40};
-  EXPECT_TRUE(PointInRect(TPoint{30, 40}, r));
-  EXPECT_TRUE(PointInRect(TPoint{30, 25}, r));
-  EXPECT_TRUE(PointInRect(TPoint{15, 40}, r));
-  EXPECT_TRUE(PointInRect(TPoint{10, 20}, r));
-  EXPECT_FALSE(PointInRect(TPoint{31, 25}, r));
-  EXPECT_FALSE(PointInRect(TPoint{15, 41}, r));
-  EXPECT_FALSE(PointInRect(TPoint{9, 25}, r));
+  for (TPoint in : {TPoint{30, 40}, TPoint{10, 20}})
+    EXPECT_TRUE(PointInRect(in, r));
+  for (TPoint out : {TPoint{31, 25}, TPoint{15, 41}, TPoint{9, 25}})
+    EXPECT_FALSE(PointInRect(out, r));
 }
 
 TEST(Geometry, PixelConversionsClamp) {
@@ -242,21 +192,6 @@ TEST_F(SeriesDraw, SegmentsAcrossTheSideBordersKeepTheirColour) {
     EXPECT_EQ(l.color, clRed);
 }
 
-TEST_F(SeriesDraw, NoColourLeavesPartsOut) {
-  Use({100, 300, 100, 120});
-  series.SetColor(clNone);
-  std::vector<Op> lines = Draw();
-  ASSERT_EQ(lines.size(), 2u);  // only the two parts that leave the window
-  for (const Op& l : lines)
-    EXPECT_EQ(l.color, clFuchsia);
-
-  series.SetColor(clRed);
-  series.SetOutOfRangeColor(clNone);
-  lines = Draw();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].r, Seg(30, 120, 20, 100));
-}
-
 TEST_F(SeriesDraw, AConstantOnTheBottomBorderLiesOnTheLastPlotRow) {
   Use({0, 0, 0});
   const std::vector<Op> lines = Draw();
@@ -272,19 +207,6 @@ TEST_F(SeriesDraw, MissingValuesBreakTheCurve) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   Use({10, 20, nan, 40, 50, std::numeric_limits<double>::infinity(), 70});
   EXPECT_THAT(Rects(Draw()), ::testing::ElementsAre(Seg(10, 20, 0, 10), Seg(40, 50, 30, 40)));
-}
-
-TEST_F(SeriesDraw, NegativeLineWidthTurnsLevelSegmentsIntoBars) {
-  Use({100, 100, 130});
-  series.SetLineWidth(-3);
-  const std::vector<Op> lines = Draw();
-  const std::vector<Op> fills = canvas.Of(Op::Fill);
-  ASSERT_EQ(fills.size(), 1u);
-  EXPECT_EQ(fills[0].r, (TRect{45, 168, 55, 171}));  // rows 168..170 around 169
-  EXPECT_EQ(fills[0].color, clRed);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].width, 3);
-  EXPECT_EQ(lines[0].r, Seg(20, 130, 10, 100));
 }
 
 TEST_F(SeriesDraw, ThreeTitlesAtQuartersOfTheTitleBar) {
@@ -316,14 +238,4 @@ TEST_F(SeriesDraw, ThreeTitlesAtQuartersOfTheTitleBar) {
   EXPECT_EQ(canvas.Of(Op::Clip)[0].r, bar);
   EXPECT_EQ(canvas.Brush().Style, bsSolid);
   data.Clear();
-}
-
-TEST_F(SeriesDraw, TitleIsDrawnEvenWithoutCurve) {
-  Use({7});
-  series.SetTitle("CH 1");
-  canvas.ops.clear();
-  data.DrawSeries(canvas, &view, Client());
-  EXPECT_TRUE(canvas.Of(Op::Line).empty());
-  ASSERT_EQ(canvas.Of(Op::Text).size(), 1u);
-  EXPECT_EQ(canvas.Of(Op::Text)[0].text, "CH 1");
 }
