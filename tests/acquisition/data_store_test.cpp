@@ -170,35 +170,6 @@ TEST(DataStore, DecimationStepFollowsTheVisibleSpan) {
   }
 }
 
-TEST(DataStore, SetSpanChoosesTheStepForPointsAndSpacing) {
-  TDataStore store(1, 60, 0, 0x0F, false, Scale(0, 16));
-  for (int i = 0; i < 1000; ++i)
-    store.AddSample(0);
-  EXPECT_EQ(store.Step(), 1u);
-  store.SetSpan(60 * kSecond);
-  EXPECT_EQ(store.Step(), 144u);
-  EXPECT_EQ(store.PointCount(), 6u);  // 1000 / 144
-  EXPECT_DOUBLE_EQ(store.XStep(), kSecond / 20);
-}
-
-TEST(DataStore, RecordReadBackKeepsItsHeaderAndHasNoRoomLeft) {
-  auto bytes = RecordBytes(2880, 100, 100, 2,
-                           "\xB0"
-                           "C");
-  auto store = TDataStore::FromRecord(bytes, "run.ch1");
-  ASSERT_NE(store, nullptr);
-  EXPECT_EQ(store->Name(), "run.ch1");
-  EXPECT_EQ(store->Count(), 100u);
-  EXPECT_EQ(store->Rate(), 2880u);
-  EXPECT_EQ(store->Lower(), -128.0f);
-  EXPECT_EQ(store->Upper(), 256.0f);
-  EXPECT_EQ(store->UnitText(), "°C");
-  EXPECT_EQ(store->Capacity(), bytes.size());
-  EXPECT_EQ(store->RemainingSeconds(), 0u);
-  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), store->Record().begin(), store->Record().end()));
-  EXPECT_THROW(store->AddSample(1), EOutOfMemory);
-}
-
 TEST(DataStore, DamagedRecordsAreCutOrRefused) {
   // A count beyond the bytes present is cut to them, in the header too.
   auto store = TDataStore::FromRecord(RecordBytes(2880, 5000, 10), "a.ch1");

@@ -164,16 +164,5 @@ TEST_F(SimCommDeviceTest, PulledCableKillsThePortAndLaterOpens) {
   EXPECT_NE(open(), nullptr);
 }
 
-TEST_F(SimCommDeviceTest, SilenceForGoodStopsTheStream) {
-  module().set_pace(100.0);
-  Write(*port, {0x91});
-  ASSERT_EQ(ReadBytes(*port, 50).size(), 50u);
-  module().inject(Fault::Silence, FaultMode::Always);
-  port->purge(win::PURGE_RXCLEAR);
-  EXPECT_FALSE(Readable(*port, 50));
-  module().clear_faults();
-  EXPECT_TRUE(Readable(*port, 1000)) << "the stream resumes";
-}
-
 }  // namespace
 }  // namespace osc::sim::test
