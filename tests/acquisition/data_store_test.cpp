@@ -211,15 +211,3 @@ TEST(DataStore, ReaderNeverSeesACountAheadOfTheSamples) {
   writer.join();
   EXPECT_EQ(mismatches, 0u) << "of " << reads << " reads";
 }
-
-TEST(DataStore, DecimatedPointsSitAtTheirTrueTimeAfterTenMinutesOfThreeSlots) {
-  TDataStore store(1, 600, 0, 0x07, false, Scale(0, 16));  // 3840 samples per second
-  const std::uint32_t samples = 3840u * 600u;
-  for (std::uint32_t i = 0; i < samples; ++i)
-    store.AddSample(static_cast<std::uint8_t>(i));
-  store.SetSpan(10 * kSecond);  // density 144: step 26, 147.7 points per second
-  ASSERT_EQ(store.Step(), 26u);
-  const std::uint32_t last = store.PointCount() - 1;
-  const double trueSeconds = static_cast<double>(last) * store.Step() / 3840.0;
-  EXPECT_NEAR(last * store.XStep() / kSecond, trueSeconds, 1e-6);
-}
