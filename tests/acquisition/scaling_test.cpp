@@ -244,13 +244,3 @@ TEST(OffsetBar, FollowsTheGain) {
     EXPECT_EQ(bar.Scroll(r.maxPosition / 2, true), std::nullopt);
   }
 }
-
-TEST(OffsetBar, TakesANewPositionAsTheOffset) {
-  TOffsetBar bar;
-  bar.Reset(giX2, 21);
-  std::uint8_t b = 21;
-  EXPECT_FALSE(bar.Take(21, b));
-  EXPECT_TRUE(bar.Take(40, b));
-  EXPECT_EQ(b, 40);
-  EXPECT_EQ(bar.Position(), 40);
-}
