@@ -1,5 +1,5 @@
-// The exchanges with the simulated modules "SIM4" and "SIM2", through the serial layer,
-// on an overlapped and on a blocking port.
+// The exchanges with the simulated modules "SIM4" and "SIM2", through the
+// serial layer, on an overlapped and on a blocking port.
 #include "acquisition/protocol.h"
 
 #include "platform/comm/comm.h"
@@ -54,19 +54,6 @@ TEST_P(ProtocolTest, IdentifyOpensThePortAndSelectsTheModel) {
   EXPECT_EQ(rig2.state.DeviceType, '2');
   EXPECT_EQ(rig2.host.models, std::vector<int>{kModelTwoChannel});
   EXPECT_EQ(rig2.host.two_channel_found, 1);
-}
-
-TEST_P(ProtocolTest, TwoChannelModuleNeedsByteFourOfTwo) {
-  ProtocolRig rig2(overlapped(), "SIM2");
-  for (std::uint8_t byte4 : {0, 1}) {
-    Sim2().set_ident_byte4(byte4);
-    EXPECT_FALSE(rig2.protocol.Identify()) << int(byte4);
-    EXPECT_FALSE(rig2.state.DeviceFound);
-    EXPECT_EQ(rig2.state.DeviceType, '2') << "a reply of the right length names the type";
-  }
-  EXPECT_TRUE(rig2.host.models.empty());
-  Sim2().set_ident_byte4(2);
-  EXPECT_TRUE(rig2.protocol.Identify());
 }
 
 TEST_P(ProtocolTest, ParametersReachTheModuleWithTheirEcho) {
@@ -125,9 +112,9 @@ TEST_P(ProtocolTest, HandshakeRecoversByBreakAndSecondTry) {
   EXPECT_FALSE(rig4.protocol.IdentifyAndSendParameters());
 }
 
-// Every fault spoils its exchange cleanly, within a bounded time (a hang guard far above
-// the 100 ms and 400 ms waits involved, not a speed target), and the next attempt the
-// program would make succeeds once the fault is gone.
+// Every fault spoils its exchange cleanly, within a bounded time (a hang guard
+// far above the 100 ms and 400 ms waits involved, not a speed target), and the
+// next attempt the program would make succeeds once the fault is gone.
 enum class Exchange { Identify, Parameters, Start, RawValue };
 
 class FaultMatrix {
@@ -154,8 +141,9 @@ class FaultMatrix {
   }
 
  private:
-  // One attempt as the program makes it: the timer tick's handshake (with its break
-  // and second try) before parameters and a start; a start ends with a stop.
+  // One attempt as the program makes it: the timer tick's handshake (with its
+  // break and second try) before parameters and a start; a start ends with a
+  // stop.
   bool attempt(Exchange e) {
     DeviceProtocol& p = rig_.protocol;
     switch (e) {
@@ -176,8 +164,8 @@ class FaultMatrix {
     return false;
   }
 
-  // The exchange with the fault injected just before it; nullopt when what precedes it
-  // failed.
+  // The exchange with the fault injected just before it; nullopt when what
+  // precedes it failed.
   std::optional<bool> faulty(Exchange e, Fault f, FaultMode mode) {
     DeviceProtocol& p = rig_.protocol;
     try {
