@@ -171,15 +171,6 @@ TEST(ModuleModel, ReplyDelayHoldsRepliesBackButNotTheStream) {
   EXPECT_EQ(host.take().size(), 8u);
 }
 
-TEST(ModuleModel, PurgeDropsOnlyWhatHasBeenSent) {
-  ModelHost host(ModuleType::FourChannel, 1.0);
-  host.send({0xF5});
-  host.advance(3 * 86806ns);
-  host.model.discard_output(host.now);
-  host.advance(10ms);
-  EXPECT_EQ(host.take(), (Bytes{'4', 2, 'S', 'I', 'M'}));
-}
-
 TEST(ModuleModel, StreamFaultsHitSingleBytes) {
   ModelHost host(ModuleType::FourChannel);
   host.model.set_signal(1, {Waveform::Pattern});

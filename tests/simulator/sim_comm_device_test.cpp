@@ -73,18 +73,6 @@ TEST_F(SimCommDeviceTest, ReadableExactlyWhileBytesAreDue) {
   EXPECT_FALSE(Readable(*port));
 }
 
-TEST_F(SimCommDeviceTest, PacedBytesArriveInOrderAtTheirTime) {
-  module().set_pace(100.0);
-  for (int ch = 1; ch <= 4; ++ch)
-    module().set_signal(ch, {Waveform::Pattern});
-  Write(*port, {0x96});
-  Bytes s = ReadBytes(*port, 12 + 4000);
-  ASSERT_EQ(s.size(), 4012u);
-  EXPECT_EQ(s[0], 0x96);
-  for (std::size_t k = 0; k < 4000; ++k)
-    ASSERT_EQ(s[12 + k], ExpectedSample(k % 2 ? 3 : 2, k / 2)) << k;
-}
-
 TEST_F(SimCommDeviceTest, BreakEndsTheStreamAndPurgeDropsWhatArrived) {
   module().set_pace(100.0);
   Write(*port, {0x91});
