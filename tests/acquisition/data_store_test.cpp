@@ -170,35 +170,6 @@ TEST(DataStore, DecimationStepFollowsTheVisibleSpan) {
   }
 }
 
-TEST(DataStore, SetSpanChoosesTheStepForPointsAndSpacing) {
-  TDataStore store(1, 60, 0, 0x0F, false, Scale(0, 16));
-  for (int i = 0; i < 1000; ++i)
-    store.AddSample(0);
-  EXPECT_EQ(store.Step(), 1u);
-  store.SetSpan(60 * kSecond);
-  EXPECT_EQ(store.Step(), 144u);
-  EXPECT_EQ(store.PointCount(), 6u);  // 1000 / 144
-  EXPECT_DOUBLE_EQ(store.XStep(), kSecond / 20);
-}
-
-TEST(DataStore, RecordReadBackKeepsItsHeaderAndHasNoRoomLeft) {
-  auto bytes = RecordBytes(2880, 100, 100, 2,
-                           "\xB0"
-                           "C");
-  auto store = TDataStore::FromRecord(bytes, "run.ch1");
-  ASSERT_NE(store, nullptr);
-  EXPECT_EQ(store->Name(), "run.ch1");
-  EXPECT_EQ(store->Count(), 100u);
-  EXPECT_EQ(store->Rate(), 2880u);
-  EXPECT_EQ(store->Lower(), -128.0f);
-  EXPECT_EQ(store->Upper(), 256.0f);
-  EXPECT_EQ(store->UnitText(), "°C");
-  EXPECT_EQ(store->Capacity(), bytes.size());
-  EXPECT_EQ(store->RemainingSeconds(), 0u);
-  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), store->Record().begin(), store->Record().end()));
-  EXPECT_THROW(store->AddSample(1), EOutOfMemory);
-}
-
 TEST(DataStore, DamagedRecordsAreCutOrRefused) {
   // A count beyond the bytes present is cut to them, in the header too.
   auto store = TDataStore::FromRecord(RecordBytes(2880, 5000, 10), "a.ch1");
@@ -239,16 +210,4 @@ TEST(DataStore, ReaderNeverSeesACountAheadOfTheSamples) {
   }
   writer.join();
   EXPECT_EQ(mismatches, 0u) << "of " << reads << " reads";
-}
-
-TEST(DataStore, DecimatedPointsSitAtTheirTrueTimeAfterTenMinutesOfThreeSlots) {
-  TDataStore store(1, 600, 0, 0x07, false, Scale(0, 16));  // 3840 samples per second
-  const std::uint32_t samples = 3840u * 600u;
-  for (std::uint32_t i = 0; i < samples; ++i)
-    store.AddSample(static_cast<std::uint8_t>(i));
-  store.SetSpan(10 * kSecond);  // density 144: step 26, 147.7 points per second
-  ASSERT_EQ(store.Step(), 26u);
-  const std::uint32_t last = store.PointCount() - 1;
-  const double trueSeconds = static_cast<double>(last) * store.Step() / 3840.0;
-  EXPECT_NEAR(last * store.XStep() / kSecond, trueSeconds, 1e-6);
 }

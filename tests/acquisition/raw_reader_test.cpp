@@ -52,6 +52,11 @@ TEST(RawReader, QueriesOnItsOwnThreadAndHandsBackTheReading) {
   query = reader.Start(2, false);
   ASSERT_TRUE(reader.WaitIdle(kGenerous));
   EXPECT_EQ(query->Value(), 2000);
+
+  TRawReader none(nullptr);
+  query = none.Start(1, false);
+  ASSERT_TRUE(none.WaitIdle(kGenerous));
+  EXPECT_EQ(query->Value(), kNoRawValue) << "no source reads as no value";
 }
 
 TEST(RawReader, RefusesToStackQueriesBehindASlowOne) {
@@ -101,11 +106,4 @@ TEST(RawReader, ADroppedQueryFinishesAndTheDestructorWaitsForIt) {
   opener.join();
   EXPECT_TRUE(watched.expired());
   EXPECT_EQ(gate.calls, 1);
-}
-
-TEST(RawReader, NoSourceReadsAsNoValue) {
-  TRawReader reader(nullptr);
-  auto query = reader.Start(1, false);
-  ASSERT_TRUE(reader.WaitIdle(kGenerous));
-  EXPECT_EQ(query->Value(), kNoRawValue);
 }

@@ -1,6 +1,7 @@
-// Malformed record files, made from valid ones field by field: each must be ignored,
-// refused with its name, or loaded with its count inside the file (under ASan the
-// store blocks are heap blocks, so a read beyond one is caught).
+// Malformed record files, made from valid ones field by field: each must be
+// ignored, refused with its name, or loaded with its count inside the file
+// (under ASan the store blocks are heap blocks, so a read beyond one is
+// caught).
 #include "fuzz/record_file_probe.h"
 
 #include <gtest/gtest.h>
@@ -17,59 +18,36 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Valid(std::uint8_t slot, std::size_t samples) {
-  Bytes b(256 + samples, 0);
-  const std::uint8_t head[] = {'O',
-                               'S',
-                               slot,
-                               0x0F,
-                               0x40,
-                               0x0B,
-                               0,
-                               0,  // 2880 per second
-                               0,
-                               0,
-                               0x20,
-                               0xC1,
-                               0,
-                               0,
-                               0x20,
-                               0x41,  // -10.0f, 10.0f
-                               0,
-                               0,
-                               0,
-                               0,
-                               0xD0,
-                               0x26,
-                               0xE6,
-                               0x40,  // 45366.5
-                               static_cast<std::uint8_t>(samples),
-                               0,
-                               0,
-                               0,
-                               2,
-                               0xB5,
-                               'A',
-                               0};
-  std::copy(std::begin(head), std::end(head), b.begin());
-  for (std::size_t i = 0; i < samples; ++i)
-    b[256 + i] = static_cast<std::uint8_t>(i * 37);
-  return b;
-}
-
 void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i)
     b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
+// Slot 2 of slots 1..4 at 2880 per second, -10 .. 10 V, started at 45366.5, in
+// "µA".
+Bytes Valid(std::size_t samples) {
+  Bytes b(256 + samples, 0);
+  b[0] = 'O', b[1] = 'S', b[2] = 2, b[3] = 0x0F;
+  Put32(b, 4, 2880);
+  Put32(b, 8, 0xC1200000);  // -10.0f
+  Put32(b, 12, 0x41200000);
+  Put32(b, 20, 0x40E626D0);  // the upper half of 45366.5
+  Put32(b, 24, static_cast<std::uint32_t>(samples));
+  b[28] = 2, b[29] = 0xB5, b[30] = 'A';
+  for (std::size_t i = 0; i < samples; ++i)
+    b[256 + i] = static_cast<std::uint8_t>(i * 37);
+  return b;
+}
+
 std::vector<Bytes> Mutants() {
   std::vector<Bytes> out;
-  const Bytes base = Valid(2, 60);
+  const Bytes base = Valid(60);
   // Cut at every length up to the whole file.
   for (std::size_t n = 0; n <= base.size(); ++n)
     out.emplace_back(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(n));
-  // Each 32-bit field (rate, lower, upper, both halves of the start, count, unit) set to
-  // edge values: 0, 1, -1, the largest, one beyond the samples, and special floats.
+  // Each 32-bit field (rate, lower, upper, both halves of the start, count,
+  // unit) set to edge values: 0, 1, -1, the largest, one beyond the samples,
+  // and special floats.
   const std::uint32_t values[] = {0,          1,          0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 61,
                                   59,         60,         0x7F800000, 0xFF800000, 0x7FC00000, 0x00000001,
                                   0x80000000, 0x7FF00000, 0xFFF80000, 0x7F7FFFFF, 0x00800000, 0x3F800000};

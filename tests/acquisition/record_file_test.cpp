@@ -1,20 +1,17 @@
 #include "acquisition/record_file.h"
 
 #include "platform/errors.h"
-#include "platform/kernel/memory_internal.h"
 #include "support/faulty_file_ops.h"
-#include "support/small_tmpfs.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <bit>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <vector>
@@ -98,22 +95,13 @@ TEST(RecordFile, SlotsSavedUnderOneNameGetTheirOwnLowerCaseExtension) {
 }
 
 TEST(RecordFile, ExtensionOfTheFileNameIsReplaced) {
-  struct Row {
-    const char *chosen, *written;
+  const std::pair<const char*, const char*> rows[] = {
+      {"/data/run.ch4", "/data/run.ch3"}, {"/data/a.b/run", "/data/a.b/run.ch3"},
+      {"run.2024.dat", "run.2024.ch3"},   {"run.", "run.ch3"},
+      {".hidden", ".hidden.ch3"},         {"měření.CH1", "měření.ch3"},
   };
-  const Row rows[] = {
-      {"run.CH1", "run.ch3"},
-      {"/data/run.ch4", "/data/run.ch3"},
-      {"run", "run.ch3"},
-      {"/data/a.b/run", "/data/a.b/run.ch3"},
-      {"run.2024.dat", "run.2024.ch3"},
-      {"run.", "run.ch3"},
-      {"/data/.hidden", "/data/.hidden.ch3"},
-      {".hidden", ".hidden.ch3"},
-      {"měření.CH1", "měření.ch3"},
-  };
-  for (const Row& r : rows)
-    EXPECT_EQ(RecordFileName(r.chosen, 3), r.written) << r.chosen;
+  for (const auto& [chosen, written] : rows)
+    EXPECT_EQ(RecordFileName(chosen, 3), written) << chosen;
 }
 
 // The operator is asked about the files that will be replaced, not about the name typed
@@ -134,23 +122,16 @@ TEST(RecordFile, OverwriteQuestionNamesTheFilesActuallyWritten) {
 
 TEST(RecordFile, RecordingRoundTripsByteForByte) {
   test::TempDir dir;
-  const auto original = Recorded(2, 0x0B, 12345, 10, "°C");
+  const auto original = Recorded(2, 0x0B, 70000, 20, "°C");  // a count above 16 bits
   SaveToFile(*original, dir.file("run.ch2"));
   const Bytes file = ReadAll(dir.file("run.ch2"));
-  ASSERT_EQ(file.size(), 256u + 12345);
   EXPECT_TRUE(std::equal(file.begin(), file.end(), original->Record().begin(), original->Record().end()));
 
   auto loaded = CreateFromFile(dir.file("run.ch2"));
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(loaded->Name(), "run.ch2");
-  EXPECT_EQ(loaded->Header().Slot, 2);
-  EXPECT_EQ(loaded->Count(), 12345u);
-  EXPECT_EQ(loaded->Rate(), 3840u);
-  EXPECT_EQ(loaded->Start(), 45368.5);
-  EXPECT_EQ(loaded->UnitText(), "°C");
-  EXPECT_EQ(loaded->Capacity(), file.size());
-  EXPECT_EQ(loaded->RemainingSeconds(), 0u);  // the block is exactly the file
-
+  EXPECT_EQ(loaded->Count(), 70000u);
+  EXPECT_EQ(loaded->Capacity(), file.size());  // the block is exactly the file
   SaveToFile(*loaded, dir.file("copy.ch2"));
   EXPECT_EQ(ReadAll(dir.file("copy.ch2")), file);
 }
@@ -192,37 +173,6 @@ TEST(RecordFile, HeaderWrittenByHandLoads) {
   EXPECT_EQ(CreateFromFile(dir.file("volts.ch3"))->UnitText(), "V");
 }
 
-TEST(RecordFile, OversizedCountAndUnitLengthStayInsideTheirFields) {
-  test::TempDir dir;
-  struct Row {
-    const char* name;
-    std::uint32_t count;
-    std::size_t samples;
-    std::uint32_t loaded;
-  };
-  const Row rows[] = {
-      {"count beyond the samples", 5000, 10, 10},
-      {"count one beyond", 11, 10, 10},
-      {"count exact", 10, 10, 10},
-      {"largest count accepted", 0x7FFFFFFF, 3, 3},
-      {"header only", 7, 0, 0},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    WriteAll(dir.file("a.ch1"), RecordBytes(1, 2880, r.count, r.samples));
-    auto store = CreateFromFile(dir.file("a.ch1"));
-    ASSERT_NE(store, nullptr);
-    EXPECT_EQ(store->Count(), r.loaded);
-    EXPECT_EQ(store->Record().size(), 256 + r.loaded);
-    EXPECT_EQ(store->Capacity(), 256 + r.samples);
-  }
-  Bytes unit = RecordBytes(1, 2880, 0, 0);
-  const std::uint8_t field[] = {200, 'm', 'A', 'h', 'X'};  // 'X' lies beyond the field
-  std::copy(std::begin(field), std::end(field), unit.begin() + 28);
-  WriteAll(dir.file("u.ch1"), unit);
-  EXPECT_EQ(CreateFromFile(dir.file("u.ch1"))->UnitText(), "mAh");
-}
-
 TEST(RecordFile, TheLaterOfTwoFilesForOneSlotWins) {
   test::TempDir dir;
   SaveToFile(*Recorded(2, 0x03, 10), dir.file("a.ch2"));
@@ -233,152 +183,98 @@ TEST(RecordFile, TheLaterOfTwoFilesForOneSlotWins) {
   EXPECT_TRUE(loaded.Errors.empty());
   ASSERT_NE(loaded.Stores[1], nullptr);
   EXPECT_EQ(loaded.Stores[1]->Name(), "b.ch2");
-  EXPECT_EQ(loaded.Stores[1]->Count(), 20u);
   ASSERT_NE(loaded.Stores[0], nullptr);
-  EXPECT_EQ(loaded.Stores[0]->Name(), "c.ch1");
   EXPECT_EQ(loaded.Stores[2], nullptr);
-  EXPECT_EQ(loaded.Stores[3], nullptr);
 }
 
-// Not a record of any slot shown here: ignored without a message, like the short file.
-TEST(RecordFile, FilesOfOtherSlotsAndShortFilesAreIgnoredSilently) {
-  test::TempDir dir;
-  WriteAll(dir.file("slot0.ch1"), RecordBytes(0, 2880, 10, 10));
-  WriteAll(dir.file("slot5.ch1"), RecordBytes(5, 2880, 10, 10));
-  WriteAll(dir.file("slot255.ch1"), RecordBytes(255, 0, 10, 10));  // rate 0 does not matter then
-  Bytes shortFile = RecordBytes(1, 2880, 0, 0);
-  shortFile.pop_back();
-  WriteAll(dir.file("short.ch1"), shortFile);
-  WriteAll(dir.file("empty.ch1"), {});
-
-  auto loaded = LoadRecordFiles({dir.file("slot0.ch1"), dir.file("slot5.ch1"), dir.file("slot255.ch1"),
-                                 dir.file("short.ch1"), dir.file("empty.ch1")});
-  EXPECT_TRUE(loaded.Errors.empty());
-  for (const auto& store : loaded.Stores)
-    EXPECT_EQ(store, nullptr);
-}
-
-// A damaged header is refused with a message naming the file; the good files of the
-// same selection still load.
-TEST(RecordFile, DamagedHeadersAreRefusedAndTheOtherFilesStillLoad) {
+// Every refusal beside the fuzz corpus: a file of no slot shown here is passed over
+// silently, a damaged or unreadable one is refused with its name; the good files of the
+// same selection still load, and a huge file is refused from its size alone.
+TEST(RecordFile, RefusedAndIgnoredFilesLeaveTheOthersLoaded) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   struct Row {
     const char* name;
-    void (*damage)(Bytes&);
-    const char* reason;
+    std::function<std::string(test::TempDir&)> make;  // the file's path
+    bool refused;
+  };
+  auto damaged = [](std::function<void(Bytes&)> damage) {
+    return [damage](test::TempDir& dir) {
+      Bytes b = RecordBytes(2, 2880, 10, 10);
+      damage(b);
+      WriteAll(dir.file("bad.ch2"), b);
+      return dir.file("bad.ch2");
+    };
+  };
+  auto huge = [](std::uint64_t size) {
+    return [size](test::TempDir& dir) {
+      WriteAll(dir.file("huge.ch2"), RecordBytes(2, 2880, 100, 100));
+      EXPECT_EQ(truncate(dir.file("huge.ch2").c_str(), static_cast<off_t>(size)), 0);  // sparse
+      return dir.file("huge.ch2");
+    };
   };
   const Row rows[] = {
-      {"rate 0", [](Bytes& b) { Put<std::uint32_t>(b, 4, 0); }, "vzorkovací frekvence je 0"},
-      {"start NaN", [](Bytes& b) { Put(b, 16, kNaN); }, "čas začátku není konečné číslo"},
-      {"start +inf", [](Bytes& b) { Put(b, 16, kInf); }, "čas začátku není konečné číslo"},
-      {"start -inf", [](Bytes& b) { Put(b, 16, -kInf); }, "čas začátku není konečné číslo"},
-      {"lower NaN", [](Bytes& b) { Put(b, 8, static_cast<float>(kNaN)); },
-       "dolní nebo horní mez rozsahu není konečné číslo"},
-      {"upper -inf", [](Bytes& b) { Put(b, 12, static_cast<float>(-kInf)); },
-       "dolní nebo horní mez rozsahu není konečné číslo"},
-      {"count 2^31", [](Bytes& b) { Put<std::uint32_t>(b, 24, 0x80000000u); },
-       "počet vzorků je 2^31 nebo větší"},
-      {"count 2^32-1", [](Bytes& b) { Put<std::uint32_t>(b, 24, 0xFFFFFFFFu); },
-       "počet vzorků je 2^31 nebo větší"},
+      {"slot 0", damaged([](Bytes& b) { b[2] = 0; }), false},
+      {"slot 5", damaged([](Bytes& b) { b[2] = 5; }), false},
+      {"slot 255, rate 0", damaged([](Bytes& b) { b[2] = 255, Put<std::uint32_t>(b, 4, 0); }), false},
+      {"short", damaged([](Bytes& b) { b.resize(255); }), false},
+      {"empty", damaged([](Bytes& b) { b.clear(); }), false},
+      {"rate 0", damaged([](Bytes& b) { Put<std::uint32_t>(b, 4, 0); }), true},
+      {"start NaN", damaged([=](Bytes& b) { Put(b, 16, kNaN); }), true},
+      {"start -inf", damaged([=](Bytes& b) { Put(b, 16, -kInf); }), true},
+      {"lower NaN", damaged([=](Bytes& b) { Put(b, 8, static_cast<float>(kNaN)); }), true},
+      {"upper -inf", damaged([=](Bytes& b) { Put(b, 12, static_cast<float>(-kInf)); }), true},
+      {"count 2^31", damaged([](Bytes& b) { Put<std::uint32_t>(b, 24, 0x80000000u); }), true},
+      {"2 GiB", huge(std::uint64_t{1} << 31), true},
+      {"4 GiB and more", huge((std::uint64_t{1} << 32) + 300), true},
+      {"missing", [](test::TempDir& dir) { return dir.file("missing.ch2"); }, true},
+      {"pipe",
+       [](test::TempDir& dir) {
+         EXPECT_EQ(mkfifo(dir.file("pipe.ch2").c_str(), 0600), 0);  // nothing waits for a writer
+         return dir.file("pipe.ch2");
+       },
+       true},
+      {"device", [](test::TempDir&) { return std::string("/dev/zero"); }, true},
   };
-  test::TempDir dir;
-  WriteAll(dir.file("good.ch1"), RecordBytes(1, 2880, 10, 10));
-  WriteAll(dir.file("good.ch3"), RecordBytes(3, 2880, 10, 10));
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
-    Bytes bad = RecordBytes(2, 2880, 10, 10);
-    r.damage(bad);
-    WriteAll(dir.file("bad.ch2"), bad);
-
-    auto loaded = LoadRecordFiles({dir.file("good.ch1"), dir.file("bad.ch2"), dir.file("good.ch3")});
-    ASSERT_EQ(loaded.Errors.size(), 1u);
-    EXPECT_EQ(loaded.Errors[0], "Soubor \"" + dir.file("bad.ch2") + "\" není platný záznam: " + r.reason);
+    test::TempDir dir;
+    WriteAll(dir.file("good.ch1"), RecordBytes(1, 2880, 10, 10));
+    WriteAll(dir.file("good.ch3"), RecordBytes(3, 2880, 10, 10));
+    const std::string path = r.make(dir);
+    auto loaded = LoadRecordFiles({dir.file("good.ch1"), path, dir.file("good.ch3")});
+    if (r.refused) {
+      ASSERT_EQ(loaded.Errors.size(), 1u);
+      EXPECT_NE(loaded.Errors[0].find("\"" + path + "\""), std::string::npos) << loaded.Errors[0];
+    } else {
+      EXPECT_TRUE(loaded.Errors.empty());
+    }
+    if (path.find("huge") != std::string::npos) {
+      FaultyFileOps alone;
+      LoadRecordFiles({path}, alone);
+      EXPECT_EQ(alone.reads(), 1);  // the header only
+    }
     EXPECT_NE(loaded.Stores[0], nullptr);
     EXPECT_EQ(loaded.Stores[1], nullptr);
     EXPECT_NE(loaded.Stores[2], nullptr);
   }
 }
 
-// A huge file is refused from its size alone: only its header is read, and a good file
-// chosen with it still loads.
-TEST(RecordFile, FilesOf2GiBOrMoreAreRefusedBeforeTheyAreRead) {
-  test::TempDir dir;
-  WriteAll(dir.file("good.ch2"), RecordBytes(2, 2880, 10, 10));
-  for (std::uint64_t size : {std::uint64_t{1} << 31, (std::uint64_t{1} << 32) + 300}) {
-    SCOPED_TRACE(size);
-    const auto path = dir.file("huge.ch1");
-    WriteAll(path, RecordBytes(1, 2880, 100, 100));
-    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);  // sparse: no disk used
-    FaultyFileOps ops;
-    auto loaded = LoadRecordFiles({path}, ops);
-    ASSERT_EQ(loaded.Errors.size(), 1u);
-    EXPECT_EQ(loaded.Errors[0], "Soubor \"" + path + "\" není platný záznam: soubor má 2 GiB nebo více");
-    EXPECT_EQ(ops.reads(), 1);
-    EXPECT_EQ(loaded.Stores[0], nullptr);
-
-    auto both = LoadRecordFiles({path, dir.file("good.ch2")});
-    ASSERT_EQ(both.Errors.size(), 1u);
-    EXPECT_NE(both.Errors[0].find(path), std::string::npos);
-    EXPECT_EQ(both.Stores[0], nullptr);
-    ASSERT_NE(both.Stores[1], nullptr);
-    EXPECT_EQ(both.Stores[1]->Count(), 10u);
-  }
-}
-
-TEST(RecordFile, FilesThatCannotBeReadAreRefusedWithTheirName) {
+// Each failing read step names the file; interrupted reads are simply repeated.
+TEST(RecordFile, FilesThatCannotBeReadAreRefused) {
   test::TempDir dir;
   const auto path = dir.file("a.ch1");
   SaveToFile(*Recorded(1, 0x01, 100000), path);
-  struct Row {
-    int failingCall;  // open, fstat, read of the header, read of the samples
-    std::string error;
-  };
-  const Row rows[] = {
-      {1, "Nelze otevřít soubor \"" + path + "\": Input/output error"},
-      {2, "Nelze otevřít soubor \"" + path + "\": Input/output error"},
-      {3, "Chyba při čtení souboru \"" + path + "\": Input/output error"},
-      {4, "Chyba při čtení souboru \"" + path + "\": Input/output error"},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.failingCall);
+  for (int failingCall = 1; failingCall <= 4; ++failingCall) {  // open, fstat, header, samples
+    SCOPED_TRACE(failingCall);
     FaultyFileOps ops;
-    ops.interrupt_reads = true;  // interrupted reads are simply repeated
-    ops.fail_call(r.failingCall, EIO);
+    ops.interrupt_reads = true;
+    ops.fail_call(failingCall, EIO);
     auto loaded = LoadRecordFiles({path}, ops);
-    EXPECT_EQ(loaded.Errors, std::vector<std::string>{r.error});
+    ASSERT_EQ(loaded.Errors.size(), 1u);
+    EXPECT_NE(loaded.Errors[0].find(path), std::string::npos);
     EXPECT_EQ(loaded.Stores[0], nullptr);
   }
-  FaultyFileOps ops;
-  ops.interrupt_reads = true;
-  auto loaded = LoadRecordFiles({dir.file("missing.ch2"), path}, ops);
-  EXPECT_EQ(loaded.Errors, std::vector<std::string>{"Nelze otevřít soubor \"" + dir.file("missing.ch2") +
-                                                    "\": No such file or directory"});
-  ASSERT_NE(loaded.Stores[0], nullptr);
-  EXPECT_EQ(loaded.Stores[0]->Count(), 100000u);
-}
-
-// Nothing waits for a writer that never comes, and nothing reads an endless device.
-TEST(RecordFile, PipesDevicesAndFilesWithoutMemoryAreRefusedWithTheirName) {
-  test::TempDir dir;
-  const auto fifo = dir.file("pipe.ch2");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  SaveToFile(*Recorded(1, 0x01, 10), dir.file("a.ch1"));
-  SaveToFile(*Recorded(3, 0x04, 2000000, 200), dir.file("big.ch3"));
-
-  auto loaded = LoadRecordFiles({fifo, "/dev/zero", dir.file("a.ch1")});
-  EXPECT_EQ(loaded.Errors, (std::vector<std::string>{
-                               "Nelze otevřít soubor \"" + fifo + "\": není to obyčejný soubor",
-                               "Nelze otevřít soubor \"/dev/zero\": není to obyčejný soubor",
-                           }));
-  EXPECT_NE(loaded.Stores[0], nullptr);
-
-  const auto saved = win::detail::memory_calls();
-  win::detail::memory_calls().map = [](std::size_t) -> void* { return nullptr; };
-  loaded = LoadRecordFiles({dir.file("big.ch3")});
-  win::detail::memory_calls() = saved;
-  EXPECT_EQ(loaded.Errors, std::vector<std::string>{"Soubor \"" + dir.file("big.ch3") +
-                                                    "\" nelze načíst: nedostatek paměti"});
 }
 
 // A file cut short while it is read (another program truncating it) gives the record
@@ -426,49 +322,10 @@ TEST(RecordFile, FailedSaveOfASetKeepsTheWholeOldSet) {
       for (const auto& name : old)
         EXPECT_EQ(ReadAll(dir.file(name)).size(), 356u) << name;
     } catch (const Exception& e) {
-      EXPECT_NE(std::string(e.what()).find("na disku není místo"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(dir.path()), std::string::npos) << e.what();
       for (const auto& name : old)
         EXPECT_EQ(ReadAll(dir.file(name)), (Bytes{9, 9, 9})) << name;
     }
     EXPECT_EQ(Names(dir.path()), old);
   }
-}
-
-// Temporary files of a writer that crashed are removed by the next save into the
-// folder (a live writer's stay); a target name of the file system's full 255 bytes saves.
-TEST(RecordFile, SaveRemovesACrashedWritersTemporariesAndTakesLongNames) {
-  test::TempDir dir;
-  pid_t gone = ::fork();
-  if (gone == 0) _exit(0);
-  ::waitpid(gone, nullptr, 0);
-  const std::string crashed = ".run.ch1.tmp-" + std::to_string(gone) + "-1";
-  const std::string live = ".run.ch1.tmp-" + std::to_string(::getppid()) + "-1";
-  WriteAll(dir.file(crashed), {1});
-  WriteAll(dir.file(live), {1});
-  const std::string name = std::string(251, 'x') + ".ch1";
-  TSlotStores stores;
-  stores[0] = Recorded(1, 0x01, 100);
-  SaveRecording(stores, RecordFileNames(dir.file(name), stores));
-  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{live, name}));
-}
-
-TEST(RecordFile, SaveOnAFullDiskKeepsTheOldRecording) {
-  test::SmallTmpfs disk(64 * 1024);
-  if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs (needs root)";
-  const auto path = disk.file("run.ch1");
-  SaveToFile(*Recorded(1, 0x01, 20000), path);
-  const Bytes before = ReadAll(path);
-
-  const auto minute = Recorded(1, 0x01, 691200, 60);  // a full minute: 675 KiB
-  try {
-    SaveToFile(*minute, path);
-    FAIL() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()), "Soubor \"" + path + "\" nelze uložit: na disku není místo");
-  }
-  EXPECT_EQ(ReadAll(path), before);
-  EXPECT_EQ(Names(disk.path()), std::vector<std::string>{"run.ch1"});
-  auto loaded = CreateFromFile(path);
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_EQ(loaded->Count(), 20000u);
 }

@@ -203,23 +203,6 @@ TEST(SampleValue, StoredPeakPairsFollowTheGrowingRecordAndEveryStep) {
   }
 }
 
-TEST(SampleValue, ValueOfAStoredPointUsesTheStoreStepAndScale) {
-  TDataStore store(1, 60, 0, 0x0F, false, TChannelScale{100.0f, -155.0f, ""});  // 1 per raw step
-  const std::uint8_t samples[] = {10, 50, 20, 5, 30, 40, 60, 1};
-  for (std::uint8_t s : samples)
-    store.AddSample(s);
-  store.SetSpan(1.5 / 86400);  // 960 points per second of 2880: step 3
-  ASSERT_EQ(store.Step(), 3u);
-  double value = std::numeric_limits<double>::quiet_NaN();
-  ASSERT_TRUE(GetSampleValue(store, 1, true, value));
-  EXPECT_DOUBLE_EQ(value, -150.0);
-  ASSERT_TRUE(GetSampleValue(store, 2, false, value));
-  EXPECT_DOUBLE_EQ(value, -95.0);
-  value = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_FALSE(GetSampleValue(store, 4, true, value));
-  EXPECT_TRUE(std::isnan(value));  // untouched
-}
-
 TEST(OffsetBar, FollowsTheGain) {
   TOffsetBar bar;
   EXPECT_EQ(bar.PageSize(), 128);
@@ -243,14 +226,4 @@ TEST(OffsetBar, FollowsTheGain) {
     EXPECT_EQ(bar.Scroll(r.maxPosition / 2, false), r.maxPosition / 2);
     EXPECT_EQ(bar.Scroll(r.maxPosition / 2, true), std::nullopt);
   }
-}
-
-TEST(OffsetBar, TakesANewPositionAsTheOffset) {
-  TOffsetBar bar;
-  bar.Reset(giX2, 21);
-  std::uint8_t b = 21;
-  EXPECT_FALSE(bar.Take(21, b));
-  EXPECT_TRUE(bar.Take(40, b));
-  EXPECT_EQ(b, 40);
-  EXPECT_EQ(bar.Position(), 40);
 }

@@ -7,14 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 namespace osc::sim::test {
 namespace {
-
-std::uint8_t Sum(const Bytes& b) {
-  return static_cast<std::uint8_t>(std::accumulate(b.begin(), b.end(), 0u));
-}
 
 std::uint16_t RawValue(const Bytes& reply, int slot) {
   return static_cast<std::uint16_t>(reply[2 * slot - 1] | reply[2 * slot] << 8);
@@ -22,28 +17,6 @@ std::uint16_t RawValue(const Bytes& reply, int slot) {
 
 void SetDC(ModuleModel& m, int channel, double volts) {
   m.set_signal(channel, {Waveform::DC, 0, 0, volts});
-}
-
-// Identification: the model text, byte 4 and the three bytes after it.
-TEST(ModuleModel, IdentificationNamesTheModel) {
-  ModelHost four(ModuleType::FourChannel), two(ModuleType::TwoChannel);
-  EXPECT_EQ(four.exchange({0xF5}), (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
-  two.model.set_ident_byte4(1);
-  EXPECT_EQ(two.exchange({0xF5}), (Bytes{'M', 'd', 'l', '2', 1, 'S', 'I', 'M'}));
-}
-
-TEST(ModuleModel, ParametersAreEchoedWithTheAuxiliaryReadings) {
-  ModelHost four(ModuleType::FourChannel);
-  SetDC(four.model, 5, 0.0);    // mid-window of +-500: 127.5 rounds to 128
-  SetDC(four.model, 6, 250.0);  // three quarters: 191.25
-  // Avg, x 2, Bipolar; channel 5 into slot 1; offset 21.
-  EXPECT_EQ(four.exchange({0xB5, 0xFF, 0x01, 0xFF, 21}), (Bytes{0x35, 0x01, 21, 128, 191}));
-  EXPECT_EQ(four.model.mode_word(), 0x0115);
-  EXPECT_EQ(four.model.offset_byte(), 21);
-
-  ModelHost two(ModuleType::TwoChannel);
-  EXPECT_EQ(two.exchange({0xB5, 0xFF, 0x01, 0xFF, 21}), (Bytes{0x35, 21}));
-  EXPECT_EQ(two.model.mode_word(), 0x0015) << "the 2-channel model has no auxiliary inputs";
 }
 
 TEST(ModuleModel, BrokenParameterBlocksDoNotSwallowTheNextCommand) {
@@ -58,28 +31,6 @@ TEST(ModuleModel, BrokenParameterBlocksDoNotSwallowTheNextCommand) {
   EXPECT_EQ(host.model.mode_word(), 0) << "no block completed";
 }
 
-TEST(ModuleModel, RawReadingsSpanTheWindowWithAChecksum) {
-  ModelHost host(ModuleType::FourChannel);
-  SetDC(host.model, 1, 8.0);
-  SetDC(host.model, 2, 17.0);
-  SetDC(host.model, 3, -1.0);
-  SetDC(host.model, 4, 4.0);
-  Bytes plain = host.exchange({0xFD});
-  ASSERT_EQ(plain.size(), 10u);
-  EXPECT_EQ(plain[0], 0xFD);
-  EXPECT_EQ(Sum(plain), 0xFF);
-  EXPECT_EQ(RawValue(plain, 1), 512 * 16);
-  EXPECT_EQ(RawValue(plain, 2), 16368) << "clipped at full scale";
-  EXPECT_EQ(RawValue(plain, 3), 0);
-  EXPECT_EQ(RawValue(plain, 4), 256 * 16);
-
-  ModelHost two(ModuleType::TwoChannel);
-  Bytes zero = two.exchange({0xFA});
-  ASSERT_EQ(zero.size(), 6u);
-  EXPECT_EQ(zero[0], 0xFA);
-  EXPECT_EQ(Sum(zero), 0xFF);
-}
-
 // The zero variant measures in the selected polarity: 0 V in Bipolar on a 16 V input
 // lies 5.5 V above the window's low end (-5.5 .. 10.5 V).
 TEST(ModuleModel, ZeroReadingFollowsThePolarity) {
@@ -89,70 +40,6 @@ TEST(ModuleModel, ZeroReadingFollowsThePolarity) {
   host.exchange({0xB0 | 0x02, 0xFF, 0x00, 0xFF, 0});  // Sample, Bipolar
   EXPECT_EQ(RawValue(host.exchange({0xFA}), 1), 352 * 16);
   EXPECT_EQ(RawValue(host.exchange({0xFD}), 1), 0) << "the plain reading stays Positive";
-}
-
-// What the calibration dialogs compute from the readings equals the module's own error.
-TEST(ModuleModel, CalibrationRecoversTheInputErrors) {
-  ModelHost host(ModuleType::FourChannel);
-  host.model.set_input(1, {16.0, 0.0, 2.0, 0.0, false});
-  host.exchange({0xB0 | 0x02, 0xFF, 0x00, 0xFF, 0});  // Bipolar
-  SetDC(host.model, 1, 0.0);
-  const double fs = 16.0, lo = (1.0 - fs / 5.0) * 2.5;
-  double measured = fs * RawValue(host.exchange({0xFA}), 1) / 16368.0 + lo;
-  EXPECT_NEAR(-measured / fs * 100.0, 2.0, 0.1) << "zero correction, percent";
-
-  host.model.set_input(1, {16.0, 3.0, 0.0, 0.0, false});
-  SetDC(host.model, 1, 12.0);
-  double seen = RawValue(host.exchange({0xFD}), 1) * 16.0 / 16368.0;
-  EXPECT_NEAR((12.0 - seen) / seen * 100.0, 3.0, 0.15) << "gain correction, percent";
-}
-
-// Samples map back to the applied voltage through the program's channel scale, for the
-// polarities, gains and offsets the program offers.
-TEST(ModuleModel, SamplesFollowTheProgramsChannelScale) {
-  struct Case {
-    int gain;      // 0..2
-    int polarity;  // 0 Positive, 1 Bipolar, 2 AC (the input's coupling switch set)
-    int offset;    // 0..255
-    bool aux;      // channel 5 in slot 1
-    double volts;
-  } cases[] = {
-      {0, 0, 0, false, 7.3},  {1, 0, 40, false, 5.0},  {2, 0, 64, false, 6.1},  {0, 1, 0, false, -3.2},
-      {1, 1, 21, false, 1.9}, {2, 1, 53, false, -0.7}, {0, 2, 0, false, -6.6},  {1, 2, 64, false, 2.2},
-      {2, 2, 96, false, 0.4}, {0, 0, 0, true, 123.0},  {1, 0, 64, true, -48.0}, {2, 0, 96, true, 77.0},
-  };
-  for (const Case& c : cases) {
-    ModelHost host(ModuleType::FourChannel);
-    int channel = c.aux ? 5 : 1;
-    host.model.set_input(channel, {c.aux ? 500.0 : 16.0, 0, 0, 0, c.polarity == 2});
-    // A slow square wave around 0: AC coupling lets it through unchanged.
-    host.model.set_signal(channel, {Waveform::Square, 1.0, c.volts, 0.0});
-    auto lo = static_cast<std::uint8_t>((c.gain == 2   ? 0x08
-                                         : c.gain == 1 ? 0x04
-                                                       : 0) |
-                                        (c.polarity ? 0x10 : 0) | 2);
-    host.exchange({static_cast<std::uint8_t>(0xA0 | lo), 0xFF, static_cast<std::uint8_t>(c.aux), 0xFF,
-                   static_cast<std::uint8_t>(c.offset)});
-    Bytes stream = host.exchange({0x91}, 12 + 4);
-    ASSERT_EQ(stream.size(), 16u);
-    // The program's scale of slot 1.
-    double b = c.offset, low, high;
-    if (c.aux) {
-      low = -(1 - b / 128) * 500.0;
-      high = 500.0 * 2 / std::ldexp(1, c.gain) + low;
-    } else {
-      double fs = 16.0, k = ((fs - 5) * 3) / 15 + 1;
-      low = c.polarity == 1   ? (1 - (1 - b / 128) * k) * 2.5
-            : c.polarity == 2 ? -(1 - b / 128) * k * 2.5
-                              : b / 128 * 2.5 * k;
-      high = fs / std::ldexp(1, c.gain) + low;
-    }
-    ASSERT_LT(low, c.volts);
-    ASSERT_GT(high, c.volts);
-    double shown = (high - low) * stream[15] / 255.0 + low;
-    EXPECT_NEAR(shown, c.volts, (high - low) / 255.0 / 2 + 1e-9)
-        << "gain " << c.gain << " polarity " << c.polarity << " offset " << c.offset;
-  }
 }
 
 TEST(ModuleModel, AcquisitionModesCombineSubSamples) {
@@ -174,40 +61,6 @@ TEST(ModuleModel, AcquisitionModesCombineSubSamples) {
   EXPECT_GT(*hi, 155) << "Sample: the sine itself";
 }
 
-// The stream: start reply, then one byte per selected slot in ascending slot order.
-TEST(ModuleModel, StreamInterleavesTheSelectedSlots) {
-  ModelHost host(ModuleType::FourChannel);
-  for (int ch = 1; ch <= 4; ++ch)
-    host.model.set_signal(ch, {Waveform::Pattern});
-  Bytes s = host.exchange({0x9D}, 12 + 3000);
-  ASSERT_EQ(s.size(), 3012u);
-  EXPECT_EQ(s[0], 0x9D);
-  const int slots[] = {1, 3, 4};
-  for (std::size_t k = 0; k < 3000; ++k) {
-    ASSERT_EQ(s[12 + k], ExpectedSample(slots[k % 3], k / 3)) << "stream byte " << k;
-  }
-  EXPECT_EQ(host.model.stream_slots(), (std::vector<int>{1, 3, 4}));
-}
-
-TEST(ModuleModel, AuxiliaryChannelReplacesItsSlot) {
-  ModelHost host(ModuleType::FourChannel);
-  SetDC(host.model, 1, 0.0);
-  SetDC(host.model, 5, 250.0);
-  host.exchange({0xA2, 0xFF, 0x01, 0xFF, 0});
-  Bytes s = host.exchange({0x93}, 12 + 4);
-  ASSERT_EQ(s.size(), 16u);
-  EXPECT_EQ(s[12], 191) << "slot 1 carries channel 5";
-  EXPECT_EQ(s[14], 191);
-}
-
-TEST(ModuleModel, TwoChannelModelStreamsOnlyItsInputs) {
-  ModelHost host(ModuleType::TwoChannel);
-  EXPECT_TRUE(host.exchange({0x9C}).empty()) << "slots 3 and 4 do not exist";
-  Bytes s = host.exchange({0x9F}, 12);
-  ASSERT_EQ(s.size(), 12u);
-  EXPECT_EQ(host.model.stream_slots(), (std::vector<int>{1, 2}));
-}
-
 TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {
   ModelHost host(ModuleType::FourChannel);
   host.model.set_signal(1, {Waveform::Pattern});
@@ -223,22 +76,6 @@ TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {
   EXPECT_EQ(host.model.state(), ModuleState::Commands);
   host.model.set_break(false, host.now);
   EXPECT_EQ(host.exchange({0xF5}).size(), 8u);
-}
-
-TEST(ModuleModel, SlowStartSwitchesTheLineAfterTheAcknowledge) {
-  ModelHost host(ModuleType::FourChannel);
-  host.model.set_signal(2, {Waveform::Pattern});
-  EXPECT_EQ(host.exchange({0x72}), Bytes{0xFC});
-  EXPECT_EQ(host.model.line_baud(), kSlowBaud);
-  host.baud = kSlowBaud;
-  Bytes s = host.exchange({0x00}, 12 + 10);
-  ASSERT_EQ(s.size(), 22u);
-  EXPECT_EQ(s[0], 0x72);
-  EXPECT_EQ(s[12], ExpectedSample(2, 0));
-  EXPECT_EQ(host.model.state(), ModuleState::Streaming);
-
-  host.model.set_break(true, host.now);
-  EXPECT_EQ(host.model.line_baud(), kFastBaud) << "a break ends slow mode";
 }
 
 TEST(ModuleModel, SlowStartFailsWhenTheHostStaysFast) {
@@ -332,58 +169,6 @@ TEST(ModuleModel, ReplyDelayHoldsRepliesBackButNotTheStream) {
   host.model.discard_output(host.now);  // a purge before the reply keeps it
   host.advance(2ms);
   EXPECT_EQ(host.take().size(), 8u);
-}
-
-TEST(ModuleModel, PurgeDropsOnlyWhatHasBeenSent) {
-  ModelHost host(ModuleType::FourChannel, 1.0);
-  host.send({0xF5});
-  host.advance(3 * 86806ns);
-  host.model.discard_output(host.now);
-  host.advance(10ms);
-  EXPECT_EQ(host.take(), (Bytes{'4', 2, 'S', 'I', 'M'}));
-}
-
-// Each fault once spoils one exchange and is gone; for good it stays until cleared.
-TEST(ModuleModel, FaultsStrikeOnceOrForGood) {
-  const Bytes ident{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'};
-  struct Case {
-    Fault fault;
-    std::initializer_list<std::uint8_t> request;
-    Bytes spoiled;  // empty: expect silence
-  } cases[] = {
-      {Fault::LostByte, {0xF5}, Bytes(ident.begin() + 1, ident.end())},
-      {Fault::CorruptedByte, {0xF5}, {'L', 'd', 'l', '4', 2, 'S', 'I', 'M'}},
-      {Fault::WrongIdentification, {0xF5}, {'M', 'd', 'l', '8', 2, 'S', 'I', 'M'}},
-      {Fault::ShortIdentification, {0xF5}, Bytes(ident.begin(), ident.end() - 1)},
-      {Fault::Silence, {0xF5}, {}},
-      {Fault::WrongEcho, {0xA2, 0xFF, 0x00, 0xFF, 7}, {0x22, 0x00, 8, 128, 64}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.fault));
-    ModelHost host(ModuleType::FourChannel);
-    host.model.set_signal(5, {Waveform::DC, 0, 0, 0.0});
-    host.model.set_signal(6, {Waveform::DC, 0, 0, -248.0});
-    Bytes good = host.exchange(c.request);
-    host.model.inject(c.fault, FaultMode::Once);
-    EXPECT_EQ(host.exchange(c.request), c.spoiled);
-    EXPECT_EQ(host.exchange(c.request), good);
-    host.model.inject(c.fault, FaultMode::Always);
-    EXPECT_EQ(host.exchange(c.request), c.spoiled);
-    EXPECT_EQ(host.exchange(c.request), c.spoiled);
-    host.model.clear_faults();
-    EXPECT_EQ(host.exchange(c.request), good);
-  }
-}
-
-TEST(ModuleModel, ChecksumAndEchoFaultsOfRawQueriesAndStart) {
-  ModelHost host(ModuleType::FourChannel);
-  host.model.inject(Fault::BadChecksum, FaultMode::Once);
-  EXPECT_EQ(Sum(host.exchange({0xFD})), 0x00);
-  EXPECT_EQ(Sum(host.exchange({0xFD})), 0xFF);
-  host.model.inject(Fault::WrongEcho, FaultMode::Once);
-  EXPECT_EQ(host.exchange({0xFA})[0], 0xFD);
-  host.model.inject(Fault::WrongEcho, FaultMode::Once);
-  EXPECT_EQ(host.exchange({0x93}, 12)[0], 0x9B);
 }
 
 TEST(ModuleModel, StreamFaultsHitSingleBytes) {

@@ -73,18 +73,6 @@ TEST_F(SimCommDeviceTest, ReadableExactlyWhileBytesAreDue) {
   EXPECT_FALSE(Readable(*port));
 }
 
-TEST_F(SimCommDeviceTest, PacedBytesArriveInOrderAtTheirTime) {
-  module().set_pace(100.0);
-  for (int ch = 1; ch <= 4; ++ch)
-    module().set_signal(ch, {Waveform::Pattern});
-  Write(*port, {0x96});
-  Bytes s = ReadBytes(*port, 12 + 4000);
-  ASSERT_EQ(s.size(), 4012u);
-  EXPECT_EQ(s[0], 0x96);
-  for (std::size_t k = 0; k < 4000; ++k)
-    ASSERT_EQ(s[12 + k], ExpectedSample(k % 2 ? 3 : 2, k / 2)) << k;
-}
-
 TEST_F(SimCommDeviceTest, BreakEndsTheStreamAndPurgeDropsWhatArrived) {
   module().set_pace(100.0);
   Write(*port, {0x91});
@@ -162,17 +150,6 @@ TEST_F(SimCommDeviceTest, PulledCableKillsThePortAndLaterOpens) {
   module().inject(Fault::PulledCable, FaultMode::Once);  // while closed: the next open fails
   EXPECT_EQ(module().open(&error), nullptr);
   EXPECT_NE(open(), nullptr);
-}
-
-TEST_F(SimCommDeviceTest, SilenceForGoodStopsTheStream) {
-  module().set_pace(100.0);
-  Write(*port, {0x91});
-  ASSERT_EQ(ReadBytes(*port, 50).size(), 50u);
-  module().inject(Fault::Silence, FaultMode::Always);
-  port->purge(win::PURGE_RXCLEAR);
-  EXPECT_FALSE(Readable(*port, 50));
-  module().clear_faults();
-  EXPECT_TRUE(Readable(*port, 1000)) << "the stream resumes";
 }
 
 }  // namespace
