@@ -3,7 +3,6 @@
 #include "platform/errors.h"
 #include "platform/kernel/kernel.h"
 #include "platform/kernel/threads.h"
-#include "platform/kernel/threads_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -205,42 +204,4 @@ TEST(SimpleThreadPriority, MapsTheSevenValuesBothWays) {
   }
   EXPECT_EQ(PriorityFromNumber(3), tpNormal);
   EXPECT_EQ(PriorityFromNumber(THREAD_PRIORITY_ERROR_RETURN), tpNormal);
-}
-
-// The system calls are replaced by an unprivileged user's view: lower is allowed,
-// raising is refused.
-class SimpleThreadPriorityApplied : public ::testing::Test {
- protected:
-  static inline int nice = 0;
-  void SetUp() override {
-    saved_ = detail::nice_calls();
-    nice = 0;
-    detail::nice_calls() = {[](pid_t, int* n) {
-                              *n = nice;
-                              return 0;
-                            },
-                            [](pid_t, int n) {
-                              if (n < nice) return EACCES;
-                              nice = n;
-                              return 0;
-                            }};
-  }
-  void TearDown() override { detail::nice_calls() = saved_; }
-
- private:
-  detail::NiceCalls saved_{};
-};
-
-TEST_F(SimpleThreadPriorityApplied, StoredBeforeStartAndAppliedByStart) {
-  TSimpleThread t;
-  t.CreateSuspended = true;  // keeps the body out of the way
-  t.TimeOut = kShortTimeOut;
-  t.SetPriority(tpLower);
-  EXPECT_EQ(t.Priority(), tpLower);
-  EXPECT_EQ(nice, 0);  // nothing to apply it to yet
-  t.Start();
-  EXPECT_EQ(GetThreadPriority(t.Handle()), -1);
-  EXPECT_EQ(nice, 2);
-  EXPECT_EQ(t.Priority(), tpLower);
-  t.Stop();
 }
