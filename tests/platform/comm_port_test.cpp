@@ -184,55 +184,8 @@ TEST_F(CommOpen, InvalidLineSettingsAreRefusedAndChangeNothing) {
   CloseHandle(port);
 }
 
-// A device of the process itself, as the simulated module registers one.
-class SilentDevice final : public CommDevice {
- public:
-  explicit SilentDevice(std::atomic<int>* configured)
-      : configured_(configured), fd_(eventfd(0, EFD_CLOEXEC)) {}
-  ~SilentDevice() override { close(fd_); }
-  int poll_fd() const override { return fd_; }
-  ssize_t read_some(void*, std::size_t) override { return 0; }
-  ssize_t write_some(const void*, std::size_t count) override { return static_cast<ssize_t>(count); }
-  bool configure(const DCB&) override { return ++*configured_, true; }
-  bool set_break(bool) override { return true; }
-  void purge(DWORD) override {}
-  DWORD take_errors() override { return 0; }
-
- private:
-  std::atomic<int>* configured_;
-  int fd_;
-};
-
-TEST(CommRegistered, RegisteredNamesOpenInProcessDevicesExclusively) {
-  std::atomic<int> made{0}, configured{0};
-  std::string asked;
-  RegisterCommDevice("TestDev7", [&](const std::string& name, DWORD* error) -> std::unique_ptr<CommDevice> {
-    ++made;
-    asked = name;
-    *error = ERROR_SUCCESS;
-    return std::make_unique<SilentDevice>(&configured);
-  });
-  HANDLE port = OpenPort("testdev7", FILE_FLAG_OVERLAPPED);
-  ASSERT_NE(port, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(asked, "testdev7");
-  EXPECT_EQ(OpenPort("TESTDEV7"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(made, 1) << "the factory is not asked for a device in use";
-  DCB dcb{};
-  ASSERT_TRUE(GetCommState(port, &dcb));
-  EXPECT_TRUE(SetCommState(port, &dcb));
-  EXPECT_EQ(configured, 1);
-  ASSERT_TRUE(CloseHandle(port));
-  port = OpenPort("TestDev7");
-  EXPECT_NE(port, INVALID_HANDLE_VALUE) << "free again after close";
-  CloseHandle(port);
-  UnregisterCommDevice("TESTDEV7");
-  EXPECT_EQ(OpenPort("TestDev7"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-}
-
-// An in-process device the test drives: it reports line errors through its descriptor
-// and takes every written byte.
+// An in-process device under a registered name, as the simulated module is: it reports
+// line errors through its descriptor.
 struct Script {
   std::atomic<DWORD> errors{0};
   int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -267,10 +220,11 @@ class CommScripted : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterCommDevice("SCRIPTED", [this](const std::string&, DWORD* error) -> std::unique_ptr<CommDevice> {
+      ++made_;
       *error = ERROR_SUCCESS;
       return std::make_unique<ScriptedDevice>(&script_);
     });
-    port_ = OpenPort("SCRIPTED", FILE_FLAG_OVERLAPPED);
+    port_ = OpenPort("scripted", FILE_FLAG_OVERLAPPED);
     ASSERT_NE(port_, INVALID_HANDLE_VALUE);
     ov_.hEvent = CreateEvent(true, false);
   }
@@ -280,9 +234,19 @@ class CommScripted : public ::testing::Test {
     UnregisterCommDevice("SCRIPTED");
   }
   Script script_;
+  int made_ = 0;
   HANDLE port_ = INVALID_HANDLE_VALUE;
   OVERLAPPED ov_{};
 };
+
+TEST_F(CommScripted, RegisteredNamesOpenExclusively) {
+  EXPECT_EQ(OpenPort("SCRIPTED"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(made_, 1) << "the factory is not asked for a device in use";
+  ASSERT_TRUE(CloseHandle(port_));
+  port_ = OpenPort("Scripted");
+  EXPECT_NE(port_, INVALID_HANDLE_VALUE) << "free again after close";
+}
 
 TEST_F(CommScripted, LineErrorsEndTransfersUnderAbortOnError) {
   DCB dcb{};
