@@ -4,18 +4,6 @@
 
 using namespace osc::win;
 
-TEST(Kernel, ManualResetEventStaysSignalledUntilReset) {
-  HANDLE e = CreateEvent(true, false);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);
-  EXPECT_TRUE(SetEvent(e));
-  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_OBJECT_0);
-  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_OBJECT_0);
-  EXPECT_TRUE(ResetEvent(e));
-  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);
-  EXPECT_TRUE(CloseHandle(e));
-}
-
 TEST(Kernel, ClosedHandleIsReportedNotUsed) {
   HANDLE e = CreateEvent(true, true);
   ASSERT_TRUE(CloseHandle(e));
