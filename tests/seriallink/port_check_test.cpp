@@ -88,15 +88,6 @@ struct FakeProc {
 
 }  // namespace
 
-TEST(PortCheck, APseudoTerminalNobodyHoldsIsReady) {
-  test::PtyPair pty;
-  TestSys sys;
-  TPortReport r = InspectPort(pty.path(), sys);
-  EXPECT_EQ(r.State, TPortState::Ready);
-  EXPECT_TRUE(r.Holders.empty());  // the test's own handle is this program's
-  EXPECT_EQ(PortProblem(r), "");
-}
-
 TEST(PortCheck, ALockOfAnotherProcessMakesThePortBusy) {
   test::PtyPair pty;
   const int fd = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
