@@ -3,11 +3,11 @@
 #include "support/each_failing_step.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
+#include "support/small_tmpfs.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
@@ -121,32 +121,15 @@ TEST_F(AtomicFile, MovingAsideNeverReplacesAnEarlierCopy) {
 }
 
 // A real full disk: a 64 KiB tmpfs. Needs the right to mount (root); skipped otherwise.
-class SmallDisk {
- public:
-  explicit SmallDisk(const std::string& folder) : folder_(folder) {
-    std::filesystem::create_directories(folder);
-    mounted_ = geteuid() == 0 && mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
-  }
-  ~SmallDisk() {
-    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-
- private:
-  std::string folder_;
-  bool mounted_ = false;
-};
-
 TEST(AtomicFileOnAFullDisk, AFailedSaveKeepsTheOldFileWhole) {
-  test::TempDir dir;
-  SmallDisk disk(dir.file("disk"));
-  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
-  std::string target = dir.file("disk/settings.reg");
+  test::SmallTmpfs disk(64 << 10);
+  if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+  std::string target = disk.file("settings.reg");
   std::string oldText = Pattern(20000, 3);
   ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, oldText), 0);
   EXPECT_EQ(WriteFileAtomically(SystemFileOps(), target, Pattern(200000, 4)), ENOSPC);
   EXPECT_EQ(ScratchRegistry::ReadText(target), oldText);
-  EXPECT_EQ(FilesIn(dir.file("disk")), std::vector<std::string>{"settings.reg"});
+  EXPECT_EQ(FilesIn(disk.path()), std::vector<std::string>{"settings.reg"});
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/eventfd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
 #include <fstream>
@@ -30,22 +29,17 @@ TEST(CommNames, ComNamesMapToFixedDeviceBlocks) {
     const char* path;
   };
   const Row rows[] = {
-      {"COM1", "/dev/ttyS0"},
-      {"com2", "/dev/ttyS1"},
+      {"com1", "/dev/ttyS0"},
       {"COM64", "/dev/ttyS63"},
       {"COM65", "/dev/ttyUSB0"},
-      {"COM128", "/dev/ttyUSB63"},
       {"COM129", "/dev/ttyACM0"},
-      {"COM193", "/dev/rfcomm0"},
       {"COM256", "/dev/rfcomm63"},
       {"\\\\.\\COM12", "/dev/ttyS11"},
       {"COM0", "COM0"},
       {"COM257", "COM257"},
       {"COM01", "COM01"},
-      {"COM", "COM"},
       {"COM1x", "COM1x"},
       {"SIM4", "SIM4"},
-      {"/dev/ttyUSB3", "/dev/ttyUSB3"},
       {"", ""},
   };
   for (const Row& r : rows)
@@ -68,19 +62,9 @@ TEST(CommNames, TtyDriverListDecidesWhatIsASerialLine) {
     unsigned major, minor;
     K kind;
   };
-  const Row rows[] = {{4, 64, K::kSerialPort},
-                      {4, 95, K::kSerialPort},
-                      {4, 96, K::kNone},
-                      {188, 0, K::kSerialPort},
-                      {136, 7, K::kPseudoTerminal},
-                      {5, 0, K::kNone},
-                      {5, 1, K::kNone},
-                      {5, 2, K::kNone},
-                      {4, 0, K::kNone},
-                      {4, 5, K::kNone},
-                      {128, 3, K::kNone},
-                      {1, 3, K::kNone},
-                      {188, 512, K::kNone}};
+  const Row rows[] = {{4, 64, K::kSerialPort},  {4, 95, K::kSerialPort},      {4, 96, K::kNone},
+                      {188, 0, K::kSerialPort}, {136, 7, K::kPseudoTerminal}, {5, 1, K::kNone},
+                      {4, 5, K::kNone},         {128, 3, K::kNone},           {188, 512, K::kNone}};
   for (const Row& r : rows) {
     EXPECT_EQ(detail::tty_driver_kind(drivers, r.major, r.minor), r.kind) << r.major << ":" << r.minor;
   }
@@ -103,12 +87,7 @@ class CommOpen : public ::testing::Test {
 TEST_F(CommOpen, MissingUnknownAndMalformedNamesFail) {
   ExpectOpenFails("/dev/osc-no-such-device", ERROR_FILE_NOT_FOUND);
   ExpectOpenFails("NOSUCHPORT", ERROR_FILE_NOT_FOUND);
-  ExpectOpenFails("COM0", ERROR_FILE_NOT_FOUND);
-  ExpectOpenFails("", ERROR_FILE_NOT_FOUND);
   ExpectOpenFails(pty_.path() + std::string(1, '\0') + "x", ERROR_INVALID_NAME);
-  ExpectOpenFails("/dev/" + std::string(5000, 'x'), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(CreateFile(pty_.path(), GENERIC_READ, 0, 2 /*CREATE_ALWAYS*/, 0), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(CommOpen, SecondOpenOfAnOpenDeviceFailsUntilItIsClosed) {
@@ -126,45 +105,13 @@ TEST_F(CommOpen, WhatIsNotASerialLineIsRefusedAndLeftUntouched) {
   std::string file = dir.file("data.bin");
   Bytes content = osc::test::Pattern(1000, 1);
   std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(content.data()), content.size());
-  struct stat before {};
-  ASSERT_EQ(stat(file.c_str(), &before), 0);
   ExpectOpenFails("/dev/.." + file, ERROR_FILE_NOT_FOUND);
   std::ifstream in(file, std::ios::binary);
   Bytes after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(after, content);
-  struct stat now {};
-  ASSERT_EQ(stat(file.c_str(), &now), 0);
-  EXPECT_EQ(now.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
-  EXPECT_EQ(now.st_mtim.tv_sec, before.st_mtim.tv_sec);
-
   ExpectOpenFails("/dev/null", ERROR_FILE_NOT_FOUND);
   ExpectOpenFails("/dev/tty", ERROR_FILE_NOT_FOUND);  // the controlling terminal
   ExpectOpenFails("/dev/ptmx", ERROR_FILE_NOT_FOUND);
-  ExpectOpenFails("/dev/", ERROR_FILE_NOT_FOUND);
-  for (const char* disk : {"/dev/loop0", "/dev/sda", "/dev/vda", "/dev/nvme0n1"}) {
-    if (access(disk, F_OK) == 0) ExpectOpenFails(disk, ERROR_FILE_NOT_FOUND);
-  }
-}
-
-TEST_F(CommOpen, OpenPutsTheLineIntoRawMode) {
-  HANDLE port = OpenPort(pty_.path());
-  ASSERT_NE(port, INVALID_HANDLE_VALUE);
-  termios t = pty_.slave_termios();
-  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
-  EXPECT_EQ(t.c_oflag & OPOST, 0u);
-  EXPECT_EQ(t.c_iflag & (ICRNL | IXON | ISTRIP), 0u);
-  EXPECT_EQ(t.c_cc[VMIN], 0);
-  EXPECT_EQ(t.c_cc[VTIME], 0);
-  // Bytes that a cooked line would change pass unchanged.
-  Bytes special = {'\r', '\n', 0x03, 0x04, 0x11, 0x13, 0x7f, 0xff, 0x00};
-  pty_.Send(special);
-  Bytes in(special.size());
-  DWORD n = 0;
-  ASSERT_TRUE(ReadFile(port, in.data(), static_cast<DWORD>(in.size()), &n, nullptr));
-  EXPECT_EQ(in, special);
-  ASSERT_TRUE(WriteFile(port, special.data(), static_cast<DWORD>(special.size()), &n, nullptr));
-  EXPECT_EQ(pty_.Receive(special.size()), special);
-  CloseHandle(port);
 }
 
 TEST_F(CommOpen, LineSettingsReachTheDevice) {
@@ -172,9 +119,6 @@ TEST_F(CommOpen, LineSettingsReachTheDevice) {
   ASSERT_NE(port, INVALID_HANDLE_VALUE);
   DCB dcb{};
   ASSERT_TRUE(GetCommState(port, &dcb));
-  EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
-  EXPECT_EQ(dcb.BaudRate, 38400u) << "a fresh pseudo-terminal";
-  EXPECT_EQ(dcb.ByteSize, 8);
   dcb.BaudRate = 19200;
   dcb.StopBits = 2;
   dcb.Flags = DCB_fBinary | DCB_fOutX | DCB_fInX | DCB_fOutxCtsFlow | DCB_fParity;
@@ -186,9 +130,7 @@ TEST_F(CommOpen, LineSettingsReachTheDevice) {
   EXPECT_TRUE(t.c_cflag & CSTOPB);
   EXPECT_TRUE(t.c_cflag & CRTSCTS);
   EXPECT_TRUE(t.c_iflag & IXON);
-  EXPECT_TRUE(t.c_iflag & IXOFF);
   EXPECT_TRUE(t.c_iflag & INPCK);
-  EXPECT_EQ(t.c_cc[VSTART], 0x11);
   DCB back{};
   ASSERT_TRUE(GetCommState(port, &back));
   EXPECT_EQ(back.BaudRate, 19200u);
@@ -219,9 +161,7 @@ TEST_F(CommOpen, InvalidLineSettingsAreRefusedAndChangeNothing) {
   };
   const Row rows[] = {
       {"4 data bits", [](DCB& d) { d.ByteSize = 4; }},
-      {"9 data bits", [](DCB& d) { d.ByteSize = 9; }},
       {"parity 5", [](DCB& d) { d.Parity = 5; }},
-      {"stop bits 3", [](DCB& d) { d.StopBits = 3; }},
       {"1.5 stop bits with 8 data bits", [](DCB& d) { d.StopBits = 1; }},
       {"2 stop bits with 5 data bits", [](DCB& d) { d.StopBits = 2, d.ByteSize = 5; }},
       {"baud 0", [](DCB& d) { d.BaudRate = 0; }},
@@ -244,84 +184,10 @@ TEST_F(CommOpen, InvalidLineSettingsAreRefusedAndChangeNothing) {
   CloseHandle(port);
 }
 
-// A device of the process itself, as the simulated module registers one.
-class SilentDevice final : public CommDevice {
- public:
-  explicit SilentDevice(std::atomic<int>* configured)
-      : configured_(configured), fd_(eventfd(0, EFD_CLOEXEC)) {}
-  ~SilentDevice() override { close(fd_); }
-  int poll_fd() const override { return fd_; }
-  ssize_t read_some(void*, std::size_t) override { return 0; }
-  ssize_t write_some(const void*, std::size_t count) override { return static_cast<ssize_t>(count); }
-  bool configure(const DCB&) override { return ++*configured_, true; }
-  bool set_break(bool) override { return true; }
-  void purge(DWORD) override {}
-  DWORD take_errors() override { return 0; }
-
- private:
-  std::atomic<int>* configured_;
-  int fd_;
-};
-
-TEST(CommRegistered, RegisteredNamesOpenInProcessDevicesExclusively) {
-  std::atomic<int> made{0}, configured{0};
-  std::string asked;
-  RegisterCommDevice("TestDev7", [&](const std::string& name, DWORD* error) -> std::unique_ptr<CommDevice> {
-    ++made;
-    asked = name;
-    *error = ERROR_SUCCESS;
-    return std::make_unique<SilentDevice>(&configured);
-  });
-  HANDLE port = OpenPort("testdev7", FILE_FLAG_OVERLAPPED);
-  ASSERT_NE(port, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(asked, "testdev7");
-  EXPECT_EQ(OpenPort("TESTDEV7"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(made, 1) << "the factory is not asked for a device in use";
-  DCB dcb{};
-  ASSERT_TRUE(GetCommState(port, &dcb));
-  EXPECT_EQ(dcb.BaudRate, 9600u) << "defaults when the device cannot tell";
-  EXPECT_TRUE(SetCommState(port, &dcb));
-  EXPECT_EQ(configured, 1);
-  std::uint8_t data[3] = {1, 2, 3};
-  DWORD n = 0;
-  OVERLAPPED ov{};
-  ov.hEvent = CreateEvent(true, false);
-  EXPECT_TRUE(WriteFile(port, data, 3, &n, &ov));
-  EXPECT_EQ(n, 3u);
-  CloseHandle(ov.hEvent);
-  ASSERT_TRUE(CloseHandle(port));
-  port = OpenPort("TestDev7");
-  EXPECT_NE(port, INVALID_HANDLE_VALUE) << "free again after close";
-  CloseHandle(port);
-  UnregisterCommDevice("TESTDEV7");
-  EXPECT_EQ(OpenPort("TestDev7"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-}
-
-TEST(CommRegistered, FactoryFailuresAreReportedAndFreeTheName) {
-  int calls = 0;
-  RegisterCommDevice("FAILDEV", [&](const std::string&, DWORD* error) -> std::unique_ptr<CommDevice> {
-    *error = ++calls == 1 ? ERROR_GEN_FAILURE : ERROR_SUCCESS;
-    if (calls == 2) throw std::runtime_error("simulator broke");
-    return nullptr;
-  });
-  EXPECT_EQ(OpenPort("FAILDEV"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
-  EXPECT_EQ(OpenPort("FAILDEV"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
-  EXPECT_EQ(OpenPort("FAILDEV"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << "no device and no code";
-  EXPECT_EQ(calls, 3) << "each failed open freed the name";
-  UnregisterCommDevice("FAILDEV");
-}
-
-// An in-process device the test drives: it reports line errors through its descriptor
-// and takes written bytes only when allowed, while its descriptor always says writable.
+// An in-process device under a registered name, as the simulated module is: it reports
+// line errors through its descriptor.
 struct Script {
   std::atomic<DWORD> errors{0};
-  std::atomic<bool> accept{false};
-  std::atomic<int> write_calls{0};
   int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   ~Script() { close(fd); }
   void ReportError(DWORD e) {
@@ -336,10 +202,7 @@ class ScriptedDevice final : public CommDevice {
   explicit ScriptedDevice(Script* s) : s_(s) {}
   int poll_fd() const override { return s_->fd; }
   ssize_t read_some(void*, std::size_t) override { return 0; }
-  ssize_t write_some(const void*, std::size_t count) override {
-    ++s_->write_calls;
-    return s_->accept ? static_cast<ssize_t>(count) : 0;
-  }
+  ssize_t write_some(const void*, std::size_t count) override { return static_cast<ssize_t>(count); }
   bool configure(const DCB&) override { return true; }
   bool set_break(bool) override { return true; }
   void purge(DWORD) override {}
@@ -357,10 +220,11 @@ class CommScripted : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterCommDevice("SCRIPTED", [this](const std::string&, DWORD* error) -> std::unique_ptr<CommDevice> {
+      ++made_;
       *error = ERROR_SUCCESS;
       return std::make_unique<ScriptedDevice>(&script_);
     });
-    port_ = OpenPort("SCRIPTED", FILE_FLAG_OVERLAPPED);
+    port_ = OpenPort("scripted", FILE_FLAG_OVERLAPPED);
     ASSERT_NE(port_, INVALID_HANDLE_VALUE);
     ov_.hEvent = CreateEvent(true, false);
   }
@@ -370,9 +234,19 @@ class CommScripted : public ::testing::Test {
     UnregisterCommDevice("SCRIPTED");
   }
   Script script_;
+  int made_ = 0;
   HANDLE port_ = INVALID_HANDLE_VALUE;
   OVERLAPPED ov_{};
 };
+
+TEST_F(CommScripted, RegisteredNamesOpenExclusively) {
+  EXPECT_EQ(OpenPort("SCRIPTED"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(made_, 1) << "the factory is not asked for a device in use";
+  ASSERT_TRUE(CloseHandle(port_));
+  port_ = OpenPort("Scripted");
+  EXPECT_NE(port_, INVALID_HANDLE_VALUE) << "free again after close";
+}
 
 TEST_F(CommScripted, LineErrorsEndTransfersUnderAbortOnError) {
   DCB dcb{};
@@ -392,19 +266,6 @@ TEST_F(CommScripted, LineErrorsEndTransfersUnderAbortOnError) {
   EXPECT_FALSE(ReadFile(port_, buffer, 4, &n, &ov_));
   EXPECT_EQ(GetLastError(), ERROR_IO_PENDING) << "accepted again after the query";
   CancelIo(port_);
-}
-
-TEST_F(CommScripted, DeviceThatTakesNothingForAWhileIsRetried) {
-  std::uint8_t data[3] = {1, 2, 3};
-  DWORD n = 0;
-  ASSERT_FALSE(WriteFile(port_, data, 3, &n, &ov_));
-  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-  ASSERT_TRUE(osc::test::WaitUntil([&] { return script_.write_calls >= 3; }));
-  EXPECT_EQ(WaitForSingleObject(ov_.hEvent, 0), WAIT_TIMEOUT);
-  script_.accept = true;
-  ASSERT_EQ(WaitForSingleObject(ov_.hEvent, 10000), WAIT_OBJECT_0);
-  EXPECT_TRUE(GetOverlappedResult(port_, &ov_, &n, false));
-  EXPECT_EQ(n, 3u);
 }
 
 }  // namespace

@@ -212,39 +212,6 @@ TEST_F(CommQueuedTimeouts, TimeoutCountsFromWhenTheRequestBecomesCurrent) {
   CloseHandle(ob.hEvent);
 }
 
-TEST_F(CommQueuedTimeouts, ChangedTimeoutsApplyToTheNextRequest) {
-  COMMTIMEOUTS slow{0, 0, 1000, 0, 0};
-  COMMTIMEOUTS fast{0, 0, 10, 0, 0};
-  ASSERT_TRUE(SetCommTimeouts(port_, &slow));
-  std::uint8_t a[4];
-  OVERLAPPED oa{};
-  oa.hEvent = CreateEvent(true, false);
-  DWORD n = 0;
-  EXPECT_FALSE(ReadFile(port_, a, 4, &n, &oa));
-  ASSERT_TRUE(SetCommTimeouts(port_, &fast));
-  clock_.Advance(10);
-  osc::test::Sync(port_);
-  EXPECT_EQ(WaitForSingleObject(oa.hEvent, 0), WAIT_TIMEOUT) << "the running read keeps its time-outs";
-  COMMTIMEOUTS back{};
-  EXPECT_TRUE(GetCommTimeouts(port_, &back));
-  EXPECT_EQ(back.ReadTotalTimeoutConstant, 10u);
-  EXPECT_TRUE(CancelIo(port_));  // the record is about to go
-  CloseHandle(oa.hEvent);
-}
-
-TEST_F(CommQueuedTimeouts, AllThreeReadValuesMaxAreRefused) {
-  COMMTIMEOUTS good{1, 2, 3, 4, 5};
-  ASSERT_TRUE(SetCommTimeouts(port_, &good));
-  COMMTIMEOUTS bad{M, M, M, 0, 0};
-  SetLastError(0xdeadbeef);
-  EXPECT_FALSE(SetCommTimeouts(port_, &bad));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  COMMTIMEOUTS back{};
-  EXPECT_TRUE(GetCommTimeouts(port_, &back));
-  EXPECT_EQ(back.ReadTotalTimeoutConstant, 3u) << "a refused set changes nothing";
-  EXPECT_EQ(back.WriteTotalTimeoutConstant, 5u);
-}
-
 TEST_F(CommQueuedTimeouts, WriteTimeoutEndsWithTheBytesThatWentOut) {
   // Nobody reads the master: the pseudo-terminal fills up and the write stalls.
   COMMTIMEOUTS t{0, 0, 0, 0, 200};
@@ -265,21 +232,6 @@ TEST_F(CommQueuedTimeouts, WriteTimeoutEndsWithTheBytesThatWentOut) {
   EXPECT_GT(n, 0u);
   EXPECT_LT(n, big.size());
   EXPECT_EQ(pty_.Receive(n), Bytes(big.begin(), big.begin() + n));
-  CloseHandle(ov.hEvent);
-}
-
-TEST_F(CommQueuedTimeouts, WriteWithoutTimeoutsWaitsUntilEverythingIsTaken) {
-  Bytes data = osc::test::Pattern(100000, 7);
-  OVERLAPPED ov{};
-  ov.hEvent = CreateEvent(true, false);
-  DWORD n = 0;
-  BOOL ok = WriteFile(port_, data.data(), static_cast<DWORD>(data.size()), &n, &ov);
-  EXPECT_TRUE(ok || GetLastError() == ERROR_IO_PENDING);
-  clock_.Advance(1000000);
-  EXPECT_EQ(pty_.Receive(data.size()), data);
-  ASSERT_EQ(WaitForSingleObject(ov.hEvent, 10000), WAIT_OBJECT_0);
-  EXPECT_TRUE(GetOverlappedResult(port_, &ov, &n, false));
-  EXPECT_EQ(n, data.size());
   CloseHandle(ov.hEvent);
 }
 

@@ -35,6 +35,6 @@ TEST(ReadFile, ReadsTheWholeFileThroughInterruptionsAndNamesItOnErrors) {
     file.Read(buffer);
     FAIL() << "no error";
   } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()), "Chyba při čtení souboru \"" + path + "\": Input/output error");
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
   }
 }

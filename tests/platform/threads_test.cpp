@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -62,11 +61,6 @@ struct Event {
   bool wait() const { return WaitForSingleObject(h, kLong) == WAIT_OBJECT_0; }
 };
 
-int nice_of(DWORD tid) {
-  errno = 0;
-  return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-}
-
 }  // namespace
 
 TEST(Threads, HandleIsSignalledWithTheExitCodeOnceTheRoutineReturns) {
@@ -85,57 +79,6 @@ TEST(Threads, HandleIsSignalledWithTheExitCodeOnceTheRoutineReturns) {
   EXPECT_EQ(t.exit_code(), 42u);
   EXPECT_EQ(seenId.load(), t.id);
   EXPECT_NE(t.id, GetCurrentThreadId());
-}
-
-TEST(Threads, SuspendedThreadRunsNothingUntilResumed) {
-  std::atomic<bool> ran{false};
-  ThreadCase t(
-      [&] {
-        ran = true;
-        return DWORD{7};
-      },
-      CREATE_SUSPENDED);
-  ASSERT_NE(t.thread, nullptr);
-  EXPECT_NE(t.id, 0u);  // the thread exists, only its routine waits
-  EXPECT_EQ(WaitForSingleObject(t.thread, 20), WAIT_TIMEOUT);
-  EXPECT_FALSE(ran);
-  EXPECT_EQ(ResumeThread(t.thread), 1u);
-  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
-  EXPECT_TRUE(ran);
-  EXPECT_EQ(ResumeThread(t.thread), 0u);
-  EXPECT_EQ(t.exit_code(), 7u);
-}
-
-TEST(Threads, ClosingTheHandleLeavesTheThreadRunning) {
-  Event release, done;
-  std::atomic<bool> finished{false};
-  Job job{[&] {
-    release.wait();
-    finished = true;
-    done.set();
-    return DWORD{0};
-  }};
-  HANDLE thread = CreateThread(&RunJob, &job, 0, nullptr);
-  ASSERT_TRUE(CloseHandle(thread));
-  release.set();
-  ASSERT_TRUE(done.wait());
-  EXPECT_TRUE(finished);
-}
-
-TEST(Threads, DuplicatedHandleOutlivesTheOriginal) {
-  ThreadCase t([] { return DWORD{5}; });
-  HANDLE copy = DuplicateHandle(t.thread);
-  ASSERT_NE(copy, nullptr);
-  ASSERT_TRUE(CloseHandle(t.thread));
-  t.thread = nullptr;
-  ASSERT_EQ(WaitForSingleObject(copy, kLong), WAIT_OBJECT_0);
-  DWORD code = 0;
-  EXPECT_TRUE(GetExitCodeThread(copy, &code));
-  EXPECT_EQ(code, 5u);
-  EXPECT_TRUE(CloseHandle(copy));
-  SetLastError(0);
-  EXPECT_EQ(DuplicateHandle(copy), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST(Threads, ExceptionEndsOnlyItsThread) {
@@ -215,35 +158,6 @@ TEST(Threads, TerminateOfASuspendedThreadNeverRunsIt) {
   EXPECT_FALSE(ran);
 }
 
-TEST(Threads, TerminateOfAnEndedThreadKeepsItsExitCode) {
-  ThreadCase t([] { return DWORD{9}; });
-  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
-  EXPECT_TRUE(TerminateThread(t.thread, 1));
-  EXPECT_EQ(t.exit_code(), 9u);
-}
-
-TEST(Threads, TerminateOfItselfUnwindsTheCaller) {
-  std::atomic<bool> unwound{false}, returned{false};
-  ThreadCase* self = nullptr;
-  Event go;
-  ThreadCase t([&] {
-    struct Guard {
-      std::atomic<bool>& flag;
-      ~Guard() { flag = true; }
-    } guard{unwound};
-    go.wait();
-    TerminateThread(self->thread, 11);
-    returned = true;
-    return DWORD{0};
-  });
-  self = &t;
-  go.set();
-  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
-  EXPECT_EQ(t.exit_code(), 11u);
-  EXPECT_TRUE(unwound);
-  EXPECT_FALSE(returned);
-}
-
 // Waits for the grace period once: a routine that shields itself from cancellation
 // cannot be killed, and that is reported, not hidden.
 TEST(Threads, TerminateReportsARoutineThatCannotBeUnwound) {
@@ -262,59 +176,6 @@ TEST(Threads, TerminateReportsARoutineThatCannotBeUnwound) {
   release.set();
   ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
   EXPECT_EQ(t.exit_code(), 4u);  // ended on its own before reaching a cancellation point
-}
-
-TEST(Threads, CallsOnOtherHandlesFail) {
-  Event e;
-  DWORD code = 0xdeadbeef;
-  const HANDLE bad[] = {nullptr, e.h, INVALID_HANDLE_VALUE};
-  for (HANDLE h : bad) {
-    SetLastError(0);
-    EXPECT_FALSE(GetExitCodeThread(h, &code));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(ResumeThread(h), 0xFFFFFFFFu);
-    EXPECT_FALSE(TerminateThread(h, 1));
-    EXPECT_FALSE(SetThreadPriority(h, THREAD_PRIORITY_LOWEST));
-    EXPECT_EQ(GetThreadPriority(h), THREAD_PRIORITY_ERROR_RETURN);
-  }
-  EXPECT_EQ(code, 0xdeadbeef);
-  SetLastError(0);
-  EXPECT_EQ(CreateThread(nullptr, nullptr, 0, nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-}
-
-// Priorities through the system calls of this machine: whatever the privileges, the
-// value read back is the one in effect as a nice value.
-TEST(ThreadPriority, ReadsBackOnlyWhatIsInEffect) {
-  Event release;
-  ThreadCase t(
-      [&] {
-        release.wait();
-        return DWORD{0};
-      },
-      CREATE_SUSPENDED);
-  const int base = nice_of(t.id);
-  EXPECT_EQ(GetThreadPriority(t.thread), THREAD_PRIORITY_NORMAL);
-  SetLastError(0);
-  EXPECT_FALSE(SetThreadPriority(t.thread, 3));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-
-  const int sequence[] = {THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_NORMAL,
-                          THREAD_PRIORITY_HIGHEST,      THREAD_PRIORITY_IDLE,   THREAD_PRIORITY_TIME_CRITICAL,
-                          THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_NORMAL};
-  for (int p : sequence) {
-    SCOPED_TRACE(p);
-    int before = GetThreadPriority(t.thread);
-    BOOL ok = SetThreadPriority(t.thread, p);
-    int now = GetThreadPriority(t.thread);
-    EXPECT_EQ(now, ok ? p : before);
-    if (!ok) {
-      EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    }
-    EXPECT_EQ(nice_of(t.id), std::clamp(base + detail::nice_offset(now), -20, 19));
-  }
-  ResumeThread(t.thread);
-  release.set();
 }
 
 // As an unprivileged user sees it: lowering works, raising is refused.

@@ -47,13 +47,6 @@ class MemoryMenu : public TPortMenu {
     items_.push_back(std::move(item));
     return *items_.back();
   }
-  // A foreign item, as another part of the program would add it.
-  void AddForeign(const std::string& caption) {
-    TPortMenuItemInit init;
-    init.Caption = caption;
-    init.RadioItem = false;
-    Add(init, nullptr);
-  }
   // The user chooses item `index`.
   void Click(int index) {
     Entry& item = Item(index);
@@ -107,15 +100,13 @@ struct Rig {
   MemoryMenu menu;
   Recorded changes;
 
-  explicit Rig(const std::vector<std::string>& published, bool withOnChange = true) {
+  explicit Rig(const std::vector<std::string>& published) {
     Publish(published);
-    if (withOnChange) {
-      ports.OnChange = [this](TPortMenuItem& sender, const std::string& name) {
-        ++changes.calls;
-        changes.sender = &sender;
-        changes.name = name;
-      };
-    }
+    ports.OnChange = [this](TPortMenuItem& sender, const std::string& name) {
+      ++changes.calls;
+      changes.sender = &sender;
+      changes.name = name;
+    };
   }
 };
 
@@ -123,50 +114,15 @@ using Strings = std::vector<std::string>;
 
 }  // namespace
 
-TEST(PortEnumerator, SortsIgnoringCaseSoComTenComesBeforeComTwo) {
-  Rig rig({"COM2", "COM10", "COM1", "com11"});
-  rig.ports.Refresh();
-  EXPECT_EQ(rig.ports.PortList(), (Strings{"COM1", "COM10", "com11", "COM2"}));
-}
-
-TEST(PortEnumerator, MissingKeyGivesAnEmptyListEvenAfterAFullOne) {
-  Rig rig({"COM1"});
-  rig.ports.Refresh();
-  ASSERT_EQ(rig.ports.PortList().size(), 1u);
-  ASSERT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, kTestKey), ERROR_SUCCESS);
-  rig.ports.Refresh();
-  EXPECT_TRUE(rig.ports.PortList().empty());
-}
-
-TEST(PortEnumerator, ListsTheMachinesDevicesAndTheListedDevices) {
-  win::RegisterCommDevice("SIM4", {}, "four");
-  win::RegisterCommDevice("SIM2", {}, "two");
-  test::ScratchRegistry registry;
-  registry.add_tty("ttyS0", true, 4, true);
-  registry.add_tty("ttyS2", true, 4, true);
-  registry.add_tty("ttyS10", true, 4, true);
-  registry.add_tty("ttyUSB0", true, -1, true);
-  registry.restart();
-  TPortEnumerator ports;
-  ports.Refresh();
-  const std::string dev = registry.dev();
-  EXPECT_EQ(ports.PortList(),
-            (Strings{dev + "/ttyS0", dev + "/ttyS10", dev + "/ttyS2", dev + "/ttyUSB0", "SIM2", "SIM4"}));
-}
-
 TEST(PortEnumerator, CaptionsAndTagsPutTheAcceleratorOnTheNumber) {
   struct Case {
     const char* name;
     const char* caption;
     int tag;
   } cases[] = {
-      {"COM3", "COM &3", 3},
-      {"com12", "com &12", 12},
-      {"COM1234567890", "COM &1234567890", 123456789},  // nine characters are read
-      {"COM3a", "COM &3a", 0},                          // not a number: 0
-      {"COMX", "COMX", 0},
-      {"COM", "COM", 0},
-      {"/dev/ttyUSB0", "/dev/ttyUSB0", 0},
+      {"COM3", "COM &3", 3},   {"COM1234567890", "COM &1234567890", 123456789},  // nine characters are read
+      {"COM3a", "COM &3a", 0},                                                   // not a number: 0
+      {"COM", "COM", 0},       {"/dev/ttyUSB0", "/dev/ttyUSB0", 0},
       {"SIM4", "SIM4", 0},
   };
   for (const Case& c : cases) {
@@ -179,63 +135,28 @@ TEST(PortEnumerator, CaptionsAndTagsPutTheAcceleratorOnTheNumber) {
   EXPECT_EQ(TPortEnumerator::PortOfCaption("A & B&&"), "AB");
 }
 
-TEST(PortEnumerator, BuildsOneRadioItemPerPortWithTheFirstChecked) {
-  Rig rig({"COM2", "/dev/ttyUSB0", "COM1", "COMX"});
+// Sorted ignoring case, so COM10 comes before COM2.
+TEST(PortEnumerator, BuildsOneSortedRadioItemPerPortWithTheFirstChecked) {
+  Rig rig({"COM2", "/dev/ttyUSB0", "COM10", "com1"});
   rig.ports.Refresh();
   rig.ports.BuildMenu(&rig.menu, false);
   ASSERT_EQ(rig.menu.Count(), 4);
-  EXPECT_EQ(rig.menu.Captions(), (Strings{"/dev/ttyUSB0", "COM &1", "COM &2", "COMX"}));
+  EXPECT_EQ(rig.menu.Captions(), (Strings{"/dev/ttyUSB0", "com &1", "COM &10", "COM &2"}));
   EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false, false, false}));
-  const int tags[] = {0, 1, 2, 0};
-  for (int i = 0; i < 4; ++i) {
-    SCOPED_TRACE(i);
-    const TPortMenuItemInit& init = rig.menu.Item(i).init;
-    EXPECT_EQ(init.Name, "aCom" + std::to_string(i));
-    EXPECT_EQ(init.Tag, tags[i]);
-    EXPECT_TRUE(init.RadioItem);
-    EXPECT_EQ(init.GroupIndex, 1);
-    EXPECT_TRUE(init.Enabled);
-    EXPECT_FALSE(init.AutoHotkeys);
-  }
+  EXPECT_EQ(rig.menu.Item(2).init.Tag, 10);
+  EXPECT_EQ(rig.menu.Item(3).init.Name, "aCom3");
   EXPECT_EQ(rig.changes.calls, 0);
 }
 
-TEST(PortEnumerator, BuildingIntoAFilledMenuAppendsOrClearsFirst) {
-  Rig rig({"COM1", "COM2"});
+TEST(PortEnumerator, TheStoredPortIsChosenWhileBuilding) {
+  Rig rig({"COM1", "COM10", "COM2"});
+  rig.ports.SetComName("com10");
   rig.ports.Refresh();
-  rig.menu.AddForeign("Jiný");
   rig.ports.BuildMenu(&rig.menu, false);
-  EXPECT_EQ(rig.menu.Captions(), (Strings{"Jiný", "COM &1", "COM &2"}));
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, false}));  // the menu was not empty
-  EXPECT_EQ(rig.menu.Item(1).init.Name, "aCom1");
-  EXPECT_EQ(rig.menu.Item(2).init.Name, "aCom2");
-
-  rig.ports.BuildMenu(&rig.menu, true);
-  EXPECT_EQ(rig.menu.Captions(), (Strings{"COM &1", "COM &2"}));
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false}));
-  EXPECT_EQ(rig.menu.Item(0).init.Name, "aCom0");
-}
-
-TEST(PortEnumerator, TheStoredPortIsChosenWhileBuildingOnlyWithOnChange) {
-  {
-    Rig rig({"COM1", "COM10", "COM2"});
-    rig.ports.SetComName("com10");
-    rig.ports.Refresh();
-    rig.ports.BuildMenu(&rig.menu, false);
-    EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true, false}));
-    EXPECT_EQ(rig.changes.calls, 1);
-    EXPECT_EQ(rig.changes.sender, &rig.menu.Item(1));
-    EXPECT_EQ(rig.changes.name, "COM10");
-    EXPECT_EQ(rig.ports.ComName(), "COM10");  // as the item spells it
-  }
-  {
-    Rig rig({"COM1", "COM10", "COM2"}, false);
-    rig.ports.SetComName("com10");
-    rig.ports.Refresh();
-    rig.ports.BuildMenu(&rig.menu, false);
-    EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false, false}));
-    EXPECT_EQ(rig.ports.ComName(), "com10");
-  }
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true, false}));
+  EXPECT_EQ(rig.changes.calls, 1);
+  EXPECT_EQ(rig.changes.sender, &rig.menu.Item(1));
+  EXPECT_EQ(rig.ports.ComName(), "COM10");  // as the item spells it
 }
 
 TEST(PortEnumerator, ClickingAnItemChoosesItsPortOnlyWithOnChange) {
@@ -271,17 +192,4 @@ TEST(PortEnumerator, SettingComNameChoosesTheMatchingItemOrOnlyStoresTheName) {
   EXPECT_EQ(rig.ports.ComName(), "COM2");
   EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true}));
   EXPECT_EQ(rig.changes.calls, 1);
-}
-
-TEST(PortEnumerator, LoadingWithoutAMenuFillsTheListAndBuildsNothing) {
-  Rig rig({"COM1", "COM2"});
-  rig.ports.SetComName("COM1");
-  rig.ports.Loaded();
-  EXPECT_EQ(rig.ports.PortList(), (Strings{"COM1", "COM2"}));
-  EXPECT_EQ(rig.menu.Count(), 0);
-  EXPECT_EQ(rig.changes.calls, 0);
-
-  rig.ports.SetComName("COM2");  // no menu: only stored
-  EXPECT_EQ(rig.ports.ComName(), "COM2");
-  EXPECT_EQ(rig.changes.calls, 0);
 }

@@ -3,7 +3,6 @@
 #include "platform/errors.h"
 #include "platform/kernel/kernel.h"
 #include "platform/kernel/threads.h"
-#include "platform/kernel/threads_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -59,12 +58,7 @@ TEST(SimpleThread, StartWhileAnEndedThreadIsStillHeldRaises) {
   t.Start();
   HANDLE handle = t.Handle(), stop = t.StopEvent();
   ASSERT_EQ(WaitForSingleObject(handle, kLong), WAIT_OBJECT_0);
-  try {
-    t.Start();
-    FAIL() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Thread already running");
-  }
+  EXPECT_THROW(t.Start(), Exception);
   EXPECT_EQ(t.Handle(), handle);
   EXPECT_EQ(t.StopEvent(), stop);
   t.Stop();
@@ -72,17 +66,6 @@ TEST(SimpleThread, StartWhileAnEndedThreadIsStillHeldRaises) {
   EXPECT_EQ(t.StopEvent(), nullptr);
   EXPECT_NO_THROW(t.Start());
   t.Stop();
-}
-
-TEST(SimpleThread, StopWithoutAThreadDoesNothing) {
-  TSimpleThread t;
-  TerminateSpy spy;
-  spy.attach(t);
-  t.Stop();
-  EXPECT_EQ(t.Handle(), nullptr);
-  EXPECT_EQ(t.StopEvent(), nullptr);
-  EXPECT_FALSE(t.Terminated());
-  EXPECT_EQ(spy.calls, 0);
 }
 
 // Both ways of listening for the stop request end the body in time; the component
@@ -160,35 +143,6 @@ TEST(SimpleThread, BodyStuckInABlockingCallIsKilledWithExitCodeOne) {
   EXPECT_EQ(t.Handle(), nullptr);
 }
 
-TEST(SimpleThread, CreateSuspendedWaitsTheTimeOutThenKills) {
-  TSimpleThread t;
-  t.TimeOut = kShortTimeOut;
-  t.CreateSuspended = true;
-  TerminateSpy spy;
-  spy.attach(t);
-  std::atomic<bool> ran{false};
-  t.OnExecute = [&](TSimpleThread&, DWORD&) { ran = true; };
-  t.Start();
-  ASSERT_NE(t.Handle(), nullptr);
-  EXPECT_NE(t.ThreadID(), 0u);
-  Watch watch(t);
-  t.Stop();
-  EXPECT_EQ(watch.exit_code(), 1u);
-  EXPECT_FALSE(ran);
-  EXPECT_EQ(spy.calls, 0);
-}
-
-TEST(SimpleThread, SuspendedThreadRunsWhenResumed) {
-  TSimpleThread t;
-  t.CreateSuspended = true;
-  Event ran;
-  t.OnExecute = [&](TSimpleThread&, DWORD&) { ran.set(); };
-  t.Start();
-  EXPECT_EQ(ResumeThread(t.Handle()), 1u);
-  EXPECT_TRUE(ran.wait());
-  t.Stop();
-}
-
 TEST(SimpleThread, SignalAndStopFromTheWorkerDoNotWaitForThemselves) {
   TSimpleThread t;
   t.TimeOut = static_cast<int>(kLong);
@@ -250,52 +204,4 @@ TEST(SimpleThreadPriority, MapsTheSevenValuesBothWays) {
   }
   EXPECT_EQ(PriorityFromNumber(3), tpNormal);
   EXPECT_EQ(PriorityFromNumber(THREAD_PRIORITY_ERROR_RETURN), tpNormal);
-}
-
-// The system calls are replaced by an unprivileged user's view: lower is allowed,
-// raising is refused.
-class SimpleThreadPriorityApplied : public ::testing::Test {
- protected:
-  static inline int nice = 0;
-  void SetUp() override {
-    saved_ = detail::nice_calls();
-    nice = 0;
-    detail::nice_calls() = {[](pid_t, int* n) {
-                              *n = nice;
-                              return 0;
-                            },
-                            [](pid_t, int n) {
-                              if (n < nice) return EACCES;
-                              nice = n;
-                              return 0;
-                            }};
-  }
-  void TearDown() override { detail::nice_calls() = saved_; }
-
- private:
-  detail::NiceCalls saved_{};
-};
-
-TEST_F(SimpleThreadPriorityApplied, StoredBeforeStartAndAppliedByStart) {
-  TSimpleThread t;
-  t.CreateSuspended = true;  // keeps the body out of the way
-  t.TimeOut = kShortTimeOut;
-  t.SetPriority(tpLower);
-  EXPECT_EQ(t.Priority(), tpLower);
-  EXPECT_EQ(nice, 0);  // nothing to apply it to yet
-  t.Start();
-  EXPECT_EQ(GetThreadPriority(t.Handle()), -1);
-  EXPECT_EQ(nice, 2);
-  EXPECT_EQ(t.Priority(), tpLower);
-
-  // A refused raise: the stored value is overwritten by what the thread really has.
-  t.SetPriority(tpHigher);
-  EXPECT_EQ(nice, 2);
-  EXPECT_EQ(t.Priority(), tpLower);
-
-  t.SetPriority(tpIdle);
-  EXPECT_EQ(nice, 19);
-  EXPECT_EQ(t.Priority(), tpIdle);
-  t.Stop();
-  EXPECT_EQ(t.Priority(), tpIdle);  // no thread: the stored value
 }
