@@ -145,6 +145,7 @@ void TRecorder::RebuildSeries() {
     series->SetAutoYMinMax(false);
     series->SetAutoXMinMax(false);
     series->OnGetValue = [this](TVelaSeries& s, int i, double& v) { GetSampleValue(s, i, v); };
+    series->OnGetClip = [this](TVelaSeries& s, int first, int last) { return GetClip(s, first, last); };
     SetValueRange(*series, store->Lower(), store->Upper());
     AttachSeries(index + 1, *series);
     data_.AddSeries(series);  // the container owns it (AutoDestroySeries)
@@ -282,6 +283,14 @@ void TRecorder::GetSampleValue(TVelaSeries& series, int index, double& value) {
   const TDataStore* store = Store(tag + 1);
   if (store == nullptr || index < 0) return;
   osc::GetSampleValue(*store, static_cast<std::uint32_t>(index), host_.PeakDisplay(), value);
+}
+
+unsigned TRecorder::GetClip(TVelaSeries& series, int first, int last) {
+  static_assert(unsigned{kClipHigh} == unsigned{kEdgeTop} && unsigned{kClipLow} == unsigned{kEdgeBottom});
+  const TDataStore* store = Store(series.Tag() + 1);
+  if (store == nullptr || first < 0 || last < first) return 0;
+  return PointClip(*store, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last),
+                   host_.PeakDisplay());
 }
 
 void TRecorder::GraphXPositionChange(TAxis& axis, double posLeft, double posRight) {

@@ -134,6 +134,8 @@ class TRecorder {
   static void AxisGetText(TAxis& sender, std::string& text, double value, double step);
   // The series' value callback.
   void GetSampleValue(TVelaSeries& series, int index, double& value);
+  // The series' clip callback: the limits the samples behind points first..last reach.
+  unsigned GetClip(TVelaSeries& series, int first, int last);
 
   // Stores of slots 1..4 (nullptr when the slot has none).
   TDataStore* Store(int slot) const;
