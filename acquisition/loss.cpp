@@ -7,6 +7,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace osc {
@@ -225,6 +227,18 @@ TLossFileState ParseLossFile(const std::string& text, const std::array<const TDa
   }
   ledger.Restore(static_cast<std::uint8_t>(mask), std::move(events));
   return TLossFileState::Matches;
+}
+
+TLossFileState LoadLossFile(const std::string& path, const std::array<const TDataStore*, 4>& stores,
+                            TLossLedger& ledger) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return TLossFileState::Absent;
+  if (std::filesystem::file_size(path, ec) > (1u << 20) || ec) return TLossFileState::Foreign;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in) return TLossFileState::Foreign;
+  return ParseLossFile(text.str(), stores, ledger);
 }
 
 std::string LossText(std::uint64_t lost, std::uint64_t expected) {

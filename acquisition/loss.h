@@ -100,6 +100,11 @@ enum class TLossFileState { Absent, Matches, Foreign };
 TLossFileState ParseLossFile(const std::string& text, const std::array<const TDataStore*, 4>& stores,
                              TLossLedger& ledger);
 
+// ParseLossFile of the file at `path` (read only when a regular file of at most 1 MiB):
+// Absent when there is no such file.
+TLossFileState LoadLossFile(const std::string& path, const std::array<const TDataStore*, 4>& stores,
+                            TLossLedger& ledger);
+
 // The label of the window: "Ztraceno: 0 vzorků", or the count and its share of the
 // samples the record should hold.
 std::string LossText(std::uint64_t lost, std::uint64_t expected);

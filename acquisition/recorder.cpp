@@ -130,6 +130,10 @@ void TRecorder::CreateStores() {
     }
   }
   nextSlot_ = 0;
+  streamPos_ = 0;
+  losses_.Begin(st.ChannelMask, 0, blockLength_, clock_());
+  lossesKnown_ = true;
+  host_.LossesChanged();
 }
 
 void TRecorder::RebuildSeries() {
@@ -217,8 +221,41 @@ void TRecorder::DistributeBlock(const std::uint8_t* block, int count) {
   if (nextSlot_ >= n) nextSlot_ = 0;
   for (int k = 0; k < count; ++k) {
     stores_[static_cast<std::size_t>(order[nextSlot_])]->AddSample(block[k]);
+    streamPos_.fetch_add(1, std::memory_order_relaxed);
     if (++nextSlot_ == n) nextSlot_ = 0;
   }
+}
+
+void TRecorder::DistributeFiller(int count) {
+  int order[kSlots];
+  int n = 0;
+  for (int i = 0; i < kSlots; ++i) {
+    if (stores_[static_cast<std::size_t>(i)]) order[n++] = i;
+  }
+  if (n == 0) return;
+  if (nextSlot_ >= n) nextSlot_ = 0;
+  for (int k = 0; k < count; ++k) {
+    TDataStore& store = *stores_[static_cast<std::size_t>(order[nextSlot_])];
+    const std::uint32_t c = store.Count();
+    store.AddSample(c > 0 ? store.Samples()[c - 1] : 128);
+    streamPos_.fetch_add(1, std::memory_order_relaxed);
+    if (++nextSlot_ == n) nextSlot_ = 0;
+  }
+}
+
+void TRecorder::TakeDroppedBlocks() {
+  if (processed_ >= reissued_) return;
+  const int blocks = reissued_ - processed_;
+  droppedBlocks_ += static_cast<std::uint64_t>(blocks);
+  processed_ = reissued_;
+  const int bytes = blocks * blockLength_;
+  losses_.Dropped(streamPos_, static_cast<std::uint64_t>(bytes));
+  DistributeFiller(bytes);
+}
+
+int TRecorder::BytesPerSecond() const {
+  // 10 bits a byte on the line.
+  return static_cast<int>((state_.SlowMode ? kSlowBaud : kFastBaud) / 10);
 }
 
 void TRecorder::RefreshSeries() {
@@ -244,8 +281,9 @@ void TRecorder::ShowRemainingTime() {
 void TRecorder::ShowProgress(bool dataCame) {
   const std::int64_t now = clock_();
   if (dataCame) lastData_ = now;
-  // Bytes per second: 10 bits a byte on the line.
-  const int bytesPerSecond = static_cast<int>((state_.SlowMode ? kSlowBaud : kFastBaud) / 10);
+  losses_.Tick(streamPos_, now);
+  host_.LossesChanged();
+  const int bytesPerSecond = BytesPerSecond();
   const std::int64_t blockMs = std::int64_t{blockLength_} * 1000 / bytesPerSecond;
   const std::int64_t silent = now - lastData_;
   if (silent <= 2 * blockMs) {
@@ -266,6 +304,13 @@ TDataStore* TRecorder::Store(int slot) const {
   return stores_[static_cast<std::size_t>(slot - 1)].get();
 }
 
+std::array<const TDataStore*, TRecorder::kSlots> TRecorder::StorePointers() const {
+  std::array<const TDataStore*, kSlots> result{};
+  for (int i = 0; i < kSlots; ++i)
+    result[static_cast<std::size_t>(i)] = stores_[static_cast<std::size_t>(i)].get();
+  return result;
+}
+
 void TRecorder::ReplaceStore(int slot, std::unique_ptr<TDataStore> store) {
   if (slot < 1 || slot > kSlots) return;
   series_[static_cast<std::size_t>(slot - 1)] = nullptr;
@@ -275,13 +320,17 @@ void TRecorder::ReplaceStore(int slot, std::unique_ptr<TDataStore> store) {
 void TRecorder::EraseStores() {
   for (auto& s : stores_)
     s.reset();
+  lossesKnown_ = false;
   RebuildSeries();
+  host_.LossesChanged();
 }
 
 void TRecorder::GetSampleValue(TVelaSeries& series, int index, double& value) {
   const int tag = series.Tag();
   const TDataStore* store = Store(tag + 1);
   if (store == nullptr || index < 0) return;
+  // A dropped block's filler is not the signal: the curve has a gap there.
+  if (lossesKnown_ && losses_.InGap(std::uint64_t{static_cast<std::uint32_t>(index)} * store->Step())) return;
   osc::GetSampleValue(*store, static_cast<std::uint32_t>(index), host_.PeakDisplay(), value);
 }
 
@@ -375,11 +424,8 @@ void TRecorder::CollectBeforeStop() {
            win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
       ++completed_;
     }
-    if (processed_ < reissued_) {
-      droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
-      processed_ = reissued_;
-    }
     try {
+      TakeDroppedBlocks();
       while (processed_ < completed_) {
         const int slot = processed_ % kRequests;
         win::DWORD count = 0;
@@ -506,7 +552,9 @@ void TRecorder::ProcessRing() {
   // before are stored and the recording ends the same way.
   std::string lost;
   try {
-    if (com_.ClearError(nullptr) & win::CE_RXOVER) lost = kOverrunMessage;
+    const win::DWORD errors = com_.ClearError(nullptr);
+    if (errors & win::CE_RXOVER) lost = kOverrunMessage;
+    if (errors & (win::CE_FRAME | win::CE_RXPARITY | win::CE_OVERRUN)) losses_.Garbled(streamPos_);
   } catch (const ECommError& e) {
     lost = DeviceLost(e.what());
   }
@@ -538,9 +586,12 @@ void TRecorder::ProcessRing() {
     ++reissued_;
   }
   // 3. Process; blocks whose slot was already reused are dropped.
-  if (processed_ < reissued_) {
-    droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
-    processed_ = reissued_;
+  try {
+    TakeDroppedBlocks();
+  } catch (const EOutOfMemory&) {
+    RefreshSeries();
+    StopRecording();
+    return;
   }
   ProcessCompleted(failure);
 }
@@ -572,6 +623,10 @@ void TRecorder::ProcessCompleted(std::string failure) {
     return;
   }
   RefreshSeries();
+  if (failure == kOverrunMessage) {
+    losses_.Overflow(streamPos_, clock_());
+    host_.LossesChanged();
+  }
   if (!failure.empty()) EndByError(failure);
 }
 
@@ -582,6 +637,8 @@ void TRecorder::TickBlocking() {
   if (!running_) {
     if (!StartHandshake()) return;
   }
+  for (std::uint32_t n = garbledReports_.exchange(0); n > 0; --n)
+    losses_.Garbled(streamPos_);
   const bool dataCame = newData_.exchange(false);
   if (dataCame) RefreshSeries();
   ShowProgress(dataCame);
@@ -589,6 +646,10 @@ void TRecorder::TickBlocking() {
     running_ = false;
     if (newData_.exchange(false)) RefreshSeries();
     if (workerFailed_.exchange(false)) {
+      if (workerError_ == kOverrunMessage) {
+        losses_.Overflow(streamPos_, clock_());
+        host_.LossesChanged();
+      }
       EndByError(workerError_);
     } else {
       StopRecording();
@@ -643,6 +704,9 @@ bool TRecorder::StartHandshake() {
   }
   running_ = true;
   lastData_ = clock_();
+  streamPos_ = 0;
+  losses_.Begin(startMask_, static_cast<std::uint32_t>(BytesPerSecond()), blockLength_, lastData_);
+  host_.LossesChanged();
   if (!overlapped) {
     workerFailed_ = false;
     worker_->Start();
@@ -659,7 +723,9 @@ void TRecorder::WorkerBody() {
     try {
       n = com_.Read(block.data(), length);
       // Bytes lost to a full input queue may lie in this block: its slots are unknown.
-      if (com_.ClearError(nullptr) & win::CE_RXOVER) {
+      const win::DWORD errors = com_.ClearError(nullptr);
+      if (errors & (win::CE_FRAME | win::CE_RXPARITY | win::CE_OVERRUN)) ++garbledReports_;
+      if (errors & win::CE_RXOVER) {
         workerError_ = kOverrunMessage;
         workerFailed_ = true;
         return;

@@ -38,6 +38,8 @@ class TVelaGraphColors {
   // Y labels of a graph showing clipped samples, and the bands that mark them (orange).
   OSC_COLOR_PROPERTY(Clipped, clipped_, clRed)
   OSC_COLOR_PROPERTY(ClipBand, clipBand_, 0x0080FF)
+  // The shade of stretches that are not the signal (lost samples), light red.
+  OSC_COLOR_PROPERTY(Marked, marked_, 0xD0D0FF)
 #undef OSC_COLOR_PROPERTY
 
  public:

@@ -278,6 +278,12 @@ void TFrmMdl4CH::buildCrossBar() {
   LCrossPos->setMinimumWidth(LCrossPos->fontMetrics().horizontalAdvance("00:00:00.000    -000.00 mV") + 16);
   LCrossPos->setFrameShape(QFrame::StyledPanel);
   bar->addWidget(LCrossPos);
+  LLoss = new QLabel(bar);
+  LLoss->setObjectName("LLoss");
+  LLoss->setAccessibleName("Ztracené vzorky");
+  LLoss->setContentsMargins(8, 0, 8, 0);
+  LLoss->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  bar->addWidget(LLoss);
   TBShowAnalyse = toolButton(bar, "TBShowAnalyse", "analysis", "Zobrazit panel hodnot bodů", true);
 }
 

@@ -149,6 +149,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   QToolButton* TBCross = nullptr;
   QToolButton* TBPeakDet = nullptr;
   QLabel* LCrossPos = nullptr;
+  QLabel* LLoss = nullptr;  // samples lost by the recording shown
   QToolButton* TBShowAnalyse = nullptr;
   // Analysis panel.
   QToolBar* TBarAnalyse = nullptr;
@@ -208,6 +209,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void ShowError(const std::string& message) override;
   const TOscRozsah* SelectedRange() override { return CurrentRange(); }
   void StartRetried(const std::string& error) override;
+  void LossesChanged() override;
 
   // --- ProtocolHost ----------------------------------------------------------------------
   std::string PortName() override;
@@ -336,7 +338,12 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   std::unique_ptr<QPrinter> printer_;
   bool shown_ = false;
   bool waitingCaption_ = false;  // the caption says why a start waits
-  bool unsaved_ = false;         // a recording was made since the last save, load or erase
+  // The loss label and the shaded stretches from the recorder's ledger.
+  void ShowLosses();
+  // Reads the loss file beside the records `paths` were loaded from.
+  void LoadLosses(const std::vector<std::string>& paths);
+  std::string lossNote_;  // why the losses of the records shown are not known
+  bool unsaved_ = false;  // a recording was made since the last save, load or erase
   std::vector<std::string> recordingNotes_;
   TWindowState state_;
   std::string stateFile_;
