@@ -111,13 +111,35 @@ void TLossLedger::Tick(std::uint64_t pos, std::int64_t nowMs) {
     }
   }
   // One probe after a pause of the caller may still find the queue full.
-  if (older == nullptr || recentCount < 2) return;
-  const double shortfall = recent->Deficit - older->Deficit;
+  if (recentCount < 2) return;
+  if (pending_) {
+    if (nowMs - pendingMs_ >= kRecentMs) CountPending(recent->Deficit, pos);
+    return;
+  }
+  if (older == nullptr || recent->Deficit - older->Deficit <= blockLength_ * 1.5) return;
+  pending_ = true;
+  pendingMs_ = nowMs;
+  pendingFrom_ = *older;
+}
+
+void TLossLedger::CountPending(double deficit, std::uint64_t pos) {
+  pending_ = false;
+  const double shortfall = deficit - pendingFrom_.Deficit;
   if (shortfall <= blockLength_ * 1.5) return;
   const auto bytes = static_cast<std::uint64_t>(std::llround(shortfall));
-  Add(TLossKind::Shortfall, older->Pos, pos - older->Pos, bytes);
+  Add(TLossKind::Shortfall, pendingFrom_.Pos, pos - pendingFrom_.Pos, bytes);
   counted_ += static_cast<double>(bytes);
+  // The window starts again: its older probes do not hold this loss.
   probes_.clear();
+}
+
+void TLossLedger::Finish(std::uint64_t pos, std::int64_t nowMs) {
+  if (!pending_) return;
+  double least = Deficit(pos, nowMs);
+  for (const Probe& p : probes_) {
+    if (p.Ms > pendingMs_) least = std::min(least, p.Deficit);
+  }
+  CountPending(least, pos);
 }
 
 void TLossLedger::Overflow(std::uint64_t pos, std::int64_t nowMs) {

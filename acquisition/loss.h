@@ -56,6 +56,8 @@ class TLossLedger {
   void Dropped(std::uint64_t pos, std::uint64_t bytes);
   // Where the stream is at `nowMs`: checks the count against the module's rate.
   void Tick(std::uint64_t pos, std::int64_t nowMs);
+  // The recording ended with the stream at `pos`: a shortfall seen is counted now.
+  void Finish(std::uint64_t pos, std::int64_t nowMs);
   // The input queue overflowed at `nowMs` with the stream at `pos`; the recording ends.
   void Overflow(std::uint64_t pos, std::int64_t nowMs);
 
@@ -69,6 +71,7 @@ class TLossLedger {
  private:
   void Add(TLossKind kind, std::uint64_t pos, std::uint64_t span, std::uint64_t bytes);
   double Deficit(std::uint64_t pos, std::int64_t nowMs) const;
+  void CountPending(double deficit, std::uint64_t pos);
 
   struct Probe {
     std::int64_t Ms;
@@ -82,6 +85,11 @@ class TLossLedger {
   std::int64_t startMs_ = 0;
   double counted_ = 0;
   std::deque<Probe> probes_;
+  // A shortfall seen at `pendingMs_` against `pendingFrom_` is counted once a whole
+  // recent part has passed, so a loss still going on is counted in full.
+  bool pending_ = false;
+  std::int64_t pendingMs_ = 0;
+  Probe pendingFrom_{};
   std::vector<TLossEvent> events_;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> gaps_;  // [first, end) of each filler
 };

@@ -219,11 +219,17 @@ void TRecorder::DistributeBlock(const std::uint8_t* block, int count) {
   }
   if (n == 0) return;
   if (nextSlot_ >= n) nextSlot_ = 0;
-  for (int k = 0; k < count; ++k) {
-    stores_[static_cast<std::size_t>(order[nextSlot_])]->AddSample(block[k]);
-    streamPos_.fetch_add(1, std::memory_order_relaxed);
-    if (++nextSlot_ == n) nextSlot_ = 0;
+  int k = 0;
+  try {
+    for (; k < count; ++k) {
+      stores_[static_cast<std::size_t>(order[nextSlot_])]->AddSample(block[k]);
+      if (++nextSlot_ == n) nextSlot_ = 0;
+    }
+  } catch (...) {
+    streamPos_.fetch_add(static_cast<std::uint64_t>(k), std::memory_order_relaxed);
+    throw;
   }
+  streamPos_.fetch_add(static_cast<std::uint64_t>(count), std::memory_order_relaxed);
 }
 
 void TRecorder::DistributeFiller(int count) {
@@ -238,7 +244,7 @@ void TRecorder::DistributeFiller(int count) {
     TDataStore& store = *stores_[static_cast<std::size_t>(order[nextSlot_])];
     const std::uint32_t c = store.Count();
     store.AddSample(c > 0 ? store.Samples()[c - 1] : 128);
-    streamPos_.fetch_add(1, std::memory_order_relaxed);
+    streamPos_.fetch_add(1, std::memory_order_relaxed);  // rare: only after a stall
     if (++nextSlot_ == n) nextSlot_ = 0;
   }
 }
@@ -444,6 +450,8 @@ void TRecorder::CollectBeforeStop() {
     }
   }
   newData_ = false;
+  losses_.Finish(streamPos_, clock_());
+  host_.LossesChanged();
   RefreshSeries();
 }
 
