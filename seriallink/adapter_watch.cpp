@@ -82,7 +82,19 @@ std::string TAdapterFinder::Find(const TAdapterIdentity& identity) const {
 
 void TReattachWatch::Opened(const std::string& path) {
   identity_ = finder_.IdentityOf(path);
+  const fs::path device = osc::Device(path);
+  device_ = device.empty() ? path : device.string();
   watching_ = false;
+  gone_ = false;
+}
+
+bool TReattachWatch::Gone() {
+  if (device_.empty() || gone_) return false;
+  std::error_code ec;
+  if (fs::exists(device_, ec)) return false;
+  gone_ = true;
+  Vanished();
+  return true;
 }
 
 bool TReattachWatch::Vanished() {
@@ -94,7 +106,7 @@ std::optional<std::string> TReattachWatch::Poll() {
   if (!watching_) return std::nullopt;
   std::string where = finder_.Find(identity_);
   if (where.empty()) return std::nullopt;
-  watching_ = false;
+  Opened(where);
   return where;
 }
 

@@ -49,6 +49,11 @@ class TReattachWatch {
   // by-id name, no serial number): then nothing is watched.
   bool Vanished();
   bool Watching() const { return watching_; }
+  // The device opened last, when it has gone from the system since (an unplug): true
+  // once, then the adapter is watched for (Vanished).
+  bool Gone();
+  const std::string& Device() const { return device_; }
+  const TAdapterIdentity& Identity() const { return identity_; }
   // While watching: the device path where the same adapter is back (watching ends), or
   // nothing yet.
   std::optional<std::string> Poll();
@@ -56,7 +61,9 @@ class TReattachWatch {
  private:
   const TAdapterFinder& finder_;
   TAdapterIdentity identity_;
+  std::string device_;
   bool watching_ = false;
+  bool gone_ = false;
 };
 
 }  // namespace osc

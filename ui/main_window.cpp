@@ -68,6 +68,11 @@ TFrmMdl4CH::TFrmMdl4CH(TAcquisitionPath path, QWidget* parent, TMainWindowUi ui)
   TmrSbOffset = new QTimer(this);
   TmrSbOffset->setInterval(250);
   connect(TmrSbOffset, &QTimer::timeout, this, &TFrmMdl4CH::offsetFocusTick);
+  UseAdapterFinder("/dev", "/sys");
+  PortWatchTimer = new QTimer(this);
+  PortWatchTimer->setInterval(500);
+  connect(PortWatchTimer, &QTimer::timeout, this, [this] { PortWatchTick(); });
+  PortWatchTimer->start();
 
   buildRecordBar();
   buildChannelBar();

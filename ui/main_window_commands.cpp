@@ -553,6 +553,7 @@ void TFrmMdl4CH::StartRetried(const std::string& error) {
 // ---------------------------------------------------------------- ProtocolHost
 
 std::string TFrmMdl4CH::PortName() {
+  if (!portBack_.empty()) return portBack_;
   return settings_ != nullptr ? settings_->Settings().Port : std::string();
 }
 

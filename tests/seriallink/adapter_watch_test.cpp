@@ -1,7 +1,7 @@
 // Finding the same USB adapter again after a re-plug, in a fake /dev and /sys.
 #include "seriallink/adapter_watch.h"
 
-#include "support/temp_dir.h"
+#include "support/fake_adapters.h"
 
 #include <gtest/gtest.h>
 
@@ -11,42 +11,8 @@
 namespace osc {
 namespace {
 namespace fs = std::filesystem;
-
-struct Adapter {
-  std::string tty;     // "ttyUSB0"
-  std::string byId;    // empty: udev made no link
-  std::string serial;  // empty: the device has none
-  std::string vendor = "0403";
-};
-
-// /dev/<tty>, /dev/serial/by-id/<name> -> ../../<tty>, and the sysfs chain
-// class/tty/<tty>/device -> devices/usbN/N-1/N-1:1.0 with the USB device's files above it.
-class FakeSystem {
- public:
-  void Plug(const Adapter& a) {
-    fs::create_directories(dev() / "serial" / "by-id");
-    std::ofstream(dev() / a.tty).put('\n');
-    if (!a.byId.empty()) fs::create_symlink("../../" + a.tty, dev() / "serial" / "by-id" / a.byId);
-    const fs::path usb = sys() / "devices" / ("usb-" + a.tty) / "1-1";
-    fs::create_directories(usb / "1-1:1.0" / a.tty);
-    std::ofstream(usb / "idVendor") << a.vendor << '\n';
-    std::ofstream(usb / "idProduct") << "6001\n";
-    if (!a.serial.empty()) std::ofstream(usb / "serial") << a.serial << '\n';
-    fs::create_directories(sys() / "class" / "tty" / a.tty);
-    fs::create_symlink(usb / "1-1:1.0", sys() / "class" / "tty" / a.tty / "device");
-  }
-  void Unplug(const Adapter& a) {
-    fs::remove(dev() / a.tty);
-    if (!a.byId.empty()) fs::remove(dev() / "serial" / "by-id" / a.byId);
-    fs::remove_all(sys() / "class" / "tty" / a.tty);
-    fs::remove_all(sys() / "devices" / ("usb-" + a.tty));
-  }
-  fs::path dev() const { return fs::path(dir.path()) / "dev"; }
-  fs::path sys() const { return fs::path(dir.path()) / "sys"; }
-  std::string Dev(const std::string& tty) const { return fs::canonical(dev() / tty).string(); }
-
-  test::TempDir dir;
-};
+using test::Adapter;
+using test::FakeSystem;
 
 TEST(AdapterWatch, OnlyTheSameAdapterIsTakenBackUnderAnyNumber) {
   struct Row {

@@ -18,6 +18,7 @@
 #include "graph/qt/graph_widget.h"
 #include "main_window_rig.h"
 #include "platform/locale.h"
+#include "support/fake_adapters.h"
 
 namespace osc {
 namespace {
@@ -222,6 +223,34 @@ TEST_F(MainWindowTest, LossesAreShownSavedBesideTheRecordsAndReadBack) {
   EXPECT_FALSE(w.LLoss->text().startsWith("Ztraceno"));
   EXPECT_NE(w.LLoss->text(), unknown) << "says why";
   EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
+}
+
+// The module's adapter pulled: the title says so at once; another adapter plugged in is
+// left alone; the same one back under another number is taken and the module asked for,
+// and no recording starts by itself.
+TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndOnlyTheSameOneTakenBack) {
+  test::FakeSystem system;
+  w.UseAdapterFinder(system.dev().string(), system.sys().string());
+  const test::Adapter mine{"ttyUSB0", "usb-FTDI_A1-if00", "A1"};
+  system.Plug(mine);
+  rig.settings->SetPort(system.Dev("ttyUSB0"));
+  w.PortWatchTick();  // a module answered (identified at start): its adapter is watched
+  system.Unplug(mine);
+  w.PortWatchTick();
+  const std::string waiting = Caption(w);
+  EXPECT_NE(waiting.find("usb-FTDI_A1-if00"), std::string::npos) << waiting;
+
+  system.Plug({"ttyUSB0", "usb-FTDI_B2-if00", "B2"});
+  w.PortWatchTick();
+  EXPECT_EQ(Caption(w), waiting);
+  EXPECT_EQ(w.PortName(), system.Dev("ttyUSB0"));
+
+  system.Plug({"ttyUSB1", "usb-FTDI_A1-if00", "A1"});
+  w.PortWatchTick();
+  EXPECT_EQ(w.PortName(), system.Dev("ttyUSB1"));
+  EXPECT_NE(Caption(w), waiting);
+  EXPECT_NE(Caption(w).find(system.Dev("ttyUSB1")), std::string::npos) << Caption(w);
+  EXPECT_FALSE(w.sbZaznam->isChecked());
 }
 
 TEST_F(MainWindowTest, SaveAsksAboutTheFilesItWritesNotTheNameTyped) {
