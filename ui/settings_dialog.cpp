@@ -1,5 +1,8 @@
 #include "ui/settings_dialog.h"
 
+#include "platform/comm.h"
+#include "seriallink/adapter_watch.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -670,6 +673,10 @@ void TFrmSetMdl4::bbOkClick() {
     if (auto* box = dynamic_cast<osc::TCustomSpinBox*>(focused)) box->UpdateText();
   }
   EnsureOneRange();
+  // An adapter's /dev/serial/by-id name finds it in any USB socket, under any number.
+  if (const std::string device = win::CommDevicePath(settings_.Port); device.starts_with("/dev/tty")) {
+    if (std::string stable = TAdapterFinder().StableName(device); stable != device) SetPort(stable);
+  }
   try {
     settings_.SaveSettings();
   } catch (const std::exception& e) {

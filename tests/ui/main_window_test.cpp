@@ -234,7 +234,8 @@ TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndOnlyTheSameOneTakenBack) {
   const test::Adapter mine{"ttyUSB0", "usb-FTDI_A1-if00", "A1"};
   system.Plug(mine);
   rig.settings->SetPort(system.Dev("ttyUSB0"));
-  w.PortWatchTick();  // a module answered (identified at start): its adapter is watched
+  w.State.DeviceFound = true;  // a module answered there: its adapter is watched
+  w.PortWatchTick();
   system.Unplug(mine);
   w.PortWatchTick();
   const std::string waiting = Caption(w);
