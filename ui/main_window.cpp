@@ -285,6 +285,7 @@ void TFrmMdl4CH::buildCrossBar() {
   bar->addWidget(LCrossPos);
   LLoss = new QLabel(bar);
   LLoss->setObjectName("LLoss");
+  LLoss->setForegroundRole(QPalette::WindowText);  // a tool bar would draw it in ButtonText
   LLoss->setAccessibleName("Ztracené vzorky");
   LLoss->setContentsMargins(8, 0, 8, 0);
   LLoss->setTextInteractionFlags(Qt::TextSelectableByMouse);
