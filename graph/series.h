@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "graph/geometry.h"
 #include "platform/canvas.h"
@@ -141,7 +142,8 @@ class TBaseEquiDistantSeries : public TVelaSeries {
  private:
   // Samples i0..i1 cover the window of `view`'s graph; false when none is visible.
   bool VisibleRange(TVelaGraph* view, int& i0, int& i1) const;
-  void DrawClipBands(TCanvas& canvas, TColor color, int i0, int i1, double xl, double kx, const TRect& pr);
+  void DrawClipBands(TCanvas& canvas, TColor color, int i0, const std::vector<std::uint8_t>& edges, double xl,
+                     double kx, const TRect& pr);
 
   double xStart_ = 0;
   std::uint32_t count_ = 0;

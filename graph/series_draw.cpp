@@ -1,7 +1,9 @@
 // How a series paints itself: the curve of an equidistant series, clipped in value
 // space before it becomes pixels, and the title in the graph's title bar.
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "graph/axis.h"
 #include "graph/graph_data.h"
@@ -60,12 +62,20 @@ void TBaseEquiDistantSeries::Draw(TCanvas& canvas, TVelaGraph* view, const TRect
   canvas.SetPenMode(pmCopy);
   // A clip around the plot also keeps Qt's line drawing on its fast path.
   canvas.SetClipRect(plot);
-  if (OnGetClip && OnGetClip(*this, i0, i1) != 0)
-    DrawClipBands(canvas, view->Colors().ClipBand(), i0, i1, xl, kx, pr);
+  // A point's clip flags are asked right after its value: the owner's scan of the
+  // point's samples is still at hand then.
+  std::vector<std::uint8_t> edges;
+  if (OnGetClip && OnGetClip(*this, i0, i1) != 0) edges.resize(static_cast<std::size_t>(i1 - i0) + 1);
+  const auto takeEdges = [&](int i) {
+    if (!edges.empty())
+      edges[static_cast<std::size_t>(i - i0)] = static_cast<std::uint8_t>(OnGetClip(*this, i, i));
+  };
   const TDoubleRect window = DoubleRect(xl, yb, xr, yt);
   double prev = GetValue(i0);
+  takeEdges(i0);
   for (int i = i0; i < i1; ++i) {
     const double v = GetValue(i + 1);
+    takeEdges(i + 1);
     TDoubleRect s{XStart() + i * XStep(), prev, XStart() + (i + 1) * XStep(), v};
     prev = v;
     if (!std::isfinite(s.Y1) || !std::isfinite(s.Y2)) continue;  // a missing value
@@ -79,13 +89,16 @@ void TBaseEquiDistantSeries::Draw(TCanvas& canvas, TVelaGraph* view, const TRect
                 pr.Bottom - TruncPixel((s.Y1 - yb) * ky), TruncPixel((s.X2 - xl) * kx) + pr.Left,
                 pr.Bottom - TruncPixel((s.Y2 - yb) * ky));
   }
+  if (!edges.empty()) DrawClipBands(canvas, view->Colors().ClipBand(), i0, edges, xl, kx, pr);
   canvas.ResetClip();
 }
 
-void TBaseEquiDistantSeries::DrawClipBands(TCanvas& canvas, TColor color, int i0, int i1, double xl,
-                                           double kx, const TRect& pr) {
+void TBaseEquiDistantSeries::DrawClipBands(TCanvas& canvas, TColor color, int i0,
+                                           const std::vector<std::uint8_t>& edges, double xl, double kx,
+                                           const TRect& pr) {
   // A point stands for the samples up to the next one; runs of points on one edge
-  // become one band, so a long clipped stretch is one fill.
+  // become one band, so a long clipped stretch is one fill. Drawn over the curve, whose
+  // clipped stretch lies along the edge anyway.
   constexpr int kBand = 3;
   const auto pixel = [&](int i) { return TruncPixel((XStart() + i * XStep() - xl) * kx) + pr.Left; };
   canvas.SetBrushColor(color);
@@ -93,8 +106,9 @@ void TBaseEquiDistantSeries::DrawClipBands(TCanvas& canvas, TColor color, int i0
   for (const unsigned edge : {kEdgeTop, kEdgeBottom}) {
     const int top = edge == kEdgeTop ? pr.Top : pr.Bottom + 1 - kBand;
     int runStart = -1;
+    const int i1 = i0 + static_cast<int>(edges.size()) - 1;
     for (int i = i0; i <= i1 + 1; ++i) {
-      const bool on = i <= i1 && (OnGetClip(*this, i, i) & edge) != 0;
+      const bool on = i <= i1 && (edges[static_cast<std::size_t>(i - i0)] & edge) != 0;
       if (on && runStart < 0) runStart = i;
       if (!on && runStart >= 0) {
         const int left = pixel(runStart);
