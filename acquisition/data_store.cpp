@@ -10,6 +10,10 @@
 #include <bit>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace osc {
 namespace {
 
@@ -27,7 +31,53 @@ std::uint8_t* allocate(std::uint32_t capacity, const std::string& name) {
   return block;
 }
 
+std::unique_ptr<std::atomic<std::uint8_t>[]> clip_chunks(std::uint32_t capacity) {
+  const std::size_t n = ((capacity >> TDataStore::kClipChunkBits) + 1);
+  auto chunks = std::make_unique<std::atomic<std::uint8_t>[]>(n);
+  for (std::size_t i = 0; i < n; ++i)
+    chunks[i].store(0, std::memory_order_relaxed);
+  return chunks;
+}
+
 }  // namespace
+
+// The peak display's scan reads every sample of the view once per repaint, so it is
+// one pass for both extremes, 64 bytes a step in four independent vectors where the
+// processor has SSE2 (every x86-64 has), then byte by byte for the rest.
+TExtremes SampleExtremes(const std::uint8_t* p, std::size_t n) {
+  TExtremes e;
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  if (n >= 64) {
+    __m128i hi[4], lo[4];
+    for (int j = 0; j < 4; ++j) {
+      hi[j] = _mm_setzero_si128();
+      lo[j] = _mm_set1_epi8(static_cast<char>(0xFF));
+    }
+    for (; k + 64 <= n; k += 64) {
+      for (int j = 0; j < 4; ++j) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 16 * j));
+        hi[j] = _mm_max_epu8(hi[j], v);
+        lo[j] = _mm_min_epu8(lo[j], v);
+      }
+    }
+    alignas(16) std::uint8_t h[16], l[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(h),
+                    _mm_max_epu8(_mm_max_epu8(hi[0], hi[1]), _mm_max_epu8(hi[2], hi[3])));
+    _mm_store_si128(reinterpret_cast<__m128i*>(l),
+                    _mm_min_epu8(_mm_min_epu8(lo[0], lo[1]), _mm_min_epu8(lo[2], lo[3])));
+    for (int j = 0; j < 16; ++j) {
+      e.Max = std::max(e.Max, h[j]);
+      e.Min = std::min(e.Min, l[j]);
+    }
+  }
+#endif
+  for (; k < n; ++k) {
+    e.Max = std::max(e.Max, p[k]);
+    e.Min = std::min(e.Min, p[k]);
+  }
+  return e;
+}
 
 std::uint32_t SlotRate(std::uint8_t channelMask, bool slowMode) {
   const auto slots = static_cast<std::uint32_t>(std::popcount(static_cast<unsigned>(channelMask & 0x0F)));
@@ -55,7 +105,10 @@ double PointXStep(std::uint32_t rate, std::uint32_t step) {
 }
 
 TDataStore::TDataStore(std::uint32_t capacity, std::string name)
-    : block_(allocate(capacity, name)), capacity_(capacity), name_(std::move(name)) {}
+    : block_(allocate(capacity, name)),
+      capacity_(capacity),
+      name_(std::move(name)),
+      chunkClip_(clip_chunks(capacity)) {}
 
 TDataStore::TDataStore(int slot, int maxSeconds, TDateTime start, std::uint8_t channelMask, bool slowMode,
                        const TChannelScale& scale)
@@ -67,6 +120,7 @@ TDataStore::TDataStore(int slot, int maxSeconds, TDateTime start, std::uint8_t c
   if (capacity > UINT32_MAX) throw EOutOfMemory(Format("Not enough memory for the record of %s", {name_}));
   capacity_ = static_cast<std::uint32_t>(capacity);
   block_ = allocate(capacity_, name_);
+  chunkClip_ = clip_chunks(capacity_);
   header_.Slot = static_cast<std::uint8_t>(slot);
   header_.ChannelMask = channelMask;
   header_.Rate = rate;
@@ -105,6 +159,16 @@ void TDataStore::TakeHeader() {
   header_.Count = std::min<std::uint32_t>(header_.Count, capacity_ - kRecordHeaderSize);
   PutU32(block_ + kRecordCountOffset, header_.Count);
   count_ = header_.Count;
+  ScanClips();
+}
+
+void TDataStore::ScanClips() {
+  const std::uint32_t count = Count();
+  constexpr std::uint32_t chunk = 1u << kClipChunkBits;
+  for (std::uint32_t first = 0, c = 0; first < count; first += chunk, ++c) {
+    const TExtremes e = SampleExtremes(Samples() + first, std::min(chunk, count - first));
+    chunkClip_[c].store(static_cast<std::uint8_t>(ClipOf(e)), std::memory_order_relaxed);
+  }
 }
 
 TDataStore::~TDataStore() {
@@ -115,6 +179,10 @@ void TDataStore::AddSample(std::uint8_t sample) {
   const std::uint32_t count = count_.load(std::memory_order_relaxed);  // the writer's own value
   if (capacity_ - kRecordHeaderSize <= count) throw EOutOfMemory("Mem Full");
   block_[kRecordHeaderSize + count] = sample;
+  if (sample == 255 || sample == 0) {
+    chunkClip_[count >> kClipChunkBits].fetch_or(sample == 255 ? kClipHigh : kClipLow,
+                                                 std::memory_order_relaxed);
+  }
   PutU32(block_ + kRecordCountOffset, count + 1);
   count_.store(count + 1, std::memory_order_release);
 }

@@ -45,8 +45,28 @@ struct TPeakWindow {
   std::uint8_t Min = 0;
 };
 
+// Which of the converter's limits samples reach: raw 255 (the top of the window) and
+// raw 0 (its bottom). Such a sample is clipped: the signal lay somewhere beyond.
+enum : unsigned { kClipHigh = 1, kClipLow = 2 };
+
+// The largest and smallest of `n` samples (Max 0, Min 255 when there are none): the
+// peak display's one-pass scan.
+struct TExtremes {
+  std::uint8_t Max = 0;
+  std::uint8_t Min = 255;
+};
+TExtremes SampleExtremes(const std::uint8_t* p, std::size_t n);
+// The clip flags of samples whose extremes are `e`.
+inline unsigned ClipOf(TExtremes e) {
+  return (e.Max == 255 ? kClipHigh : 0u) | (e.Min == 0 ? kClipLow : 0u);
+}
+
 class TDataStore {
  public:
+  // Samples per clip chunk: the store keeps which limits each chunk reaches, so a view
+  // without clipped samples never scans for them.
+  static constexpr unsigned kClipChunkBits = 12;
+
   // An empty record for `slot` (1..4), holding `maxSeconds` at the slot's rate, with
   // the slot's scale and unit. Raises EOutOfMemory when the block cannot be allocated
   // and Exception when `channelMask` records no slot.
@@ -95,12 +115,16 @@ class TDataStore {
   std::uint32_t PointCount() const { return Count() / step_; }
   double XStep() const { return PointXStep(Rate(), step_); }
 
+  // The clip flags of chunk `chunk` (samples chunk << kClipChunkBits onwards) so far.
+  unsigned ChunkClip(std::uint32_t chunk) const { return chunkClip_[chunk].load(std::memory_order_relaxed); }
+
   // The peak display's last window (acquisition/scaling.h), for the owning thread.
   TPeakWindow& PeakWindowCache() const { return peakWindow_; }
 
  private:
   TDataStore(std::uint32_t capacity, std::string name);
   void TakeHeader();
+  void ScanClips();
 
   std::uint8_t* block_ = nullptr;
   std::uint32_t capacity_ = 0;
@@ -109,6 +133,9 @@ class TDataStore {
   std::uint32_t step_ = 1;
   std::string name_;
   mutable TPeakWindow peakWindow_;
+  // Written by AddSample's thread; a flag is set before the count that covers its
+  // sample is published.
+  std::unique_ptr<std::atomic<std::uint8_t>[]> chunkClip_;
 };
 
 // The main window's stores: slots 1..4 at indexes 0..3, none where a slot has no record.

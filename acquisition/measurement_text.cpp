@@ -1,5 +1,7 @@
 #include "acquisition/measurement_text.h"
 
+#include "acquisition/data_store.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,9 +15,12 @@ constexpr double kSecondsPerDay = 86400;
 
 }  // namespace
 
-std::string ValueText(double x, double y, const std::string& unit) {
+std::string ValueText(double x, double y, const std::string& unit, unsigned clip, float lower, float upper) {
   if (x == 0) return std::string();
-  return FormatDateTime("tt.zzz", x) + Format("    %3.2f %s", {y, unit});
+  // The signal lay beyond the limit, in the direction from the other limit to it.
+  const bool upward = (clip == kClipHigh) == (upper >= lower);
+  const char* bound = clip == 0 ? "" : upward ? "> " : "< ";
+  return FormatDateTime("tt.zzz", x) + Format("    %s%3.2f %s", {bound, y, unit});
 }
 
 std::string FrequencyText(double x0, double x1) {

@@ -12,7 +12,10 @@ namespace osc {
 
 // Empty when `x` is 0; otherwise the long time of `x` with ".zzz", then the value with
 // two decimals and the unit: "12:30:05.250    1.25 V".
-std::string ValueText(double x, double y, const std::string& unit);
+// A value at a limit of the converter (`clip`: kClipHigh, kClipLow of a record whose raw
+// 0 and 255 stand for `lower` and `upper`) is a bound: "> 9.96 V", "< -10.00 V".
+std::string ValueText(double x, double y, const std::string& unit, unsigned clip = 0, float lower = 0,
+                      float upper = 1);
 
 // "      f = %.1f Hz" for the period |x1 - x0| days; empty when the two are equal.
 std::string FrequencyText(double x0, double x1);

@@ -97,7 +97,8 @@ std::vector<std::string> ExistingRecordFiles(const std::vector<TRecordFileName>&
   return existing;
 }
 
-void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names, FileOps& ops) {
+void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names, FileOps& ops,
+                   const std::vector<TFileContent>& extra) {
   std::vector<TFileContent> files;
   for (const auto& name : names) {
     if (!is_slot(name.Slot) || !stores[name.Slot - 1]) continue;
@@ -105,6 +106,7 @@ void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>
     files.push_back({name.Path, {reinterpret_cast<const char*>(record.data()), record.size()}});
   }
   if (files.empty()) return;
+  files.insert(files.end(), extra.begin(), extra.end());
   std::string failed;
   const int error = WriteFilesAtomically(ops, files, failed);
   if (error == 0) return;

@@ -62,10 +62,11 @@ std::vector<TRecordFileName> RecordFileNames(const std::string& chosen, const TS
 // Those of `names` that exist already, to be confirmed by the operator before anything
 // is written.
 std::vector<std::string> ExistingRecordFiles(const std::vector<TRecordFileName>& names);
-// Writes each named slot's store to its file, all or nothing: on any failure no file of
-// the set is changed and one message names the file that failed and why.
+// Writes each named slot's store to its file, and the `extra` files that belong to the
+// set (the loss file), all or nothing: on any failure no file of the set is changed and
+// one message names the file that failed and why.
 void SaveRecording(const TSlotStores& stores, const std::vector<TRecordFileName>& names,
-                   FileOps& ops = SystemFileOps());
+                   FileOps& ops = SystemFileOps(), const std::vector<TFileContent>& extra = {});
 
 struct TLoadedRecords {
   // The new store of each slot that got one; the later file for one slot wins.

@@ -130,6 +130,10 @@ void TRecorder::CreateStores() {
     }
   }
   nextSlot_ = 0;
+  streamPos_ = 0;
+  losses_.Begin(st.ChannelMask, 0, blockLength_, clock_());
+  lossesKnown_ = true;
+  host_.LossesChanged();
 }
 
 void TRecorder::RebuildSeries() {
@@ -145,6 +149,7 @@ void TRecorder::RebuildSeries() {
     series->SetAutoYMinMax(false);
     series->SetAutoXMinMax(false);
     series->OnGetValue = [this](TVelaSeries& s, int i, double& v) { GetSampleValue(s, i, v); };
+    series->OnGetClip = [this](TVelaSeries& s, int first, int last) { return GetClip(s, first, last); };
     SetValueRange(*series, store->Lower(), store->Upper());
     AttachSeries(index + 1, *series);
     data_.AddSeries(series);  // the container owns it (AutoDestroySeries)
@@ -214,10 +219,49 @@ void TRecorder::DistributeBlock(const std::uint8_t* block, int count) {
   }
   if (n == 0) return;
   if (nextSlot_ >= n) nextSlot_ = 0;
+  int k = 0;
+  try {
+    for (; k < count; ++k) {
+      stores_[static_cast<std::size_t>(order[nextSlot_])]->AddSample(block[k]);
+      if (++nextSlot_ == n) nextSlot_ = 0;
+    }
+  } catch (...) {
+    streamPos_.fetch_add(static_cast<std::uint64_t>(k), std::memory_order_relaxed);
+    throw;
+  }
+  streamPos_.fetch_add(static_cast<std::uint64_t>(count), std::memory_order_relaxed);
+}
+
+void TRecorder::DistributeFiller(int count) {
+  int order[kSlots];
+  int n = 0;
+  for (int i = 0; i < kSlots; ++i) {
+    if (stores_[static_cast<std::size_t>(i)]) order[n++] = i;
+  }
+  if (n == 0) return;
+  if (nextSlot_ >= n) nextSlot_ = 0;
   for (int k = 0; k < count; ++k) {
-    stores_[static_cast<std::size_t>(order[nextSlot_])]->AddSample(block[k]);
+    TDataStore& store = *stores_[static_cast<std::size_t>(order[nextSlot_])];
+    const std::uint32_t c = store.Count();
+    store.AddSample(c > 0 ? store.Samples()[c - 1] : 128);
+    streamPos_.fetch_add(1, std::memory_order_relaxed);  // rare: only after a stall
     if (++nextSlot_ == n) nextSlot_ = 0;
   }
+}
+
+void TRecorder::TakeDroppedBlocks() {
+  if (processed_ >= reissued_) return;
+  const int blocks = reissued_ - processed_;
+  droppedBlocks_ += static_cast<std::uint64_t>(blocks);
+  processed_ = reissued_;
+  const int bytes = blocks * blockLength_;
+  losses_.Dropped(streamPos_, static_cast<std::uint64_t>(bytes));
+  DistributeFiller(bytes);
+}
+
+int TRecorder::BytesPerSecond() const {
+  // 10 bits a byte on the line.
+  return static_cast<int>((state_.SlowMode ? kSlowBaud : kFastBaud) / 10);
 }
 
 void TRecorder::RefreshSeries() {
@@ -243,8 +287,9 @@ void TRecorder::ShowRemainingTime() {
 void TRecorder::ShowProgress(bool dataCame) {
   const std::int64_t now = clock_();
   if (dataCame) lastData_ = now;
-  // Bytes per second: 10 bits a byte on the line.
-  const int bytesPerSecond = static_cast<int>((state_.SlowMode ? kSlowBaud : kFastBaud) / 10);
+  losses_.Tick(streamPos_, now);
+  host_.LossesChanged();
+  const int bytesPerSecond = BytesPerSecond();
   const std::int64_t blockMs = std::int64_t{blockLength_} * 1000 / bytesPerSecond;
   const std::int64_t silent = now - lastData_;
   if (silent <= 2 * blockMs) {
@@ -265,6 +310,13 @@ TDataStore* TRecorder::Store(int slot) const {
   return stores_[static_cast<std::size_t>(slot - 1)].get();
 }
 
+std::array<const TDataStore*, TRecorder::kSlots> TRecorder::StorePointers() const {
+  std::array<const TDataStore*, kSlots> result{};
+  for (int i = 0; i < kSlots; ++i)
+    result[static_cast<std::size_t>(i)] = stores_[static_cast<std::size_t>(i)].get();
+  return result;
+}
+
 void TRecorder::ReplaceStore(int slot, std::unique_ptr<TDataStore> store) {
   if (slot < 1 || slot > kSlots) return;
   series_[static_cast<std::size_t>(slot - 1)] = nullptr;
@@ -274,14 +326,26 @@ void TRecorder::ReplaceStore(int slot, std::unique_ptr<TDataStore> store) {
 void TRecorder::EraseStores() {
   for (auto& s : stores_)
     s.reset();
+  lossesKnown_ = false;
   RebuildSeries();
+  host_.LossesChanged();
 }
 
 void TRecorder::GetSampleValue(TVelaSeries& series, int index, double& value) {
   const int tag = series.Tag();
   const TDataStore* store = Store(tag + 1);
   if (store == nullptr || index < 0) return;
+  // A dropped block's filler is not the signal: the curve has a gap there.
+  if (lossesKnown_ && losses_.InGap(std::uint64_t{static_cast<std::uint32_t>(index)} * store->Step())) return;
   osc::GetSampleValue(*store, static_cast<std::uint32_t>(index), host_.PeakDisplay(), value);
+}
+
+unsigned TRecorder::GetClip(TVelaSeries& series, int first, int last) {
+  static_assert(unsigned{kClipHigh} == unsigned{kEdgeTop} && unsigned{kClipLow} == unsigned{kEdgeBottom});
+  const TDataStore* store = Store(series.Tag() + 1);
+  if (store == nullptr || first < 0 || last < first) return 0;
+  return PointClip(*store, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last),
+                   host_.PeakDisplay());
 }
 
 void TRecorder::GraphXPositionChange(TAxis& axis, double posLeft, double posRight) {
@@ -363,15 +427,17 @@ void TRecorder::CollectBeforeStop() {
   // the stop sequence cancels the reads.
   if (path_ == TAcquisitionPath::Overlapped) {
     CountCompletions(kRequests);
-    DropOverwritten();
     std::string failure;  // a device gone while stopping costs its block, not the earlier ones
     try {
+      TakeDroppedBlocks();
       StoreCompleted(failure);
     } catch (const EOutOfMemory&) {
       // The store is full: what it holds is the recording.
     }
   }
   newData_ = false;
+  losses_.Finish(streamPos_, clock_());
+  host_.LossesChanged();
   RefreshSeries();
 }
 
@@ -480,7 +546,9 @@ void TRecorder::ProcessRing() {
   // before are stored and the recording ends the same way.
   std::string lost;
   try {
-    if (com_.ClearError(nullptr) & win::CE_RXOVER) lost = kOverrunMessage;
+    const win::DWORD errors = com_.ClearError(nullptr);
+    if (errors & win::CE_RXOVER) lost = kOverrunMessage;
+    if (errors & (win::CE_FRAME | win::CE_RXPARITY | win::CE_OVERRUN)) losses_.Garbled(streamPos_);
   } catch (const ECommError& e) {
     lost = DeviceLost(e.what());
   }
@@ -506,7 +574,13 @@ void TRecorder::ProcessRing() {
     ++reissued_;
   }
   // 3. Process; blocks whose slot was already reused are dropped.
-  DropOverwritten();
+  try {
+    TakeDroppedBlocks();
+  } catch (const EOutOfMemory&) {
+    RefreshSeries();
+    StopRecording();
+    return;
+  }
   ProcessCompleted(failure);
 }
 
@@ -514,13 +588,6 @@ void TRecorder::CountCompletions(int ahead) {
   while (completed_ < reissued_ + ahead &&
          win::WaitForSingleObject(requests_.Event(completed_ % kRequests), 0) == win::WAIT_OBJECT_0) {
     ++completed_;
-  }
-}
-
-void TRecorder::DropOverwritten() {
-  if (processed_ < reissued_) {
-    droppedBlocks_ += static_cast<std::uint64_t>(reissued_ - processed_);
-    processed_ = reissued_;
   }
 }
 
@@ -555,6 +622,10 @@ void TRecorder::ProcessCompleted(std::string failure) {
     return;
   }
   RefreshSeries();
+  if (failure == kOverrunMessage) {
+    losses_.Overflow(streamPos_, clock_());
+    host_.LossesChanged();
+  }
   if (!failure.empty()) EndByError(failure);
 }
 
@@ -565,6 +636,8 @@ void TRecorder::TickBlocking() {
   if (!running_) {
     if (!StartHandshake()) return;
   }
+  for (std::uint32_t n = garbledReports_.exchange(0); n > 0; --n)
+    losses_.Garbled(streamPos_);
   const bool dataCame = newData_.exchange(false);
   if (dataCame) RefreshSeries();
   ShowProgress(dataCame);
@@ -572,6 +645,10 @@ void TRecorder::TickBlocking() {
     running_ = false;
     if (newData_.exchange(false)) RefreshSeries();
     if (workerFailed_.exchange(false)) {
+      if (workerError_ == kOverrunMessage) {
+        losses_.Overflow(streamPos_, clock_());
+        host_.LossesChanged();
+      }
       EndByError(workerError_);
     } else {
       StopRecording();
@@ -626,6 +703,9 @@ bool TRecorder::StartHandshake() {
   }
   running_ = true;
   lastData_ = clock_();
+  streamPos_ = 0;
+  losses_.Begin(startMask_, static_cast<std::uint32_t>(BytesPerSecond()), blockLength_, lastData_);
+  host_.LossesChanged();
   if (!overlapped) {
     workerFailed_ = false;
     worker_->Start();
@@ -642,7 +722,9 @@ void TRecorder::WorkerBody() {
     try {
       n = com_.Read(block.data(), length);
       // Bytes lost to a full input queue may lie in this block: its slots are unknown.
-      if (com_.ClearError(nullptr) & win::CE_RXOVER) {
+      const win::DWORD errors = com_.ClearError(nullptr);
+      if (errors & (win::CE_FRAME | win::CE_RXPARITY | win::CE_OVERRUN)) ++garbledReports_;
+      if (errors & win::CE_RXOVER) {
         workerError_ = kOverrunMessage;
         workerFailed_ = true;
         return;

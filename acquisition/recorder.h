@@ -19,6 +19,7 @@
 // unknown) ends the recording with one message after the blocks received before it.
 #include "acquisition/channel_scale.h"
 #include "acquisition/data_store.h"
+#include "acquisition/loss.h"
 #include "acquisition/overlapped_array.h"
 #include "acquisition/protocol.h"
 #include "platform/kernel/kernel.h"
@@ -84,6 +85,8 @@ class TRecorderHost {
   // The selected input range; Start computes the slots' scales from it after reading
   // the controls. None keeps the scales last given to UpdateScale.
   virtual const TOscRozsah* SelectedRange() { return nullptr; }
+  // The loss ledger changed (a tick of a recording, a new recording).
+  virtual void LossesChanged() {}
 };
 
 class TRecorder {
@@ -125,6 +128,9 @@ class TRecorder {
   // Gives `count` bytes of the stream to the stores in slot order, carrying the order
   // on into the next block. Raises EOutOfMemory ("Mem Full") when a store is full.
   void DistributeBlock(const std::uint8_t* block, int count);
+  // `count` bytes that were dropped: each slot repeats its last sample, so the later
+  // samples keep their times (the ledger marks the stretch as not the signal).
+  void DistributeFiller(int count);
   void RefreshSeries();
   void ShowRemainingTime();
 
@@ -134,9 +140,13 @@ class TRecorder {
   static void AxisGetText(TAxis& sender, std::string& text, double value, double step);
   // The series' value callback.
   void GetSampleValue(TVelaSeries& series, int index, double& value);
+  // The series' clip callback: the limits the samples behind points first..last reach.
+  unsigned GetClip(TVelaSeries& series, int first, int last);
 
   // Stores of slots 1..4 (nullptr when the slot has none).
   TDataStore* Store(int slot) const;
+  // The four as the loss file takes them.
+  std::array<const TDataStore*, kSlots> StorePointers() const;
   // All four, as the record files' save takes them.
   const TSlotStores& Stores() const { return stores_; }
   // A store read from a file takes the slot; the previous one is freed.
@@ -165,6 +175,13 @@ class TRecorder {
   std::uint64_t ShortBlocks() const { return shortBlocks_; }
   std::uint64_t DroppedBlocks() const { return droppedBlocks_; }
 
+  // What the recording (or the records loaded with their loss file) lost.
+  const TLossLedger& Losses() const { return losses_; }
+  TLossLedger& Losses() { return losses_; }
+  // Whether the ledger belongs to the stores shown (a record without a loss file has none).
+  bool LossesKnown() const { return lossesKnown_; }
+  void SetLossesKnown(bool known) { lossesKnown_ = known; }
+
  private:
   void Start();
   void Stop();
@@ -177,8 +194,6 @@ class TRecorder {
   void ProcessCompleted(std::string failure);
   // Counts the requests that completed, up to `ahead` beyond the last one reissued.
   void CountCompletions(int ahead);
-  // Blocks whose slot was reused before they were stored are dropped (and counted).
-  void DropOverwritten();
   // Stores the completed blocks in order; a transfer the port failed sets `failure` and
   // ends there. A full store raises EOutOfMemory.
   void StoreCompleted(std::string& failure);
@@ -195,6 +210,10 @@ class TRecorder {
   void StartFailed(const std::string& why);
   void AttachSeries(int slot, TBaseEquiDistantSeries& series);
   void SetSpan(int slot, double spanDays);
+  // Takes the dropped blocks of the ring (reissued before processed) into the stores
+  // as filler and the ledger.
+  void TakeDroppedBlocks();
+  int BytesPerSecond() const;
 
   TRecorderHost& host_;
   TSerialCom& com_;
@@ -227,6 +246,11 @@ class TRecorder {
 
   std::function<std::int64_t()> clock_;
   std::int64_t lastData_ = 0;  // when the stream last brought a block
+
+  TLossLedger losses_;
+  bool lossesKnown_ = false;
+  std::atomic<std::uint64_t> streamPos_{0};       // bytes given to the stores, filler included
+  std::atomic<std::uint32_t> garbledReports_{0};  // the blocking worker's error reports
 
   std::atomic<bool> newData_{false};
   std::atomic<bool> workerFailed_{false};

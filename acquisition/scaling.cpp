@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace osc {
 namespace {
 
@@ -50,49 +46,6 @@ TChannelScale analogue_scale(const TOscRozsah& range, int channel, int polarity,
   return scale;
 }
 
-// The peak display's scan reads every sample of the view once per repaint, so it is
-// one pass for both extremes, 64 bytes a step in four independent vectors where the
-// processor has SSE2 (every x86-64 has), then byte by byte for the rest.
-struct Extremes {
-  std::uint8_t Max = 0;
-  std::uint8_t Min = 255;
-};
-
-Extremes window_extremes(const std::uint8_t* p, std::size_t n) {
-  Extremes e;
-  std::size_t k = 0;
-#if defined(__SSE2__)
-  if (n >= 64) {
-    __m128i hi[4], lo[4];
-    for (int j = 0; j < 4; ++j) {
-      hi[j] = _mm_setzero_si128();
-      lo[j] = _mm_set1_epi8(static_cast<char>(0xFF));
-    }
-    for (; k + 64 <= n; k += 64) {
-      for (int j = 0; j < 4; ++j) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 16 * j));
-        hi[j] = _mm_max_epu8(hi[j], v);
-        lo[j] = _mm_min_epu8(lo[j], v);
-      }
-    }
-    alignas(16) std::uint8_t h[16], l[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(h),
-                    _mm_max_epu8(_mm_max_epu8(hi[0], hi[1]), _mm_max_epu8(hi[2], hi[3])));
-    _mm_store_si128(reinterpret_cast<__m128i*>(l),
-                    _mm_min_epu8(_mm_min_epu8(lo[0], lo[1]), _mm_min_epu8(lo[2], lo[3])));
-    for (int j = 0; j < 16; ++j) {
-      e.Max = std::max(e.Max, h[j]);
-      e.Min = std::min(e.Min, l[j]);
-    }
-  }
-#endif
-  for (; k < n; ++k) {
-    e.Max = std::max(e.Max, p[k]);
-    e.Min = std::min(e.Min, p[k]);
-  }
-  return e;
-}
-
 // The window of 2s samples that peak point `index` belongs to, cut at `count`; false
 // when it starts beyond the samples.
 bool peak_window(std::uint64_t count, std::uint64_t s, std::uint32_t index, std::uint64_t& start,
@@ -101,6 +54,15 @@ bool peak_window(std::uint64_t count, std::uint64_t s, std::uint32_t index, std:
   if (start >= count) return false;
   length = std::min(2 * s, count - start);
   return true;
+}
+
+// Whether a chunk holding samples [first, first + length) reached a limit.
+bool any_chunk_clip(const TDataStore& store, std::uint64_t first, std::uint64_t length) {
+  const std::uint64_t last = (first + length - 1) >> TDataStore::kClipChunkBits;
+  for (std::uint64_t c = first >> TDataStore::kClipChunkBits; c <= last; ++c) {
+    if (store.ChunkClip(static_cast<std::uint32_t>(c)) != 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -132,6 +94,12 @@ double RawToValue(std::uint8_t raw, float lower, float upper) {
   return raw * u / 255;
 }
 
+unsigned ValueClip(double value, float lower, float upper) {
+  if (value == RawToValue(255, lower, upper)) return kClipHigh;
+  if (value == RawToValue(0, lower, upper)) return kClipLow;
+  return 0;
+}
+
 bool PointSample(std::span<const std::uint8_t> samples, std::uint32_t step, std::uint32_t index,
                  bool peakDisplay, std::uint8_t& raw) {
   const std::uint64_t s = step;
@@ -144,7 +112,7 @@ bool PointSample(std::span<const std::uint8_t> samples, std::uint32_t step, std:
   }
   std::uint64_t start = 0, length = 0;
   if (!peak_window(count, s, index, start, length)) return false;
-  const Extremes e = window_extremes(samples.data() + start, static_cast<std::size_t>(length));
+  const TExtremes e = SampleExtremes(samples.data() + start, static_cast<std::size_t>(length));
   raw = index % 2 == 0 ? e.Max : e.Min;
   return true;
 }
@@ -159,11 +127,51 @@ bool PointSample(const TDataStore& store, std::uint32_t index, bool peakDisplay,
   // The two points of a pair share their window: it is scanned for the first of them.
   TPeakWindow& w = store.PeakWindowCache();
   if (w.First != start || w.Length != length) {
-    const Extremes e = window_extremes(store.Samples() + start, static_cast<std::size_t>(length));
+    const TExtremes e = SampleExtremes(store.Samples() + start, static_cast<std::size_t>(length));
     w = TPeakWindow{start, length, e.Max, e.Min};
   }
   raw = index % 2 == 0 ? w.Max : w.Min;
   return true;
+}
+
+unsigned ClipIn(const TDataStore& store, std::uint64_t first, std::uint64_t length) {
+  const std::uint64_t end = std::min<std::uint64_t>(first + length, store.Count());
+  constexpr std::uint64_t chunk = std::uint64_t{1} << TDataStore::kClipChunkBits;
+  unsigned found = 0;
+  for (std::uint64_t at = first; at < end && found != (kClipHigh | kClipLow);) {
+    const std::uint64_t next = std::min(end, (at / chunk + 1) * chunk);
+    const unsigned flags = store.ChunkClip(static_cast<std::uint32_t>(at / chunk));
+    if ((flags & ~found) != 0) {
+      // Only a chunk partly in the range needs its samples looked at.
+      found |= at % chunk == 0 && next - at == chunk
+                   ? flags
+                   : ClipOf(SampleExtremes(store.Samples() + at, static_cast<std::size_t>(next - at)));
+    }
+    at = next;
+  }
+  return found;
+}
+
+unsigned PointClip(const TDataStore& store, std::uint32_t first, std::uint32_t last, bool peakDisplay) {
+  const std::uint64_t s = store.Step();
+  if (last < first) return 0;
+  if (peakDisplay && s >= 2) {
+    // A pair's window is the one its peak points show, scanned at most once.
+    first -= first % 2;
+    last |= 1u;
+    TPeakWindow& w = store.PeakWindowCache();
+    if (first + 1 == last) {
+      std::uint64_t start = 0, length = 0;
+      if (!peak_window(store.Count(), s, first, start, length)) return 0;
+      if (w.First != start || w.Length != length) {
+        if (!any_chunk_clip(store, start, length)) return 0;
+        const TExtremes e = SampleExtremes(store.Samples() + start, static_cast<std::size_t>(length));
+        w = TPeakWindow{start, length, e.Max, e.Min};
+      }
+      return ClipOf(TExtremes{w.Max, w.Min});
+    }
+  }
+  return ClipIn(store, first * s, (std::uint64_t{last} - first + 1) * s);
 }
 
 bool GetSampleValue(const TDataStore& store, std::uint32_t index, bool peakDisplay, double& value) {

@@ -32,6 +32,9 @@ std::uint8_t DefaultOffset(int polarity, int gain, bool auxiliarySelected);
 // The physical value of a raw sample between the record's lower and upper values:
 // raw 0 gives exactly `lower`, raw 255 exactly `upper`.
 double RawToValue(std::uint8_t raw, float lower, float upper);
+// kClipHigh or kClipLow when `value` is what raw 255 or 0 gives between `lower` and
+// `upper` (a reading on a clipped sample), else 0.
+unsigned ValueClip(double value, float lower, float upper);
 
 // The raw sample that series point `index` shows of `samples` at decimation `step`
 // (s): sample index * s; with the peak display on and s >= 2, points go in pairs over
@@ -41,6 +44,12 @@ bool PointSample(std::span<const std::uint8_t> samples, std::uint32_t step, std:
                  bool peakDisplay, std::uint8_t& raw);
 // The same over the samples stored so far, at the store's Step.
 bool PointSample(const TDataStore& store, std::uint32_t index, bool peakDisplay, std::uint8_t& raw);
+
+// The clip flags (kClipHigh, kClipLow) of samples [first, first + length) of the store.
+unsigned ClipIn(const TDataStore& store, std::uint64_t first, std::uint64_t length);
+// The clip flags of the samples series points first..last stand for: `step` samples a
+// point, whole windows of a pair with the peak display on.
+unsigned PointClip(const TDataStore& store, std::uint32_t first, std::uint32_t last, bool peakDisplay);
 
 // GetSampleValue: the value of series point `index`, or false (value untouched).
 bool GetSampleValue(const TDataStore& store, std::uint32_t index, bool peakDisplay, double& value);

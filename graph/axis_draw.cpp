@@ -108,7 +108,8 @@ void TAxis::Draw(TCanvas& canvas, const TRect& rect) {
   } else {
     paint.AxisColor = colors.YAxis();
     canvas.SetBrushColor(fill ? colors.YAxisBackground() : clWhite);
-    canvas.SetFontColor(colors.YAxisLabels());
+    canvas.SetFontColor(view->GraphData()->VisibleClip(graphNumber_, view) != 0 ? colors.Clipped()
+                                                                                : colors.YAxisLabels());
     r = layout.YAxisRect(graphNumber_, rect);
     r.Bottom -= 1;
   }

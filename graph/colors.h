@@ -35,6 +35,11 @@ class TVelaGraphColors {
   OSC_COLOR_PROPERTY(Grid, grid_, clSilver)
   OSC_COLOR_PROPERTY(YAxisLabels, yAxisLabels_, clLime)
   OSC_COLOR_PROPERTY(XAxisLabels, xAxisLabels_, clLime)
+  // Y labels of a graph showing clipped samples, and the bands that mark them (orange).
+  OSC_COLOR_PROPERTY(Clipped, clipped_, clRed)
+  OSC_COLOR_PROPERTY(ClipBand, clipBand_, 0x0080FF)
+  // The shade of stretches that are not the signal (lost samples), light red.
+  OSC_COLOR_PROPERTY(Marked, marked_, 0xD0D0FF)
 #undef OSC_COLOR_PROPERTY
 
  public:

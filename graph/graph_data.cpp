@@ -267,4 +267,12 @@ void TVelaGraphData::InvalidateViews() {
   }
 }
 
+unsigned TVelaGraphData::VisibleClip(std::uint32_t g, TVelaGraph* view) {
+  unsigned edges = 0;
+  for (TVelaSeries* s : series_) {
+    if (s->GraphNumber() == g) edges |= s->VisibleClip(view);
+  }
+  return edges;
+}
+
 }  // namespace osc

@@ -71,6 +71,8 @@ class TVelaGraphData {
   int GraphSeriesIndex(const TVelaSeries* s, int& countInGraph) const;
   // Highest GraphNumber of the series, 0 without series.
   std::uint32_t MaxGraphNumber() const;
+  // The edges the series of graph g reach within the window of `view` (VisibleClip).
+  unsigned VisibleClip(std::uint32_t g, TVelaGraph* view);
   // Each series in list order: Draw, then DrawTitle.
   void DrawSeries(TCanvas& canvas, TVelaGraph* view, const TRect& rect);
 

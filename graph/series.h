@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "graph/geometry.h"
 #include "platform/canvas.h"
@@ -39,6 +40,9 @@ class TVelaSeries {
   virtual bool SnapToSample(const TRect& pixelRect, const TDoubleRect& valueRect, TPoint& pixel,
                             TDoublePoint& sample) = 0;
 
+  // Which edges (kEdgeTop, kEdgeBottom) the data reaches within the window of graph
+  // GraphNumber() of `view`: a clipped input. 0 unless the series knows.
+  virtual unsigned VisibleClip(TVelaGraph* /*view*/) { return 0; }
   // CalcXRange / CalcYRange when automatic, else the fixed extent.
   void GetXRange(double& min, double& max);
   void GetYRange(double& min, double& max);
@@ -97,8 +101,13 @@ class TVelaSeries {
   TVelaGraphData* graphData_ = nullptr;
 };
 
+// The edges a series' data reaches (the input was clipped there).
+enum : unsigned { kEdgeTop = 1, kEdgeBottom = 2 };
+
 // Sets `value` for sample `index` of `sender`.
 using TGetValueEvent = std::function<void(TVelaSeries& sender, int index, double& value)>;
+// The edges (kEdgeTop, kEdgeBottom) the data behind samples first..last of `sender` reaches.
+using TGetClipEvent = std::function<unsigned(TVelaSeries& sender, int first, int last)>;
 
 // Samples 0..Count()-1, sample i at X = XStart() + i * XStep(), values from OnGetValue.
 // Values that are not finite numbers (a series without OnGetValue gives NaN) count as
@@ -109,6 +118,7 @@ class TBaseEquiDistantSeries : public TVelaSeries {
   TBaseEquiDistantSeries() = default;
 
   void Draw(TCanvas& canvas, TVelaGraph* view, const TRect& rect) override;
+  unsigned VisibleClip(TVelaGraph* view) override;
   void CalcXRange(double& min, double& max) override;
   void CalcYRange(double& min, double& max) override;
   TDoublePoint SampleAt(TDoublePoint p) override;
@@ -126,8 +136,15 @@ class TBaseEquiDistantSeries : public TVelaSeries {
   void SetXStep(double v);
 
   TGetValueEvent OnGetValue;
+  // Clipped stretches are marked by a band along the edge they reach.
+  TGetClipEvent OnGetClip;
 
  private:
+  // Samples i0..i1 cover the window of `view`'s graph; false when none is visible.
+  bool VisibleRange(TVelaGraph* view, int& i0, int& i1) const;
+  void DrawClipBands(TCanvas& canvas, TColor color, int i0, const std::vector<std::uint8_t>& edges, double xl,
+                     double kx, const TRect& pr);
+
   double xStart_ = 0;
   std::uint32_t count_ = 0;
   double xStep_ = 1.0;

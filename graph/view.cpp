@@ -132,6 +132,32 @@ void TVelaGraph::RemovePoint(TVelaGraphObject* point) {
   Changed();
 }
 
+void TVelaGraph::SetMarkedSpans(std::vector<std::pair<double, double>> spans) {
+  if (spans == markedSpans_) return;
+  markedSpans_ = std::move(spans);
+  InvalidateImage();
+  Invalidate();
+}
+
+void TVelaGraph::DrawMarkedSpans(TCanvas& canvas, const TRect& r) {
+  if (markedSpans_.empty()) return;
+  canvas.SetBrushStyle(bsSolid);
+  canvas.SetBrushColor(colors_.Marked());
+  for (std::uint32_t g = 1; g <= NumGraphs(); ++g) {
+    const TAxis* x = XAxis(static_cast<int>(g) - 1);
+    if (x == nullptr || !(x->Right() > x->Left())) continue;
+    const TRect plot = layout_.PlotRect(g, r);
+    const double k = (plot.Right - 1 - plot.Left) / (x->Right() - x->Left());
+    for (const auto& [from, to] : markedSpans_) {
+      if (to < x->Left() || from > x->Right()) continue;
+      const int left = std::max(plot.Left, TruncPixel((from - x->Left()) * k) + plot.Left);
+      const int right =
+          std::min(plot.Right, std::max(TruncPixel((to - x->Left()) * k) + plot.Left, left) + 1);
+      canvas.FillRect(TRect{left, plot.Top, right, plot.Bottom});
+    }
+  }
+}
+
 void TVelaGraph::DrawTo(TCanvas& canvas, const TRect& r) {
   canvas.SetFont(font_);
   canvas.SetBrushStyle(bsSolid);
@@ -146,6 +172,7 @@ void TVelaGraph::DrawTo(TCanvas& canvas, const TRect& r) {
     for (std::uint32_t g = 1; g <= n; ++g)
       canvas.FillRect(layout_.PlotRect(g, r));
   }
+  DrawMarkedSpans(canvas, r);
   for (std::uint32_t g = 1; g <= n; ++g) {
     if (fillBackgrounds_) {
       canvas.SetBrushStyle(bsSolid);

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "graph/axis.h"
@@ -107,6 +108,10 @@ class TVelaGraph : public TGraphDataView {
   bool StillImage() const { return stillImage_; }
   void SetStillImage(bool v) { stillImage_ = v; }
   // Fill areas with the scheme colours; switched off while printing.
+  // Stretches of time (X from, X to) shaded across every plot: where the record is not
+  // the signal. Also printed and exported.
+  void SetMarkedSpans(std::vector<std::pair<double, double>> spans);
+  const std::vector<std::pair<double, double>>& MarkedSpans() const { return markedSpans_; }
   bool FillBackgrounds() const { return fillBackgrounds_; }
   void SetFillBackgrounds(bool v) { fillBackgrounds_ = v; }
   const TFont& Font() const { return font_; }
@@ -164,6 +169,7 @@ class TVelaGraph : public TGraphDataView {
   TShiftState ShiftState() const { return shift_; }
 
  private:
+  void DrawMarkedSpans(TCanvas& canvas, const TRect& r);
   friend class TVelaGraphObject;
   void ObjectCreated(TVelaGraphObject* o);
   void ObjectDestroyed(TVelaGraphObject* o);
@@ -211,6 +217,7 @@ class TVelaGraph : public TGraphDataView {
   bool imageDirty_ = true;
   bool stillImage_ = false;
   bool fillBackgrounds_ = true;
+  std::vector<std::pair<double, double>> markedSpans_;
   bool confined_ = false;
   TRect confineRect_;
   TFont font_;

@@ -15,8 +15,10 @@ enum class Fault {
   ShortIdentification,  // the identification reply is 7 bytes long
   Silence,              // a command gets no answer; for good: the stream stops as well
   PulledCable,          // the device vanishes: the open port dies; for good: opening fails
+  FramingError,         // a stream byte arrives garbled and the line reports a framing error
+  LostRun,              // a run of stream bytes never arrives, and nothing says so
 };
-constexpr std::size_t kFaultCount = 8;
+constexpr std::size_t kFaultCount = 10;
 
 enum class FaultMode { Off, Once, Always };
 

@@ -295,8 +295,20 @@ std::optional<std::uint8_t> ModuleModel::next_stream_byte() {
     if (faults_.mode(f) == FaultMode::Always) return (pos + 1) % fault_interval_ == 0;
     return faults_.take(f);
   };
+  if (lost_run_left_ > 0) {
+    --lost_run_left_;
+    return std::nullopt;
+  }
+  if (strikes(Fault::LostRun) && lost_run_ > 0) {
+    lost_run_left_ = lost_run_ - 1;
+    return std::nullopt;
+  }
   if (strikes(Fault::LostByte)) return std::nullopt;
   if (strikes(Fault::CorruptedByte)) b ^= 0x01;
+  if (strikes(Fault::FramingError)) {
+    b ^= 0x80;  // the stop bit was missing: the receiver's byte is not the one sent
+    line_errors_ |= win::CE_FRAME;
+  }
   return b;
 }
 

@@ -82,6 +82,8 @@ class ModuleModel {
   FaultSet& faults() { return faults_; }
   // A stream byte fault "for good" strikes every n-th stream byte.
   void set_stream_fault_interval(std::uint64_t n) { fault_interval_ = n ? n : 1; }
+  // How many stream bytes a LostRun takes (two fast blocks unless set).
+  void set_lost_run(std::uint64_t n) { lost_run_ = n; }
 
   // --- Observers. ---
   ModuleType type() const { return type_; }
@@ -132,6 +134,8 @@ class ModuleModel {
   SimTime reply_delay_{};
   FaultSet faults_;
   std::uint64_t fault_interval_ = 1000;
+  std::uint64_t lost_run_ = 4800;
+  std::uint64_t lost_run_left_ = 0;
 
   ModuleState state_ = ModuleState::Commands;
   DWORD line_baud_ = kFastBaud;

@@ -68,6 +68,11 @@ TFrmMdl4CH::TFrmMdl4CH(TAcquisitionPath path, QWidget* parent, TMainWindowUi ui)
   TmrSbOffset = new QTimer(this);
   TmrSbOffset->setInterval(250);
   connect(TmrSbOffset, &QTimer::timeout, this, &TFrmMdl4CH::offsetFocusTick);
+  UseAdapterFinder("/dev", "/sys");
+  PortWatchTimer = new QTimer(this);
+  PortWatchTimer->setInterval(500);
+  connect(PortWatchTimer, &QTimer::timeout, this, [this] { PortWatchTick(); });
+  PortWatchTimer->start();
 
   buildRecordBar();
   buildChannelBar();
@@ -278,6 +283,13 @@ void TFrmMdl4CH::buildCrossBar() {
   LCrossPos->setMinimumWidth(LCrossPos->fontMetrics().horizontalAdvance("00:00:00.000    -000.00 mV") + 16);
   LCrossPos->setFrameShape(QFrame::StyledPanel);
   bar->addWidget(LCrossPos);
+  LLoss = new QLabel(bar);
+  LLoss->setObjectName("LLoss");
+  LLoss->setForegroundRole(QPalette::WindowText);  // a tool bar would draw it in ButtonText
+  LLoss->setAccessibleName("Ztracené vzorky");
+  LLoss->setContentsMargins(8, 0, 8, 0);
+  LLoss->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  bar->addWidget(LLoss);
   TBShowAnalyse = toolButton(bar, "TBShowAnalyse", "analysis", "Zobrazit panel hodnot bodů", true);
 }
 

@@ -30,6 +30,7 @@
 #include "graph/graph_data.h"
 #include "graph/point.h"
 #include "graph/view.h"
+#include "seriallink/adapter_watch.h"
 #include "seriallink/serial_com.h"
 #include "ui/export_dialog.h"
 #include "ui/print.h"
@@ -149,6 +150,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   QToolButton* TBCross = nullptr;
   QToolButton* TBPeakDet = nullptr;
   QLabel* LCrossPos = nullptr;
+  QLabel* LLoss = nullptr;  // samples lost by the recording shown
   QToolButton* TBShowAnalyse = nullptr;
   // Analysis panel.
   QToolBar* TBarAnalyse = nullptr;
@@ -165,6 +167,7 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
 
   QTimer* MainTimer = nullptr;
   QTimer* TmrSbOffset = nullptr;
+  QTimer* PortWatchTimer = nullptr;  // the module's adapter pulled and plugged back
 
   // --- Commands and handlers ----------------------------------------------------------
   void sbZaznamClick();
@@ -208,6 +211,11 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   void ShowError(const std::string& message) override;
   const TOscRozsah* SelectedRange() override { return CurrentRange(); }
   void StartRetried(const std::string& error) override;
+  void LossesChanged() override;
+  // Where the adapters are looked for (tests give a fake /dev and /sys).
+  void UseAdapterFinder(const std::string& devRoot, const std::string& sysRoot);
+  // PortWatchTimer's tick: the adapter gone, or back.
+  void PortWatchTick();
 
   // --- ProtocolHost ----------------------------------------------------------------------
   std::string PortName() override;
@@ -338,7 +346,17 @@ class TFrmMdl4CH : public QMainWindow, public TRecorderHost, public ProtocolHost
   std::unique_ptr<QPrinter> printer_;
   bool shown_ = false;
   bool waitingCaption_ = false;  // the caption says why a start waits
-  bool unsaved_ = false;         // a recording was made since the last save, load or erase
+  // The loss label and the shaded stretches from the recorder's ledger.
+  void ShowLosses();
+  // Reads the loss file beside the records `paths` were loaded from.
+  void LoadLosses(const std::vector<std::string>& paths);
+  std::string lossNote_;
+  // The adapter of the port: noticed when it goes, found again when it comes back.
+  std::unique_ptr<TAdapterFinder> adapterFinder_;
+  std::unique_ptr<TReattachWatch> reattach_;
+  std::string portBack_;          // where the adapter came back, when not at the settings' name
+  std::string settingsPortSeen_;  // why the losses of the records shown are not known
+  bool unsaved_ = false;          // a recording was made since the last save, load or erase
   std::vector<std::string> recordingNotes_;
   TWindowState state_;
   std::string stateFile_;

@@ -368,6 +368,7 @@ void TFrmMdl4CH::LoadRecords(const QStringList& chosen) {
     recordedLeft = recordedLeft || (recorder_->Store(slot) != nullptr && !replaced[slot - 1]);
   unsaved_ = unsaved_ && recordedLeft;
   if (any) {
+    LoadLosses(paths);
     recorder_->ReadControls();
     recorder_->RebuildSeries();
     UpdateEmptyHint();
@@ -396,7 +397,13 @@ void TFrmMdl4CH::TBUlozitSestavuClick() {
       list << QString::fromStdString(e);
     if (!ui_.ConfirmOverwrite(this, list)) return;
   }
-  SaveRecording(stores, names);
+  std::vector<TFileContent> extra;
+  std::string lossText;
+  if (recorder_->LossesKnown()) {
+    lossText = LossFileText(recorder_->Losses(), recorder_->StorePointers());
+    extra.push_back({LossFileName(chosen.toStdString()), lossText});
+  }
+  SaveRecording(stores, names, SystemFileOps(), extra);
   unsaved_ = false;
   QStringList saved;
   for (const TRecordFileName& n : names)
@@ -553,6 +560,7 @@ void TFrmMdl4CH::StartRetried(const std::string& error) {
 // ---------------------------------------------------------------- ProtocolHost
 
 std::string TFrmMdl4CH::PortName() {
+  if (!portBack_.empty()) return portBack_;
   return settings_ != nullptr ? settings_->Settings().Port : std::string();
 }
 

@@ -10,6 +10,7 @@
 
 #include "acquisition/data_store.h"
 #include "acquisition/measurement_text.h"
+#include "acquisition/scaling.h"
 #include "graph/series.h"
 #include "ui/main_window.h"
 
@@ -67,7 +68,10 @@ void TFrmMdl4CH::EndMeasurements() {
 }
 
 std::string TFrmMdl4CH::ValueText(double x, double y, int slot) const {
-  return osc::ValueText(x, y, UnitText(recorder_->Store(slot + 1)));
+  const TDataStore* store = recorder_->Store(slot + 1);
+  if (store == nullptr) return osc::ValueText(x, y, "V");
+  return osc::ValueText(x, y, store->UnitText(), ValueClip(y, store->Lower(), store->Upper()), store->Lower(),
+                        store->Upper());
 }
 
 void TFrmMdl4CH::GraphCrossMove(TVelaGraph&, TDoublePoint& pos, TVelaSeries* series) {

@@ -1,5 +1,8 @@
 #include "ui/settings_dialog.h"
 
+#include "platform/comm/comm.h"
+#include "seriallink/adapter_watch.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -662,6 +665,14 @@ void TFrmSetMdl4::bbOkClick() {
   if (edit_.Ranges.empty()) {
     EnsureOneRange(edit_.Ranges);
     ShowRangeList(0);
+  }
+  // An adapter's /dev/serial/by-id name finds it in any USB socket, under any number.
+  if (const std::string device = win::CommDevicePath(edit_.Port); device.starts_with("/dev/tty")) {
+    if (std::string stable = TAdapterFinder().StableName(device); stable != device) {
+      edit_.Port = stable;
+      const QSignalBlocker block(cbPort);
+      cbPort->setEditText(QString::fromStdString(stable));
+    }
   }
   const TSettingsCopy before = CopyOf(settings_);
   TakeCopy(settings_, edit_);

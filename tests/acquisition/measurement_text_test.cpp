@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "acquisition/data_store.h"
 #include "support/format_scope.h"
 
 namespace osc {
@@ -39,6 +40,14 @@ TEST_F(MeasurementText, ValueTextShowsTimeWithMillisecondsValueAndUnit) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(ValueText(c.x, c.y, c.unit), c.text) << c.text;
+}
+
+TEST_F(MeasurementText, ReadingsOnClippedSamplesAreBounds) {
+  const double t = EncodeDateTime(2026, 12, 7, 12, 30, 5, 250);
+  EXPECT_EQ(ValueText(t, 9.96, "V", kClipHigh, -10.0f, 9.96f), "12:30:05.250    > 9.96 V");
+  EXPECT_EQ(ValueText(t, -10, "V", kClipLow, -10.0f, 9.96f), "12:30:05.250    < -10.00 V");
+  // A record whose raw 255 stands for the lower value: clipped towards it.
+  EXPECT_EQ(ValueText(t, -5, "V", kClipHigh, 5.0f, -5.0f), "12:30:05.250    < -5.00 V");
 }
 
 TEST_F(MeasurementText, ValueTextFollowsTheLocale) {

@@ -8,7 +8,7 @@
 
 using namespace osc;
 using osc::test::HoldsOwnSequence;
-using osc::test::HoldsSequenceWithGaps;
+using osc::test::HoldsTrueTimes;
 using osc::test::RecorderRig;
 
 namespace {
@@ -141,8 +141,8 @@ TEST_P(RecorderPaths, OneMinuteRecordingStopsByItselfAfter691200Samples) {
   ASSERT_NE(store, nullptr);
   EXPECT_EQ(store->Count(), 691200u);
   std::uint64_t gaps = 0;
-  EXPECT_TRUE(HoldsSequenceWithGaps(store, 1, 2400, &gaps));
-  EXPECT_EQ(gaps, rig.recorder->DroppedBlocks());
+  EXPECT_TRUE(HoldsTrueTimes(store, 1, rig.recorder->Losses(), &gaps));
+  EXPECT_EQ(gaps, rig.recorder->DroppedBlocks() * 2400);
   EXPECT_EQ(rig.module().state(), sim::ModuleState::Commands);
   // The button is up again: a click starts a new recording.
   rig.Start({true, false, false, false, false, false});
@@ -156,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderPaths,
 
 // The UI thread stalls right after the start, while all 32 reads are out: more than 16
 // blocks complete, the oldest are dropped, and no stored byte comes from a buffer that
-// was already given to a new read.
+// was already given to a new read. The later samples keep their true times: the dropped
+// blocks are filler, counted exactly as lost in each slot.
 TEST(RecorderOverlapped, StallBeyondSixteenBlocksDropsOldestBlocksOnly) {
   RecorderRig rig(TAcquisitionPath::Overlapped);
   rig.PatternOnAllInputs();
@@ -173,9 +174,11 @@ TEST(RecorderOverlapped, StallBeyondSixteenBlocksDropsOldestBlocksOnly) {
   EXPECT_GT(rig.recorder->DroppedBlocks(), 0u);
   for (int slot = 1; slot <= 2; ++slot) {
     std::uint64_t gaps = 0;
-    EXPECT_TRUE(HoldsSequenceWithGaps(rig.recorder->Store(slot), slot, 1200, &gaps));
-    EXPECT_EQ(gaps, rig.recorder->DroppedBlocks()) << "slot " << slot;
+    EXPECT_TRUE(HoldsTrueTimes(rig.recorder->Store(slot), slot, rig.recorder->Losses(), &gaps));
+    EXPECT_EQ(gaps, rig.recorder->DroppedBlocks() * 1200) << "slot " << slot;
+    EXPECT_EQ(rig.recorder->Losses().LostIn(slot), gaps) << "slot " << slot;
   }
+  EXPECT_EQ(rig.recorder->Losses().Total(), rig.recorder->DroppedBlocks() * 2400);
   EXPECT_EQ(rig.recorder->ShortBlocks(), 0u);
 }
 

@@ -227,3 +227,54 @@ TEST(OffsetBar, FollowsTheGain) {
     EXPECT_EQ(bar.Scroll(r.maxPosition / 2, true), std::nullopt);
   }
 }
+
+// Clip flags of a stretch: exact at any start and length, whether the store was
+// recorded (flags set as samples come) or read back (flags found at load), across
+// chunk edges, and by the pair windows of the peak display.
+TEST(Clipping, StretchesReachingTheLimitsAreFoundExactly) {
+  constexpr std::uint32_t kChunk = 1u << TDataStore::kClipChunkBits;
+  TDataStore recorded(1, 60, 0, 0x01, false, TChannelScale{0.0f, 10.0f, ""});
+  std::vector<std::uint8_t> samples(3 * kChunk, 128);
+  samples[kChunk - 1] = 255;      // last of chunk 0
+  samples[kChunk + 100] = 0;      // inside chunk 1
+  samples[2 * kChunk + 5] = 255;  // chunk 2
+  for (std::uint8_t s : samples)
+    recorded.AddSample(s);
+  const auto loaded = TDataStore::FromRecord(recorded.Record(), "CH 1");
+  ASSERT_NE(loaded, nullptr);
+  struct Row {
+    std::uint64_t first, length;
+    unsigned flags;
+  };
+  const Row rows[] = {
+      {0, kChunk - 1, 0},
+      {0, kChunk, kClipHigh},
+      {kChunk - 1, 1, kClipHigh},
+      {kChunk, 100, 0},
+      {kChunk + 100, 1, kClipLow},
+      {kChunk + 101, kChunk - 200, 0},
+      {0, 3 * kChunk, kClipHigh | kClipLow},
+      {2 * kChunk + 6, 10 * kChunk, 0},  // cut at the count
+  };
+  for (const TDataStore* store : {&recorded, loaded.get()}) {
+    for (const Row& r : rows)
+      EXPECT_EQ(ClipIn(*store, r.first, r.length), r.flags) << r.first << " + " << r.length;
+  }
+  recorded.SetSpan(10.0 / 86400);  // step 80 at 11520/s
+  ASSERT_EQ(recorded.Step(), 80u);
+  const std::uint32_t at = (kChunk + 100) / 80;  // the point whose samples hold the 0
+  EXPECT_EQ(PointClip(recorded, at, at, false), unsigned{kClipLow});
+  EXPECT_EQ(PointClip(recorded, at + 1, at + 1, false), 0u);
+  std::uint8_t raw = 0;
+  ASSERT_TRUE(PointSample(recorded, at - at % 2 + 1, true, raw));  // fills the pair's window
+  EXPECT_EQ(raw, 0);
+  EXPECT_EQ(PointClip(recorded, at - at % 2 + 1, at - at % 2 + 1, true), unsigned{kClipLow});
+  EXPECT_EQ(PointClip(recorded, at - at % 2 + 2, at - at % 2 + 2, true), 0u);
+}
+
+TEST(Clipping, OnlyTheLimitValuesAreBounds) {
+  EXPECT_EQ(ValueClip(RawToValue(255, -10.0f, 9.96f), -10.0f, 9.96f), unsigned{kClipHigh});
+  EXPECT_EQ(ValueClip(RawToValue(0, -10.0f, 9.96f), -10.0f, 9.96f), unsigned{kClipLow});
+  EXPECT_EQ(ValueClip(RawToValue(254, -10.0f, 9.96f), -10.0f, 9.96f), 0u);
+  EXPECT_EQ(ValueClip(RawToValue(1, -10.0f, 9.96f), -10.0f, 9.96f), 0u);
+}

@@ -239,3 +239,36 @@ TEST_F(SeriesDraw, ThreeTitlesAtQuartersOfTheTitleBar) {
   EXPECT_EQ(canvas.Brush().Style, bsSolid);
   data.Clear();
 }
+
+// Clipped stretches: one band per run of points along the edge they reach, under the
+// curve; the graph's Y labels take the clip colour only while such points are visible.
+TEST_F(SeriesDraw, ClippedStretchesAreBandsAndRedYLabels) {
+  Use({100, 246, 246, 120, 0, 110});
+  const unsigned edges[] = {0, kEdgeTop, kEdgeTop, 0, kEdgeBottom, 0};
+  series.OnGetClip = [&](TVelaSeries&, int first, int last) {
+    unsigned e = 0;
+    for (int i = first; i <= last; ++i)
+      e |= edges[i];
+    return e;
+  };
+  Draw();
+  const std::vector<Op> fills = canvas.Of(Op::Fill);
+  EXPECT_THAT(Rects(fills), ::testing::ElementsAre(TRect{55, 23, 75, 26}, TRect{85, 267, 95, 270}));
+  for (const Op& f : fills)
+    EXPECT_EQ(f.color, view.Colors().ClipBand());
+
+  auto yLabelColours = [&] {
+    RecordingCanvas c;
+    view.DrawTo(c, Client());
+    std::vector<TColor> colours;
+    for (const Op& t : c.Of(Op::Text)) {
+      if (t.r.Right <= view.Layout().PlotRect(1, Client()).Left) colours.push_back(t.color);
+    }
+    return colours;
+  };
+  EXPECT_THAT(yLabelColours(), ::testing::Each(view.Colors().Clipped()));
+  view.XAxis(0)->SetRange(0, 9);  // only the samples of point 0
+  EXPECT_THAT(yLabelColours(), ::testing::Each(view.Colors().YAxisLabels()));
+  view.XAxis(0)->SetRange(25, 29);  // within point 2's samples
+  EXPECT_THAT(yLabelColours(), ::testing::Each(view.Colors().Clipped()));
+}

@@ -3,6 +3,7 @@
 // of the window, the port configured as the window configures it, the simulated module
 // behind "SIM4", a graph, and helpers that drive a recording by polling with generous
 // time-outs.
+#include "acquisition/loss.h"
 #include "acquisition/protocol.h"
 #include "acquisition/recorder.h"
 #include "config/range_entry.h"
@@ -206,35 +207,19 @@ inline ::testing::AssertionResult HoldsOwnSequence(const TDataStore* store, int 
   return ::testing::AssertionSuccess();
 }
 
-// Stored blocks of `perBlock` samples each, which may skip whole blocks of the stream
-// (dropped blocks) but never go back, repeat or hold anything else: every stored block
-// is the Pattern at its stream index. `gapBlocks` receives the blocks skipped in all.
-// The Pattern repeats after 4096 samples, so a block size repeats after
-// 4096 / gcd(perBlock, 4096) blocks; skips are searched short of that by the 32 blocks of
-// the request ring, so no step back to a reused buffer can pass for a forward skip.
-inline ::testing::AssertionResult HoldsSequenceWithGaps(const TDataStore* store, int slot,
-                                                        std::uint32_t perBlock, std::uint64_t* gapBlocks) {
+// Every sample at its true place in the stream (sample i of the slot is stream sample
+// i), except the filler of dropped blocks, which the ledger marks; `gapSamples` counts
+// the filler.
+inline ::testing::AssertionResult HoldsTrueTimes(const TDataStore* store, int slot, const TLossLedger& ledger,
+                                                 std::uint64_t* gapSamples) {
   if (store == nullptr) return ::testing::AssertionFailure() << "slot " << slot << " has no store";
-  const std::uint32_t n = store->Count();
-  const std::uint8_t* s = store->Samples();
-  std::uint64_t offset = 0;  // stream index of stored sample 0 of the current block
-  *gapBlocks = 0;
-  const int maxSkip = std::min(200, static_cast<int>(4096 / std::gcd(perBlock, 4096u)) - 33);
-  auto blockMatches = [&](std::uint32_t first, std::uint64_t streamFirst) {
-    const std::uint32_t last = std::min(n, first + perBlock);
-    for (std::uint32_t i = first; i < last; ++i)
-      if (s[i] != sim::ExpectedSample(slot, streamFirst + (i - first))) return false;
-    return true;
-  };
-  for (std::uint32_t first = 0; first < n; first += perBlock) {
-    int skip = 0;
-    while (skip < maxSkip && !blockMatches(first, offset + std::uint64_t(skip) * perBlock))
-      ++skip;
-    if (skip == maxSkip)
-      return ::testing::AssertionFailure()
-             << "slot " << slot << ": stored block at sample " << first << " is no later block of the stream";
-    *gapBlocks += static_cast<std::uint64_t>(skip);
-    offset += static_cast<std::uint64_t>(skip + 1) * perBlock;
+  *gapSamples = 0;
+  for (std::uint32_t i = 0; i < store->Count(); ++i) {
+    if (ledger.InGap(i)) {
+      ++*gapSamples;
+    } else if (store->Samples()[i] != sim::ExpectedSample(slot, i)) {
+      return ::testing::AssertionFailure() << "slot " << slot << ": sample " << i << " is not the stream's";
+    }
   }
   return ::testing::AssertionSuccess();
 }

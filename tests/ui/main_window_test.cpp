@@ -17,6 +17,7 @@
 #include "graph/axis.h"
 #include "graph/qt/graph_widget.h"
 #include "platform/locale/locale.h"
+#include "support/fake_adapters.h"
 #include "support/main_window_rig.h"
 
 namespace osc {
@@ -179,6 +180,78 @@ TEST_F(MainWindowTest, WholeRecordingWithCaptionsSaveReloadAndErase) {
   for (int slot = 1; slot <= 4; ++slot)
     EXPECT_EQ(w.Recorder().Store(slot)->Count(), counts[slot - 1]) << "slot " << slot;
   EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
+}
+
+// The loss label follows the recording, its file is saved with the records and read
+// back with them; without it, or with one of other records, the losses are unknown.
+TEST_F(MainWindowTest, LossesAreShownSavedBesideTheRecordsAndReadBack) {
+  Check(w.cbInput2, false);
+  w.sbZaznam->click();
+  ASSERT_TRUE(rig.RecordUntil(3000));
+  EXPECT_EQ(w.LLoss->palette().color(QPalette::WindowText), QColor(0, 128, 0))
+      << w.LLoss->text().toStdString();
+  rig.module().inject(sim::Fault::FramingError, sim::FaultMode::Once);
+  const std::uint32_t at = w.Recorder().Store(1)->Count();
+  ASSERT_TRUE(rig.RecordUntil(at + 6000));
+  w.sbZaznam->click();
+  const QString shown = w.LLoss->text();
+  EXPECT_TRUE(shown.startsWith("Ztraceno: 1 ")) << shown.toStdString();
+  EXPECT_EQ(w.LLoss->palette().color(QPalette::WindowText), QColor(200, 0, 0));
+  EXPECT_EQ(w.View().MarkedSpans().size(), 1u);
+
+  rig.saveFile = QString::fromStdString(rig.dir.file("run.CH1"));
+  w.TBUlozitSestavu->click();
+  ASSERT_TRUE(std::filesystem::exists(rig.dir.file("run.ztraty")));
+  w.TBErase->click();
+  EXPECT_TRUE(w.LLoss->text().isEmpty());
+
+  const QStringList files{QString::fromStdString(rig.dir.file("run.ch1"))};
+  rig.openFiles = files;
+  w.TBCtiSignaly->click();
+  EXPECT_EQ(w.LLoss->text(), shown);
+  EXPECT_EQ(w.View().MarkedSpans().size(), 1u);
+
+  std::filesystem::rename(rig.dir.file("run.ztraty"), rig.dir.file("other.ztraty"));
+  w.TBCtiSignaly->click();
+  const QString unknown = w.LLoss->text();
+  EXPECT_FALSE(unknown.startsWith("Ztraceno")) << unknown.toStdString();
+  EXPECT_TRUE(w.View().MarkedSpans().empty());
+
+  std::filesystem::resize_file(rig.dir.file("run.ch1"), 2256);  // 2000 samples left: not its records
+  std::filesystem::rename(rig.dir.file("other.ztraty"), rig.dir.file("run.ztraty"));
+  w.TBCtiSignaly->click();
+  EXPECT_FALSE(w.LLoss->text().startsWith("Ztraceno"));
+  EXPECT_NE(w.LLoss->text(), unknown) << "says why";
+  EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
+}
+
+// The module's adapter pulled: the title says so at once; another adapter plugged in is
+// left alone; the same one back under another number is taken and the module asked for,
+// and no recording starts by itself.
+TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndOnlyTheSameOneTakenBack) {
+  test::FakeSystem system;
+  w.UseAdapterFinder(system.dev().string(), system.sys().string());
+  const test::Adapter mine{"ttyUSB0", "usb-FTDI_A1-if00", "A1"};
+  system.Plug(mine);
+  rig.settings->SetPort(system.Dev("ttyUSB0"));
+  w.State.DeviceFound = true;  // a module answered there: its adapter is watched
+  w.PortWatchTick();
+  system.Unplug(mine);
+  w.PortWatchTick();
+  const std::string waiting = Caption(w);
+  EXPECT_NE(waiting.find("usb-FTDI_A1-if00"), std::string::npos) << waiting;
+
+  system.Plug({"ttyUSB0", "usb-FTDI_B2-if00", "B2"});
+  w.PortWatchTick();
+  EXPECT_EQ(Caption(w), waiting);
+  EXPECT_EQ(w.PortName(), system.Dev("ttyUSB0"));
+
+  system.Plug({"ttyUSB1", "usb-FTDI_A1-if00", "A1"});
+  w.PortWatchTick();
+  EXPECT_EQ(w.PortName(), system.Dev("ttyUSB1"));
+  EXPECT_NE(Caption(w), waiting);
+  EXPECT_NE(Caption(w).find(system.Dev("ttyUSB1")), std::string::npos) << Caption(w);
+  EXPECT_FALSE(w.sbZaznam->isChecked());
 }
 
 TEST_F(MainWindowTest, SaveAsksAboutTheFilesItWritesNotTheNameTyped) {

@@ -84,7 +84,8 @@ bool ParseFault(const std::string& text, SimPtyOptions* o) {
                                                    {"bad-checksum", Fault::BadChecksum},
                                                    {"wrong-identification", Fault::WrongIdentification},
                                                    {"short-identification", Fault::ShortIdentification},
-                                                   {"silence", Fault::Silence}};
+                                                   {"silence", Fault::Silence},
+                                                   {"lost-run", Fault::LostRun}};
   auto parts = Split(text, ':');
   if (parts.empty() || parts.size() > 2 || !faults.count(parts[0])) return false;
   FaultMode mode = FaultMode::Always;
@@ -191,7 +192,8 @@ Options:
                        its zero error in AC (for 5 and 6: their zero error)
   --fault NAME[:once|:always]
                        lost-byte, corrupted-byte, wrong-echo, bad-checksum,
-                       wrong-identification, short-identification, silence
+                       wrong-identification, short-identification, silence,
+                       lost-run (4800 stream bytes vanish without a word)
   --link PATH          also make PATH a symbolic link to the terminal
   --stats              print the measured stream rate every second (stderr)
   -h, --help           this text
