@@ -4,8 +4,6 @@
 // channel, scaled with the stored corrections, reads the true input voltage.
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QDir>
-#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <vector>
@@ -14,9 +12,9 @@
 #include "acquisition/scaling.h"
 #include "controls/qt/spin_box.h"
 #include "controls/timer_source.h"
-#include "platform/locale/locale.h"
 #include "seriallink/serial_com.h"
 #include "simulator/simulated_module.h"
+#include "support/format_scope.h"
 #include "support/protocol_rig.h"
 #include "ui/calib_dialog.h"
 
@@ -41,7 +39,6 @@ void ConnectDc(double volts) {
 class CalibLoop : public ::testing::Test {
  protected:
   void SetUp() override {
-    formatSettings().DecimalSeparator = '.';
     sim::RegisterSimulatedPorts();
     sim::ResetSimulatedModules();
     Module().set_pace(0);
@@ -56,10 +53,7 @@ class CalibLoop : public ::testing::Test {
     port.protocol.SetSleep([](win::DWORD) {});
     inputs.ch2 = true;
   }
-  void TearDown() override {
-    reader.WaitIdle(kGenerous);
-    formatSettings() = FormatSettings{};
-  }
+  void TearDown() override { reader.WaitIdle(kGenerous); }
 
   // The main window's polarity selector: the module hears it with the parameters.
   void SelectPolarity(int polarity) {
@@ -97,8 +91,8 @@ class CalibLoop : public ::testing::Test {
 
   // Runs the calibration `button` for CH 2 as the settings dialog does; `operate` is the
   // operator, given the shown dialog after its first reading.
-  bool Calibrate(TCalibButton button, qt::TSpinBox& box, const std::function<void(TFrmMdl4CHCalib&)>& operate,
-                 const char* screenshot) {
+  bool Calibrate(TCalibButton button, int channel, qt::TSpinBox& box,
+                 const std::function<void(TFrmMdl4CHCalib&)>& operate) {
     QTimer::singleShot(0, [&] {
       auto* dialog = qobject_cast<TFrmMdl4CHCalib*>(QApplication::activeModalWidget());
       ASSERT_NE(dialog, nullptr);
@@ -107,15 +101,14 @@ class CalibLoop : public ::testing::Test {
         ASSERT_TRUE(reader.WaitIdle(kGenerous));
         timers.Advance(100);
       }
-      QDir().mkpath(OSC_SCREENSHOT_DIR);
-      dialog->grab().save(QString(OSC_SCREENSHOT_DIR) + "/" + screenshot);
       EXPECT_TRUE(dialog->BtnKalib->isEnabled());
       dialog->BtnKalib->click();
       if (dialog->isVisible()) dialog->reject();
     });
-    return RunCalibration(button, kChannel - 1, &entry, box, reader, nullptr, &timers);
+    return RunCalibration(button, channel - 1, &entry, box, reader, nullptr, &timers);
   }
 
+  test::FormatScope dot{'.', ','};
   test::ProtocolRig port{false, "SIM4"};
   InputSelection inputs;
   TOscRozsah entry{16};
@@ -136,97 +129,40 @@ void MakeCalibBox(qt::TSpinBox& box, double& field) {
 
 }  // namespace
 
-TEST_F(CalibLoop, GainCalibrationMakesTheRecordingReadTheTrueVoltage) {
-  qt::TSpinBox gain_box;
-  MakeCalibBox(gain_box, entry.CH[kChannel].Gain);
-  SelectPolarity(piPositive);
-  ConnectDc(11.3);
-  EXPECT_GT(WorstError(entry, piPositive, 11.3), 5.0) << "uncalibrated, the gain error shows";
-
-  ConnectDc(12.0);  // the known voltage, within 8 .. 16 V
-  ASSERT_TRUE(Calibrate(
-      TCalibButton::bbCalibGain, gain_box,
-      [](TFrmMdl4CHCalib& dialog) {
-        auto& gain = dynamic_cast<TFrmMdl4CHCalibGain&>(dialog);
-        EXPECT_EQ(gain.Lbl1->text().toStdString(),
-                  "Připojte na svorky kanálu 2 známé napětí v rozmezí od 8.0 V do 16.0 V ");
-        gain.SbSkut->SetValue(12.0);
-      },
-      "calib-sim-gain.png"));
-  EXPECT_NEAR(entry.CH[kChannel].Gain, kGainError, 0.15);  // one 10-bit step at 12 V is 0.13 %
-
-  ConnectDc(11.3);
-  EXPECT_LE(WorstError(entry, piPositive, 11.3), 1.0);
-  ConnectDc(4.2);
-  EXPECT_LE(WorstError(entry, piPositive, 4.2), 1.0);
-}
-
-TEST_F(CalibLoop, ZeroCalibrationMakesTheBipolarRecordingReadTheTrueVoltage) {
+// The zero is measured on the calibrated full scale: the gain comes first.
+TEST_F(CalibLoop, GainThenZeroCalibrationMakeTheRecordingReadTheTrueVoltage) {
   qt::TSpinBox gain_box;
   qt::TSpinBox bip_box;
   MakeCalibBox(gain_box, entry.CH[kChannel].Gain);
   MakeCalibBox(bip_box, entry.CH[kChannel].OffsetBip);
-
-  // The zero is measured on the calibrated full scale: the gain comes first.
   SelectPolarity(piPositive);
-  ConnectDc(12.0);
-  ASSERT_TRUE(Calibrate(
-      TCalibButton::bbCalibGain, gain_box,
-      [](TFrmMdl4CHCalib& dialog) { dynamic_cast<TFrmMdl4CHCalibGain&>(dialog).SbSkut->SetValue(12.0); },
-      "calib-sim-gain-first.png"));
+  ConnectDc(11.3);
+  EXPECT_GT(WorstError(entry, piPositive, 11.3), 5.0) << "uncalibrated, the gain error shows";
+  ConnectDc(12.0);  // the known voltage, within 8 .. 16 V
+  ASSERT_TRUE(Calibrate(TCalibButton::bbCalibGain, kChannel, gain_box, [](TFrmMdl4CHCalib& dialog) {
+    dynamic_cast<TFrmMdl4CHCalibGain&>(dialog).SbSkut->SetValue(12.0);
+  }));
+  EXPECT_NEAR(entry.CH[kChannel].Gain, kGainError, 0.15);  // one 10-bit step at 12 V is 0.13 %
+  ConnectDc(4.2);
+  EXPECT_LE(WorstError(entry, piPositive, 4.2), 1.0);
 
   SelectPolarity(piBipolar);
   ConnectDc(2.7);
   EXPECT_GT(WorstError(entry, piBipolar, 2.7), 5.0) << "uncalibrated, the zero error shows";
   ConnectDc(0.0);  // the terminal on GND
-  ASSERT_TRUE(Calibrate(
-      TCalibButton::bbCalibBip, bip_box,
-      [](TFrmMdl4CHCalib& dialog) {
-        EXPECT_EQ(dialog.Mode, cmZeroBipolar);
-        EXPECT_EQ(dialog.Lbl1->text().toStdString(), "Připojte svorku kanálu 2 na GND");
-      },
-      "calib-sim-zero.png"));
+  ASSERT_TRUE(Calibrate(TCalibButton::bbCalibBip, kChannel, bip_box, [](TFrmMdl4CHCalib&) {}));
   EXPECT_NEAR(entry.CH[kChannel].OffsetBip, kZeroError, 0.15);  // one 10-bit step is 0.1 %
-
-  for (double volts : {2.7, -4.1, 0.0, 9.6}) {
+  for (double volts : {2.7, -4.1, 9.6}) {
     SCOPED_TRACE(volts);
     ConnectDc(volts);
     EXPECT_LE(WorstError(entry, piBipolar, volts), 1.0);
   }
 }
 
-TEST_F(CalibLoop, AModuleAsDeliveredCalibratesEachInputToItsOwnError) {
-  Module().set_typical_errors();
-  SelectPolarity(piPositive);
-  for (int ch = 1; ch <= 4; ++ch) {
-    SCOPED_TRACE(ch);
-    Module().set_signal(ch, {sim::Waveform::DC, 0, 0, 10.0});
-    qt::TSpinBox box;
-    MakeCalibBox(box, entry.CH[ch].Gain);
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<TFrmMdl4CHCalibGain*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      dialog->SbSkut->SetValue(10.0);
-      for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(reader.WaitIdle(kGenerous));
-        timers.Advance(100);
-      }
-      dialog->BtnKalib->click();
-      if (dialog->isVisible()) dialog->reject();
-    });
-    ASSERT_TRUE(RunCalibration(TCalibButton::bbCalibGain, ch - 1, &entry, box, reader, nullptr, &timers));
-    EXPECT_NEAR(entry.CH[ch].Gain, sim::WithTypicalErrors(ch, {}).gain_error, 0.17);  // a step at 10 V
-  }
-}
-
 TEST_F(CalibLoop, NoChannelSelectedAsksTheModuleNothing) {
-  EXPECT_EQ(port.protocol.QueryRawValue(0, true), kNoValue);
-  EXPECT_FALSE(port.com.Active()) << "not even opened for it";
   ASSERT_TRUE(port.protocol.Identify());
   const auto before = Module().with_model([](sim::ModuleModel& m) { return m.raw_queries(); });
   EXPECT_EQ(port.protocol.QueryRawValue(0, true), kNoValue);
   EXPECT_EQ(port.protocol.QueryRawValue(-1, false), kNoValue);
-  EXPECT_EQ(port.protocol.QueryRawValue(5, false), kNoValue);
   EXPECT_EQ(Module().with_model([](sim::ModuleModel& m) { return m.raw_queries(); }), before);
-  EXPECT_NE(port.protocol.QueryRawValue(1, true), kNoValue);
 }
