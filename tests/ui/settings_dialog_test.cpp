@@ -210,25 +210,33 @@ TEST(SettingsDialog, TheRangeBoxRenamesOnAStepAtOnceAndOnTypingWhenCommitted) {
   EXPECT_TRUE(d.sbRozsah->hasFocus());
 }
 
-TEST(SettingsDialog, OkSavesWhatTheNextStartShows) {
+// Execute shows the range asked for and hands the copy back on OK, saved: the next
+// start shows it, with what was still being typed when OK was pressed.
+TEST(SettingsDialog, ExecuteHandsBackAndSavesTheCopyOnOk) {
   Rig rig;
-  rig.Seed(0, {Odd(10)});
-  TFrmSetMdl4& d = rig.Start();
-  d.cbPort->setEditText("/dev/ttyUSB3");
-  d.RgTypOscItems->button(1)->click();
-  rig.ShowPage(d.tsRozsahy);
-  d.sbNewClick();
-  rig.SelectChannel(3);
-  d.sbCalibGain->SetValue(-321);
-  rig.TypeInto(d.sbRozsah, "45");  // still being typed when OK is pressed
-  d.bbOkClick();
-  EXPECT_EQ(d.result(), QDialog::Accepted);
+  rig.Seed(0, {Odd(10), Odd(20)});
+  TFrmSetMdl4& d = rig.Start(false);
+  QTimer::singleShot(0, &d, [&] {
+    EXPECT_EQ(d.sbRozsah->text(), "20");
+    d.cbPort->setEditText("/dev/ttyUSB3");
+    d.RgTypOscItems->button(1)->click();
+    rig.ShowPage(d.tsRozsahy);
+    d.sbNewClick();
+    rig.SelectChannel(3);
+    d.sbCalibGain->SetValue(-321);
+    rig.TypeInto(d.sbRozsah, "45");
+    d.bbOkClick();
+  });
+  const auto confirmed = d.Execute(1);
+  ASSERT_TRUE(confirmed);
+  EXPECT_EQ(confirmed->Ranges.size(), 3u);
+  EXPECT_EQ(d.SelectedRange(), 2);
 
   TFrmSetMdl4& again = rig.Start(false);
   EXPECT_EQ(again.Settings().Port, "/dev/ttyUSB3");
   EXPECT_EQ(again.ModelIndex(), 1);
-  EXPECT_EQ(Texts(again.lbRanges), (Strings{"10 V", "45 V"}));
-  EXPECT_NEAR(rig.EntryAt(1).CH[4].Gain, -3.21, 1e-12);
+  EXPECT_EQ(Texts(again.lbRanges), (Strings{"10 V", "20 V", "45 V"}));
+  EXPECT_NEAR(rig.EntryAt(2).CH[4].Gain, -3.21, 1e-12);
   EXPECT_TRUE(rig.messages.empty());
 }
 
@@ -240,16 +248,17 @@ TEST(SettingsDialog, StornoDropsTheCopy) {
   TFrmSetMdl4& d = rig.Start(false);
   const std::string file = rig.registry.read_file();
   const TOscRozsah first = *d.Settings().Ranges[0].Entry;
-  ASSERT_TRUE(test::ShowActive(d));
-  d.cbPort->setEditText("SIM2");
-  rig.SelectRange(0);
-  d.sbRozsah->SetValue(55);
-  d.sbCalibBip->SetValue(99);
-  rig.SelectRange(2);
-  d.sbDeleteClick();
-  d.RgTypOscItems->button(0)->click();
-  QTest::mouseClick(d.bbCancel, Qt::LeftButton);
-  EXPECT_EQ(d.result(), QDialog::Rejected);
+  QTimer::singleShot(0, &d, [&] {
+    d.cbPort->setEditText("SIM2");
+    rig.SelectRange(0);
+    d.sbRozsah->SetValue(55);
+    d.sbCalibBip->SetValue(99);
+    rig.SelectRange(2);
+    d.sbDeleteClick();
+    d.RgTypOscItems->button(0)->click();
+    QTest::mouseClick(d.bbCancel, Qt::LeftButton);
+  });
+  EXPECT_FALSE(d.Execute(0));
   EXPECT_EQ(d.Settings().Port, "/dev/ttyS0");
   EXPECT_EQ(d.Settings().ModelIndex, 1);
   ASSERT_EQ(d.Settings().Ranges.size(), 3u);
@@ -341,35 +350,6 @@ TEST(SettingsDialog, ThePortBoxListsThePortsAndSaysWhyTheChosenOneCannotBeOpened
   EXPECT_EQ(asked.back().first, "COM66");
   d.bbOkClick();
   EXPECT_EQ(rig.Start(false).Settings().Port, "COM66");
-}
-
-// Execute shows the range asked for and hands the copy back on OK only.
-TEST(SettingsDialog, ExecuteReturnsTheCopyOnOkOnly) {
-  Rig rig;
-  rig.Seed(1, {Odd(10), Odd(20), Odd(30)});
-  TFrmSetMdl4& d = rig.Start(false);
-  int shownRange = -2;
-  QTimer::singleShot(0, &d, [&] {
-    shownRange = d.SelectedRange();
-    d.sbDeleteClick();
-    d.reject();
-  });
-  EXPECT_FALSE(d.Execute(1));
-  EXPECT_EQ(shownRange, 1);
-  EXPECT_EQ(d.Settings().Ranges.size(), 3u);
-
-  QTimer::singleShot(0, &d, [&] {
-    EXPECT_EQ(d.sbRozsah->text(), "10");
-    d.sbNewClick();
-    d.bbOkClick();
-  });
-  const auto confirmed = d.Execute(0);
-  ASSERT_TRUE(confirmed);
-  EXPECT_EQ(confirmed->Ranges.size(), 4u);
-  EXPECT_EQ(d.Settings().Ranges.size(), 4u);
-  EXPECT_EQ(d.SelectedRange(), 3);
-  d.SetSelectedRange(7);
-  EXPECT_EQ(d.SelectedRange(), -1);
 }
 
 // Each button opens its calibration for the selected range and channel; a confirmed
