@@ -125,6 +125,10 @@ TEST_F(Measurements, TheCrossReadsAndTheButtonsSetTwoMarkedPoints) {
   EXPECT_GT(blue, 20) << "the first point's reading is written in blue";
   for (const QLabel* l : {w.LPoint1, w.LPoint2, w.LPointDif})
     EXPECT_GE(l->contentsRect().width(), l->fontMetrics().horizontalAdvance(l->text())) << Text(l);
+
+  w.MeasuringPoints[1].X = 0;  // X exactly zero counts as not set, whatever Y holds
+  w.UpdateAnalysis();
+  EXPECT_EQ(Text(w.LPoint2) + Text(w.LPointDif), "");
 }
 
 TEST_F(Measurements, NoPointInPanOrZoomModeWithModifiersOrOtherButtons) {
@@ -176,6 +180,7 @@ TEST_F(Measurements, StatisticsTableFollowsThePointsTheViewAndIsCopied) {
   EXPECT_TRUE(w.StatsTimer->isActive()) << "a view move is throttled";
   QApplication::processEvents();
   EXPECT_LT(std::stoul(countCell(0)), w.Recorder().Store(1)->Count());
+  EXPECT_EQ(w.View().Points().size(), 1u) << "the point survives the view move";
 
   const QStringList lines = w.StatsTable->CopyText().split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 3) << "headings and two channels";

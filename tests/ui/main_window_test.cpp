@@ -206,6 +206,7 @@ TEST_F(MainWindowTest, SettingsStornoKeepsTheRecordingAndTheScaleOkTakesTheNewRa
   EXPECT_FALSE(w.MainTimer->isActive());
   EXPECT_FALSE(w.Com.Active()) << "the next identification opens the port anew";
   ASSERT_EQ(w.cbVstup->count(), 1) << "an empty list gets its default range";
+  EXPECT_EQ(w.cbVstup->currentIndex(), rig.settings->SelectedRange());
   RecordAndStop();
   EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
 }

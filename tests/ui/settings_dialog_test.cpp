@@ -296,6 +296,17 @@ TEST(SettingsDialog, ADamagedSettingsFileIsReportedAtCreation) {
   EXPECT_EQ(rig.dlg->Settings().Port, "COM1");
 }
 
+TEST(SettingsDialog, AStoredModelOutsideZeroAndOneLoadsAsTwoChannel) {
+  for (int stored : {2, -1}) {
+    SCOPED_TRACE(stored);
+    Rig rig;
+    rig.Seed(stored, {Odd(10)});
+    TFrmSetMdl4& d = rig.Start(false);
+    EXPECT_EQ(d.Settings().ModelIndex, 0);
+    EXPECT_TRUE(d.RgTypOscItems->button(0)->isChecked());
+  }
+}
+
 TEST(SettingsDialog, AModelReportedByTheModuleIsSavedAloneAndSurvivesStorno) {
   Rig rig;
   rig.Seed(0, {Odd(10)}, "COM1");
