@@ -159,7 +159,7 @@ TEST(CalibDialog, AHungModuleNeverHoldsUpStorno) {
   WhenModal([&](TFrmMdl4CHCalib& dialog) {
     for (int i = 0; i < 30; ++i)
       rig.timers.Advance(100);
-    EXPECT_EQ(rig.module.calls, 1);
+    EXPECT_LE(rig.module.calls, 1);
     EXPECT_TRUE(dialog.QueryRunning());
     QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
   });
