@@ -1,6 +1,7 @@
-// The calibration dialogs with real widgets (offscreen), a reader over a scripted source
-// and stepped timers: each Poll() waits for the query the dialog started and runs one
-// 100 ms tick, which shows that reading and starts the next.
+// The calibration dialogs' wiring with real widgets (offscreen), a reader over a scripted
+// source and stepped timers: each Poll() waits for the query the dialog started and runs
+// one 100 ms tick, which shows that reading and starts the next. The figures and texts
+// are acquisition's calibration tests.
 #include "ui/calib_dialog.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@
 #include "controls/qt/spin_box.h"
 #include "controls/timer_source.h"
 #include "platform/errors.h"
-#include "platform/locale/locale.h"
+#include "support/format_scope.h"
 #include "ui/app_error.h"
 
 using namespace osc;
@@ -27,24 +28,13 @@ namespace {
 
 constexpr auto kGenerous = 10s;
 
-class Separator {
- public:
-  explicit Separator(char decimal) : saved_(formatSettings()) { formatSettings().DecimalSeparator = decimal; }
-  ~Separator() { formatSettings() = saved_; }
-  Separator(const Separator&) = delete;
-  Separator& operator=(const Separator&) = delete;
-
- private:
-  FormatSettings saved_;
-};
-
 // Replaces the application's error box for one test and counts what it shows.
 class ErrorBoxScope {
  public:
-  explicit ErrorBoxScope(std::function<void(const std::string&)> inside = nullptr) {
+  explicit ErrorBoxScope(std::function<void()> inside = nullptr) {
     previous_ = SetApplicationErrorBox([this, inside](const std::string& message, QWidget*) {
       messages.push_back(message);
-      if (inside) inside(message);
+      if (inside) inside();
     });
   }
   ~ErrorBoxScope() { SetApplicationErrorBox(previous_); }
@@ -79,7 +69,7 @@ struct Module {
 };
 
 struct Rig {
-  Separator dot{'.'};
+  test::FormatScope dot{'.', ','};
   Module module;
   TSteppedTimers timers;
   TOscRozsah entry{16};
@@ -100,9 +90,6 @@ struct Rig {
     change(module);
     return Poll();
   }
-  ::testing::AssertionResult Then(std::int32_t reading) {
-    return Then([reading](Module& m) { m.reading = reading; });
-  }
 };
 
 std::string Caption(const qt::TLxDisplayPanel* panel) {
@@ -117,6 +104,7 @@ void MakeCalibBox(qt::TSpinBox& box, double& field) {
   box.SetConst_K(0.01);
   box.SetMinValue(-2000);
   box.SetMaxValue(2000);
+  box.SetScaledValue(field);
   box.OnChange = [&box, &field](TCustomSpinBox&) { field = box.Value() * 0.01; };
 }
 
@@ -135,142 +123,82 @@ void WhenModal(std::function<void(TFrmMdl4CHCalib&)> f) {
 
 }  // namespace
 
-TEST(CalibDialog, ZeroDialogShowsCaptionInstructionAndLiveReading) {
+TEST(CalibDialog, ReadingsReachThePanelsAndAFailedOneEmptiesThem) {
   Rig rig;
   TFrmMdl4CHCalib dialog(rig.reader, nullptr, &rig.timers);
   dialog.Channel = 2;
   dialog.Entry = &rig.entry;
-  dialog.Mode = cmZeroAC;  // window -8 .. 8 V
-  EXPECT_EQ(dialog.Label2->text(), "1.");
-  EXPECT_EQ(dialog.Label5->text(), "Naměřeno:");
-  EXPECT_EQ(dialog.Label6->text(), "Korekce:");
-  EXPECT_EQ(dialog.BtnKalib->text(), "Kalibrovat");
-  EXPECT_EQ(dialog.BitBtn2->text(), "Storno");
-  EXPECT_TRUE(dialog.font().bold());
-  EXPECT_EQ(dialog.font().pixelSize(), 15);
-  rig.module.reading = 9207;  // 1.0 V: 16 * 9207 / 16368 - 8
+  dialog.Mode = cmZeroAC;
+  rig.module.reading = 9207;
   dialog.show();
-  EXPECT_EQ(dialog.windowTitle(), "Kalibrace kanálu 2");
-  EXPECT_EQ(dialog.Lbl1->text(), "Připojte svorku kanálu 2 na GND");
-  EXPECT_FALSE(dialog.BtnKalib->isEnabled());  // nothing measured yet
-  EXPECT_EQ(Caption(dialog.LblValue), "");
+  EXPECT_NE(dialog.windowTitle().toStdString().find('2'), std::string::npos);
+  EXPECT_FALSE(dialog.BtnKalib->isEnabled()) << "nothing measured yet";
   ASSERT_TRUE(rig.Poll());
   EXPECT_EQ(rig.module.last_slot, 2);
   EXPECT_TRUE(rig.module.last_zero);
-  EXPECT_EQ(Caption(dialog.LblValue), "1.00 V");
-  EXPECT_EQ(Caption(dialog.LblKor), "-6.25 %");
-  EXPECT_NEAR(dialog.Measured, 1.0, 1e-12);
-  EXPECT_NEAR(dialog.Correction, -6.25, 1e-12);
+  EXPECT_NE(Caption(dialog.LblValue), "");
+  EXPECT_NE(Caption(dialog.LblKor), "");
   EXPECT_TRUE(dialog.BtnKalib->isEnabled());
-  EXPECT_FALSE(dialog.isSizeGripEnabled());
-  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());  // fixed size
-}
-
-TEST(CalibDialog, FailedReadingEmptiesPanelsKeepsButtonAndCorrection) {
-  Rig rig;
-  TFrmMdl4CHCalib dialog(rig.reader, nullptr, &rig.timers);
-  dialog.Channel = 1;
-  dialog.Entry = &rig.entry;
-  dialog.Mode = cmZeroAC;
-  rig.module.reading = 8000;
-  dialog.show();
-  ASSERT_TRUE(rig.Poll());
   const double correction = dialog.Correction;
-  ASSERT_TRUE(dialog.BtnKalib->isEnabled());
-  ASSERT_TRUE(rig.Then(kNoRawValue));
+  ASSERT_TRUE(rig.Then([](Module& m) { m.reading = kNoRawValue; }));
   ASSERT_TRUE(rig.Poll());
   EXPECT_EQ(Caption(dialog.LblValue), "");
   EXPECT_EQ(Caption(dialog.LblKor), "");
   EXPECT_TRUE(dialog.BtnKalib->isEnabled());
   EXPECT_EQ(dialog.Correction, correction);
-  ASSERT_TRUE(rig.Then(16368));  // 50 %: disabled, and still a good reading
-  ASSERT_TRUE(rig.Poll());
-  EXPECT_FALSE(dialog.BtnKalib->isEnabled());
-  ASSERT_TRUE(rig.Then(kNoRawValue));
-  ASSERT_TRUE(rig.Poll());
-  EXPECT_FALSE(dialog.BtnKalib->isEnabled());
 }
 
-TEST(CalibDialog, SilentModuleStacksNoTicksAndCancelActsAtOnce) {
-  Rig rig;
-  rig.module.hang = true;
-  TFrmMdl4CHCalib dialog(rig.reader, nullptr, &rig.timers);
-  dialog.Channel = 3;
-  dialog.Entry = &rig.entry;
-  dialog.show();
-  for (int i = 0; i < 30; ++i)
-    rig.timers.Advance(100);  // 3 s of ticks behind one unanswered query
-  EXPECT_LE(rig.module.calls, 1);
-  EXPECT_TRUE(dialog.QueryRunning());
-  EXPECT_FALSE(dialog.BtnKalib->isEnabled());
-  QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(dialog.result(), QDialog::Rejected);
-  rig.module.release.set_value();
-  ASSERT_TRUE(rig.reader.WaitIdle(kGenerous));
-  for (int i = 0; i < 5; ++i)
-    rig.timers.Advance(100);
-  EXPECT_EQ(rig.module.calls, 1);  // a closed dialog polls no more
-}
-
-TEST(CalibDialog, ClosingWhileTheModuleHangsReturnsAndKeepsTheStoredCorrection) {
+// A hung query stacks no ticks; Storno closes at once, keeps the stored correction and
+// waits for nothing, and a closed dialog polls no more.
+TEST(CalibDialog, AHungModuleNeverHoldsUpStorno) {
   Rig rig;
   rig.module.hang = true;
   rig.entry.CH[2].OffsetBip = 3.17;
   qt::TSpinBox box;
   MakeCalibBox(box, rig.entry.CH[2].OffsetBip);
-  box.SetValue(317);
   WhenModal([&](TFrmMdl4CHCalib& dialog) {
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 30; ++i)
       rig.timers.Advance(100);
-    dialog.close();  // the window's close button
+    EXPECT_LE(rig.module.calls, 1);
+    EXPECT_TRUE(dialog.QueryRunning());
+    QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
   });
   EXPECT_FALSE(
       RunCalibration(TCalibButton::bbCalibBip, 1, &rig.entry, box, rig.reader, nullptr, &rig.timers));
-  EXPECT_EQ(box.Value(), 317);
   EXPECT_EQ(rig.entry.CH[2].OffsetBip, 3.17);
-  EXPECT_TRUE(rig.reader.Busy());  // the query is still out; nobody waits for it
+  EXPECT_TRUE(rig.reader.Busy());
   rig.module.release.set_value();
+  ASSERT_TRUE(rig.reader.WaitIdle(kGenerous));
+  for (int i = 0; i < 5; ++i)
+    rig.timers.Advance(100);
+  EXPECT_EQ(rig.module.calls, 1);
 }
 
-TEST(CalibDialog, MissingModuleNeverEnablesConfirmSoNothingIsOverwritten) {
-  Rig rig;  // every reading is the no-value marker
-  rig.entry.CH[1].Gain = -4.5;
-  qt::TSpinBox box;
-  MakeCalibBox(box, rig.entry.CH[1].Gain);
-  box.SetValue(-450);
-  WhenModal([&](TFrmMdl4CHCalib& dialog) {
-    for (int i = 0; i < 5; ++i)
-      ASSERT_TRUE(rig.Poll());
-    EXPECT_FALSE(dialog.BtnKalib->isEnabled());
-    EXPECT_EQ(Caption(dialog.LblValue), "");
-    EXPECT_EQ(Caption(dialog.LblKor), "");
-    QTest::mouseClick(dialog.BtnKalib, Qt::LeftButton);
-    QTest::keyClick(&dialog, Qt::Key_Return);
-    EXPECT_TRUE(dialog.isVisible());  // neither the button nor Enter confirms
-  });
-  EXPECT_FALSE(
-      RunCalibration(TCalibButton::bbCalibGain, 0, &rig.entry, box, rig.reader, nullptr, &rig.timers));
-  EXPECT_EQ(box.Value(), -450);
-  EXPECT_EQ(rig.entry.CH[1].Gain, -4.5);
-}
-
-TEST(CalibDialog, NoChannelSelectedNeverReachesTheModule) {
-  Rig rig;
-  rig.module.reading = 9000;
-  qt::TSpinBox box;
-  MakeCalibBox(box, rig.entry.CH[1].OffsetAC);
-  WhenModal([&](TFrmMdl4CHCalib& dialog) {
-    EXPECT_EQ(dialog.Channel, 0);
-    for (int i = 0; i < 5; ++i)
-      rig.timers.Advance(100);
-    EXPECT_FALSE(dialog.QueryRunning());
-    EXPECT_EQ(Caption(dialog.LblValue), "");
-    EXPECT_FALSE(dialog.BtnKalib->isEnabled());
-  });
-  EXPECT_FALSE(
-      RunCalibration(TCalibButton::bbCalibAC, -1, &rig.entry, box, rig.reader, nullptr, &rig.timers));
-  EXPECT_EQ(rig.module.calls, 0);
+// Without a reading (no module, or no channel selected) neither the button nor Enter
+// confirms, and a channel of none never reaches the module.
+TEST(CalibDialog, NoReadingNeverConfirmsSoNothingIsOverwritten) {
+  for (int channel : {0, -1}) {
+    SCOPED_TRACE(channel);
+    Rig rig;
+    if (channel < 0) rig.module.reading = 9000;
+    rig.entry.CH[1].Gain = -4.5;
+    qt::TSpinBox box;
+    MakeCalibBox(box, rig.entry.CH[1].Gain);
+    WhenModal([&](TFrmMdl4CHCalib& dialog) {
+      for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(rig.Poll());
+      EXPECT_FALSE(dialog.BtnKalib->isEnabled());
+      QTest::mouseClick(dialog.BtnKalib, Qt::LeftButton);
+      QTest::keyClick(&dialog, Qt::Key_Return);
+      EXPECT_TRUE(dialog.isVisible());
+    });
+    EXPECT_FALSE(RunCalibration(TCalibButton::bbCalibGain, channel, &rig.entry, box, rig.reader, nullptr,
+                                &rig.timers));
+    EXPECT_EQ(rig.entry.CH[1].Gain, -4.5);
+    if (channel < 0) {
+      EXPECT_EQ(rig.module.calls, 0);
+    }
+  }
 }
 
 TEST(CalibDialog, ZeroDialogErrorShowsOneBoxAndPollingWaitsForIt) {
@@ -280,9 +208,8 @@ TEST(CalibDialog, ZeroDialogErrorShowsOneBoxAndPollingWaitsForIt) {
   dialog.Channel = 1;
   dialog.Entry = &rig.entry;
   int calls_while_open = -1;
-  ErrorBoxScope box([&](const std::string&) {
-    // While the box is open, the timer keeps firing.
-    const int before = rig.module.calls;
+  ErrorBoxScope box([&] {
+    const int before = rig.module.calls;  // while the box is open, the timer keeps firing
     for (int i = 0; i < 10; ++i) {
       dialog.Timer1Timer();
       rig.reader.WaitIdle(kGenerous);
@@ -291,17 +218,14 @@ TEST(CalibDialog, ZeroDialogErrorShowsOneBoxAndPollingWaitsForIt) {
   });
   dialog.show();
   ASSERT_TRUE(rig.Poll());
-  ASSERT_EQ(box.messages.size(), 1u);
-  EXPECT_EQ(box.messages[0], "Port COM7 does not exist");
+  EXPECT_EQ(box.messages, std::vector<std::string>{"Port COM7 does not exist"});
   EXPECT_EQ(calls_while_open, 0);
-  // Closed, polling resumes: the next failure shows the next box.
-  ASSERT_TRUE(rig.Poll());
+  ASSERT_TRUE(rig.Poll());  // closed, polling resumes: the next failure shows the next box
   EXPECT_EQ(box.messages.size(), 2u);
   ASSERT_TRUE(rig.Then([](Module& m) {  // the query already out still fails
     m.fail = false;
     m.reading = 8184;
   }));
-  EXPECT_EQ(box.messages.size(), 3u);
   ASSERT_TRUE(rig.Poll());
   EXPECT_EQ(box.messages.size(), 3u);
   EXPECT_TRUE(dialog.BtnKalib->isEnabled());
@@ -316,112 +240,55 @@ TEST(CalibDialog, GainDialogSwallowsErrors) {
   ErrorBoxScope box;
   dialog.show();
   ASSERT_TRUE(rig.Poll());
-  EXPECT_EQ(Caption(dialog.LblValue), "12.00 V");
+  const std::string shown = Caption(dialog.LblValue);
   ASSERT_TRUE(rig.Then([](Module& m) { m.fail = true; }));
   for (int i = 0; i < 3; ++i)
     ASSERT_TRUE(rig.Poll());
   EXPECT_TRUE(box.messages.empty());
-  EXPECT_EQ(Caption(dialog.LblValue), "12.00 V");  // an error ends the tick before the panels
+  EXPECT_EQ(Caption(dialog.LblValue), shown) << "an error ends the tick before the panels";
   EXPECT_FALSE(rig.module.last_zero);
   EXPECT_EQ(rig.module.last_slot, 4);
 }
 
-TEST(CalibDialog, GainDialogLayoutTextsAndTypedVoltage) {
-  Rig rig;
-  rig.module.reading = 14299;  // 13.98 V of 16 V
-  TFrmMdl4CHCalibGain dialog(rig.reader, nullptr, &rig.timers);
-  dialog.Channel = 2;
-  dialog.Entry = &rig.entry;
-  EXPECT_EQ(dialog.Mode, cmGain);
-  EXPECT_EQ(dialog.Label1->text(), "2.");
-  EXPECT_EQ(dialog.Label3->text(), "Zadejte skutečnou hodnotu napětí na vstupu");
-  EXPECT_EQ(dialog.Label4->text(), "Napětí [V]:");
-  EXPECT_EQ(dialog.SbSkut->Digits(), 2);
-  EXPECT_EQ(dialog.SbSkut->palette().color(QPalette::Base),
-            QApplication::palette().color(QPalette::ToolTipBase));
-  dialog.show();
-  dialog.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog, 5000));
-  EXPECT_EQ(QApplication::focusWidget(), dialog.SbSkut);
-  EXPECT_EQ(dialog.windowTitle(), "Kalibrace kanálu 2");
-  EXPECT_EQ(dialog.Lbl1->text(), "Připojte na svorky kanálu 2 známé napětí v rozmezí od 8.0 V do 16.0 V ");
-  EXPECT_GE(dialog.Lbl1->height(), 2 * dialog.Lbl1->fontMetrics().height());  // two lines
-  // The panels and buttons sit on the row of the voltage box and below it.
-  const int row = dialog.SbSkut->mapTo(&dialog, QPoint(0, 0)).y();
-  EXPECT_NEAR(dialog.LblValue->y(), row, 2);
-  EXPECT_NEAR(dialog.LblKor->y(), row, 2);
-  EXPECT_GT(dialog.BtnKalib->y(), row);
-  EXPECT_GT(dialog.LblValue->x(), dialog.SbSkut->ButtonWidget()->mapTo(&dialog, QPoint(0, 0)).x());
-
-  dialog.SbSkut->selectAll();
-  QTest::keyClicks(dialog.SbSkut, "14.15");
-  EXPECT_EQ(dialog.SbSkut->Value(), 14.15);
-  ASSERT_TRUE(rig.Poll());
-  EXPECT_EQ(Caption(dialog.LblValue), "13.98 V");
-  EXPECT_EQ(Caption(dialog.LblKor), "1.23 %");
-  EXPECT_TRUE(dialog.BtnKalib->isEnabled());
-  ASSERT_TRUE(rig.Then(16368));
-  ASSERT_TRUE(rig.Poll());
-  EXPECT_EQ(Caption(dialog.LblKor), "Snížit!");
-  EXPECT_FALSE(dialog.BtnKalib->isEnabled());
-  ASSERT_TRUE(rig.Then(8183));
-  ASSERT_TRUE(rig.Poll());
-  EXPECT_EQ(Caption(dialog.LblKor), "Zvýšit!");
-  EXPECT_NEAR(dialog.Correction, 1.234, 1e-5);  // kept through the hints
-}
-
-TEST(CalibDialog, ConfirmedGainSetsTheBoxRoundedAndTheEntryThroughIt) {
-  Rig rig;
-  rig.module.reading = 14299;
-  qt::TSpinBox box;
-  MakeCalibBox(box, rig.entry.CH[2].Gain);
-  QPointer<TFrmMdl4CHCalib> shown;
-  WhenModal([&](TFrmMdl4CHCalib& dialog) {
-    shown = &dialog;
-    auto* gain = qobject_cast<TFrmMdl4CHCalibGain*>(&dialog);
-    ASSERT_NE(gain, nullptr);
-    gain->SbSkut->SetValue(14.15);
-    ASSERT_TRUE(rig.Poll());
-    ASSERT_NEAR(dialog.Correction, 1.234, 1e-5);
-    QTest::mouseClick(dialog.BtnKalib, Qt::LeftButton);
-  });
-  EXPECT_TRUE(
-      RunCalibration(TCalibButton::bbCalibGain, 1, &rig.entry, box, rig.reader, nullptr, &rig.timers));
-  EXPECT_EQ(box.Value(), 123);
-  EXPECT_DOUBLE_EQ(rig.entry.CH[2].Gain, 1.23);
-  ASSERT_FALSE(shown.isNull());  // released after the current message
-  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(shown.isNull());
-}
-
-TEST(CalibDialog, ZeroButtonsLaunchTheirModeAndInstruction) {
-  struct Row {
+// Each button opens its mode; the voltage typed into the gain dialog and a confirmed
+// correction reach the button's box rounded, and the entry through it.
+TEST(CalibDialog, ConfirmedCorrectionSetsTheBoxAndTheEntryThroughIt) {
+  const struct {
     TCalibButton button;
     std::uint8_t mode;
-    const char* instruction;
-    std::int32_t reading;  // raw of 0.5 V in the mode's window
+    std::int32_t reading;
     int box_value;
+  } rows[] = {
+      {TCalibButton::bbCalibGain, cmGain, 14299, 123},        // 13.98 V read, 14.15 V typed
+      {TCalibButton::bbCalibBip, cmZeroBipolar, 6138, -312},  // 0.5 V in -8 .. 8 V
+      {TCalibButton::bbCalibAC, cmZeroAC, 8695, -312},
   };
-  const Row rows[] = {
-      {TCalibButton::bbCalibBip, cmZeroBipolar, "Připojte svorku kanálu 3 na GND", 6138, -312},  // -3.125 %
-      {TCalibButton::bbCalibAC, cmZeroAC, "Odpojte svorku kanálu 3", 8695, -312},                // -3.122 %
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.instruction);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.mode);
     Rig rig;
     rig.module.reading = r.reading;
     qt::TSpinBox box;
     double field = 9.99;
     MakeCalibBox(box, field);
+    QPointer<TFrmMdl4CHCalib> shown;
     WhenModal([&](TFrmMdl4CHCalib& dialog) {
+      shown = &dialog;
       EXPECT_EQ(dialog.Mode, r.mode);
-      EXPECT_EQ(dialog.Lbl1->text(), r.instruction);
+      EXPECT_EQ(dialog.Channel, 3);
+      if (auto* gain = qobject_cast<TFrmMdl4CHCalibGain*>(&dialog)) {
+        EXPECT_EQ(gain->focusWidget(), gain->SbSkut);
+        gain->SbSkut->selectAll();
+        QTest::keyClicks(gain->SbSkut, "14.15");
+      }
       ASSERT_TRUE(rig.Poll());
-      EXPECT_TRUE(rig.module.last_zero);
-      dialog.BtnKalib->click();
+      EXPECT_EQ(rig.module.last_zero, r.mode != cmGain);
+      QTest::mouseClick(dialog.BtnKalib, Qt::LeftButton);
     });
     EXPECT_TRUE(RunCalibration(r.button, 2, &rig.entry, box, rig.reader, nullptr, &rig.timers));
     EXPECT_EQ(box.Value(), r.box_value);
     EXPECT_DOUBLE_EQ(field, r.box_value * 0.01);
+    ASSERT_FALSE(shown.isNull()) << "released after the current message";
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(shown.isNull());
   }
 }
