@@ -211,18 +211,23 @@ void TRecorder::RefreshStore(int slot, bool autoZoom) {
   if (autoZoom) x->ZoomAll();
 }
 
-void TRecorder::DistributeBlock(const std::uint8_t* block, int count) {
-  int order[kSlots];
+int TRecorder::SlotOrder(std::array<int, kSlots>& order) {
   int n = 0;
   for (int i = 0; i < kSlots; ++i) {
-    if (stores_[static_cast<std::size_t>(i)]) order[n++] = i;
+    if (stores_[static_cast<std::size_t>(i)]) order[static_cast<std::size_t>(n++)] = i;
   }
-  if (n == 0) return;
   if (nextSlot_ >= n) nextSlot_ = 0;
+  return n;
+}
+
+void TRecorder::DistributeBlock(const std::uint8_t* block, int count) {
+  std::array<int, kSlots> order{};
+  const int n = SlotOrder(order);
+  if (n == 0) return;
   int k = 0;
   try {
     for (; k < count; ++k) {
-      stores_[static_cast<std::size_t>(order[nextSlot_])]->AddSample(block[k]);
+      stores_[static_cast<std::size_t>(order[static_cast<std::size_t>(nextSlot_)])]->AddSample(block[k]);
       if (++nextSlot_ == n) nextSlot_ = 0;
     }
   } catch (...) {
@@ -233,15 +238,11 @@ void TRecorder::DistributeBlock(const std::uint8_t* block, int count) {
 }
 
 void TRecorder::DistributeFiller(int count) {
-  int order[kSlots];
-  int n = 0;
-  for (int i = 0; i < kSlots; ++i) {
-    if (stores_[static_cast<std::size_t>(i)]) order[n++] = i;
-  }
+  std::array<int, kSlots> order{};
+  const int n = SlotOrder(order);
   if (n == 0) return;
-  if (nextSlot_ >= n) nextSlot_ = 0;
   for (int k = 0; k < count; ++k) {
-    TDataStore& store = *stores_[static_cast<std::size_t>(order[nextSlot_])];
+    TDataStore& store = *stores_[static_cast<std::size_t>(order[static_cast<std::size_t>(nextSlot_)])];
     const std::uint32_t c = store.Count();
     store.AddSample(c > 0 ? store.Samples()[c - 1] : 128);
     streamPos_.fetch_add(1, std::memory_order_relaxed);  // rare: only after a stall

@@ -197,6 +197,9 @@ class TRecorder {
   // Stores the completed blocks in order; a transfer the port failed sets `failure` and
   // ends there. A full store raises EOutOfMemory.
   void StoreCompleted(std::string& failure);
+  // The recorded slots in stream order (0-based), their number returned; the next
+  // byte's place in it is made valid.
+  int SlotOrder(std::array<int, kSlots>& order);
   void IssueBlockRead(int request);
   void ReapRequests();
   void WorkerBody();
