@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "acquisition/export_csv.h"
@@ -53,17 +54,18 @@ class Export : public ::testing::Test {
     w.MeasuringPoints[0].X = start + 1000.0 / kRate / kSecondsPerDay;  // on samples, as the cross puts them
     w.MeasuringPoints[1].X = start + 2500.0 / kRate / kSecondsPerDay;
     w.View().XAxis(0)->SetRange(start + 1.0 / kSecondsPerDay, start + 2.0 / kSecondsPerDay);
-    TExportOffer offered;
-    rig.exportAsk = [&](QWidget*, const TExportOffer& offer) -> std::optional<TExportChoice> {
-      offered = offer;
+    // The answers outlive this call: a later click may still reach them.
+    auto offered = std::make_shared<TExportOffer>();
+    rig.exportAsk = [offered, what](QWidget*, const TExportOffer& offer) -> std::optional<TExportChoice> {
+      *offered = offer;
       return TExportChoice{what, {true, false, false, false}, offer.ImageSize};
     };
-    rig.exportSave = [&](QWidget*) {
+    rig.exportSave = [path, format](QWidget*) {
       return std::optional<TExportTarget>({QString::fromStdString(path), format});
     };
     w.TBExport->click();
-    EXPECT_TRUE(offered.PointsSet);
-    EXPECT_EQ(offered.Shown, (std::array<bool, 4>{true, true, false, false}));
+    EXPECT_TRUE(offered->PointsSet);
+    EXPECT_EQ(offered->Shown, (std::array<bool, 4>{true, true, false, false}));
     std::ifstream in(path);
     std::vector<std::string> rows;
     for (std::string line; std::getline(in, line);) {
@@ -95,6 +97,9 @@ TEST_F(Export, TheChosenSpanReachesTheFile) {
 
   // A folder that cannot be written to: one message naming the file.
   const std::string missing = rig.dir.file("no-such-folder/out.csv");
+  rig.exportAsk = [](QWidget*, const TExportOffer& offer) -> std::optional<TExportChoice> {
+    return TExportChoice{TExportWhat::Whole, {true, false, false, false}, offer.ImageSize};
+  };
   rig.exportSave = [&](QWidget*) {
     return std::optional<TExportTarget>({QString::fromStdString(missing), TExportFormat::CsvComma});
   };
