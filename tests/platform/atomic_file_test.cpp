@@ -10,6 +10,7 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -107,6 +108,24 @@ TEST_F(AtomicFile, ACrashAtEachStepInTurnLeavesTheOldOrTheNewFile) {
     ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, oldText), 0);
   }
   EXPECT_TRUE(finished);
+}
+
+// Temporary files of a writer that crashed are removed by the next save into the folder
+// (a live writer's stay); a target name of the file system's full 255 bytes saves.
+TEST_F(AtomicFile, ASaveRemovesACrashedWritersTemporariesAndTakesLongNames) {
+  const pid_t gone = ::fork();
+  if (gone == 0) _exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string crashed = ".run.ch1.tmp-" + std::to_string(gone) + "-1";
+  const std::string live = ".run.ch1.tmp-" + std::to_string(::getppid()) + "-1";
+  std::ofstream(dir.file(crashed)) << "x";
+  std::ofstream(dir.file(live)) << "x";
+  const std::string name = std::string(251, 'x') + ".ch1";
+  ASSERT_EQ(WriteFileAtomically(SystemFileOps(), dir.file(name), newText), 0);
+  EXPECT_EQ(ScratchRegistry::ReadText(dir.file(name)), newText);
+  std::vector<std::string> expected{live, "settings.reg", name};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FilesIn(dir.path()), expected);
 }
 
 TEST_F(AtomicFile, MovingAsideNeverReplacesAnEarlierCopy) {
