@@ -108,6 +108,8 @@ TEST(PortCheck, ALockOfAnotherProcessMakesThePortBusy) {
   EXPECT_EQ(r.State, TPortState::Ready);  // open without a lock: shared, not busy
   ASSERT_EQ(r.Holders.size(), 1u);
   EXPECT_FALSE(r.Holders[0].Exclusive);
+  EXPECT_EQ(PortProblem(r), "") << "sharing does not stop the port";
+  EXPECT_FALSE(PortSharing(r).empty()) << "but it is worth a note";
   ::close(fd);
 }
 
