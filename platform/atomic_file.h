@@ -52,8 +52,8 @@ struct TFileContent {
 // its temporary name first, and only when all are written are they renamed into place.
 // On a failure every temporary file is removed and every target keeps its old content
 // (an old target is kept under a hard link until all renames are done, where the file
-// system has links); the errno is returned and `failedPath` names the file it concerns. Temporary files that a crashed
-// writer left in the targets' folders (its process is gone) are removed first.
+// system has links); the errno is returned and `failedPath` names the file it concerns. Temporary files that
+// a crashed writer left in the targets' folders (its process is gone) are removed first.
 int WriteFilesAtomically(FileOps& ops, const std::vector<TFileContent>& files, std::string& failedPath);
 
 // The hidden temporary name of a save of `path`: ".<name>.tmp-<pid>-<n>" beside it,
