@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "acquisition/fourier.h"
 #include "acquisition/span_stats.h"
-#include "acquisition/spectrum.h"
 
 namespace {
 

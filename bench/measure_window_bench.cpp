@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "acquisition/record_header.h"
+#include "ui/fourier_window.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
-#include "ui/spectrum_window.h"
 
 namespace {
 

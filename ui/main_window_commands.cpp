@@ -9,9 +9,9 @@
 #include "platform/locale/locale.h"
 #include "seriallink/port_check.h"
 #include "ui/app_error.h"
+#include "ui/fourier_window.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
-#include "ui/spectrum_window.h"
 
 #include <QApplication>
 #include <QCheckBox>

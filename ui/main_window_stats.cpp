@@ -10,9 +10,9 @@
 #include "acquisition/measurement_text.h"
 #include "graph/axis.h"
 #include "graph/series.h"
+#include "ui/fourier_window.h"
 #include "ui/main_window.h"
 #include "ui/span_stats_table.h"
-#include "ui/spectrum_window.h"
 
 namespace osc {
 

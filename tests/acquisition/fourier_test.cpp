@@ -1,4 +1,4 @@
-#include "acquisition/spectrum.h"
+#include "acquisition/fourier.h"
 
 #include <gtest/gtest.h>
 

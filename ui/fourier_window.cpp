@@ -1,4 +1,4 @@
-#include "ui/spectrum_window.h"
+#include "ui/fourier_window.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

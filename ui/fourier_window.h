@@ -1,6 +1,6 @@
 #pragma once
 // The spectrum window: the magnitude spectrum of one chosen channel over the measured
-// span (acquisition/spectrum.h), in dBFS or in the channel's unit, with the strongest
+// span (acquisition/fourier.h), in dBFS or in the channel's unit, with the strongest
 // peak labelled and a cursor reading frequency and level under the mouse.
 //
 // The spectrum is computed on a thread of the window's own from a copy of the span (a
@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "acquisition/spectrum.h"
+#include "acquisition/fourier.h"
 
 class QComboBox;
 class QLabel;

@@ -10,7 +10,7 @@
 #include <QToolButton>
 
 #include "support/main_window_rig.h"
-#include "ui/spectrum_window.h"
+#include "ui/fourier_window.h"
 
 namespace osc {
 namespace {
