@@ -151,19 +151,32 @@ TEST_F(SeriesDraw, NothingForFewSamplesOrAWindowLeftOfTheData) {
 }
 
 TEST_F(SeriesDraw, FarAwayWindowsNeitherOverflowNorFetch) {
-  // Date-time data at 11520 samples/s, a window days before and days after it.
+  // Date-time data at 11520 samples/s (17 seconds); windows a day wide days before and
+  // after it, days around it and a second inside it.
+  constexpr double kSecond = 1.0 / 86400;
   series.OnGetValue = [this](TVelaSeries&, int, double& v) {
     ++fetches;
     v = 1;
   };
-  series.SetCount(6912000);
-  series.SetXStep(1.0 / 86400 / 11520);
+  series.SetCount(200000);
+  series.SetXStep(kSecond / 11520);
   series.SetXStart(45000);
-  for (double left : {44000.0, 46000.0, 1e12}) {
-    view.XAxis(0)->SetMinMax(left - 1, left + 2);
-    view.XAxis(0)->SetRange(left, left + 1);
-    EXPECT_TRUE(Draw().empty()) << left;
-    EXPECT_EQ(fetches, 0) << left;
+  struct Window {
+    double left, width;
+    bool drawn;
+  };
+  for (const Window w : {Window{44000, 1, false}, Window{46000, 1, false}, Window{1e12, 1, false},
+                         Window{44998, 5, true}, Window{45000 + 5 * kSecond, kSecond, true}}) {
+    SCOPED_TRACE(w.left);
+    view.XAxis(0)->SetMinMax(w.left - 1, w.left + 6);
+    view.XAxis(0)->SetRange(w.left, w.left + w.width);
+    const std::vector<Op> lines = Draw();
+    EXPECT_EQ(!lines.empty(), w.drawn);
+    EXPECT_EQ(fetches > 0, w.drawn);
+    const TRect plot = view.Layout().PlotRect(1, Client());
+    for (const Op& l : lines)
+      ASSERT_TRUE(PointInRect(TPoint{l.r.Left, l.r.Top}, plot) &&
+                  PointInRect(TPoint{l.r.Right, l.r.Bottom}, plot));
   }
 }
 
