@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <vector>
 
 using namespace osc;
@@ -69,8 +68,7 @@ TEST(SpinButtonRepeat, HalvesSplitAtHalfTheHeight) {
     int height;
     int index;
   };
-  for (const Case& c :
-       {Case{0, 21, 1}, Case{9, 21, 1}, Case{10, 21, 2}, Case{20, 21, 2}, Case{11, 22, 2}, Case{10, 22, 1}}) {
+  for (const Case& c : {Case{9, 21, 1}, Case{10, 21, 2}, Case{10, 22, 1}, Case{11, 22, 2}}) {
     ButtonRig rig;
     rig.button.MouseDown(c.y, c.height);
     EXPECT_EQ(rig.button.BmpIndex(), c.index) << "y " << c.y << " of " << c.height;
@@ -90,41 +88,25 @@ TEST(SpinButtonRepeat, DisablingReleasesAndStops) {
   EXPECT_EQ(rig.clicks.size(), 1u) << "a disabled button ignores presses";
 }
 
-TEST(SpinButtonRepeat, DestroyingStopsTheTimer) {
-  TSteppedTimers timers;
-  auto button = std::make_unique<TSpinBoxBtn>(timers);
-  int clicks = 0;
-  button->OnBtnClick = [&](TSpinBoxBtn&, bool, bool) { ++clicks; };
-  button->MouseDown(0, 21);
-  button.reset();
-  EXPECT_EQ(timers.RunningCount(), 0u);
-  timers.Advance(1000);
-  EXPECT_EQ(clicks, 1);
-}
-
+// A half whose state changes is drawn again (both for enabling and visibility), nothing
+// for writes that change nothing.
 TEST(SpinButtonRepaint, OnlyTheHalvesWhoseStateChanged) {
   struct Case {
     int from;
     int to;
     std::vector<int> repaints;
   };
-  const Case cases[] = {
-      {0, 1, {1}}, {0, 2, {2}}, {1, 0, {1}}, {2, 0, {2}}, {1, 2, {3}}, {2, 2, {}}, {0, 0, {}},
-  };
-  for (const Case& c : cases) {
+  for (const Case& c : {Case{0, 2, {2}}, Case{1, 0, {1}}, Case{1, 2, {3}}, Case{2, 2, {}}}) {
     ButtonRig rig;
     rig.button.SetBmpIndex(c.from);
     rig.repaints.clear();
     rig.button.SetBmpIndex(c.to);
     EXPECT_EQ(rig.repaints, c.repaints) << c.from << " -> " << c.to;
   }
-}
-
-TEST(SpinButtonRepaint, EnablingAndVisibilityRepaintBoth) {
   ButtonRig rig;
   rig.button.SetEnabled(true);
   rig.button.SetVisible(true);
-  EXPECT_TRUE(rig.repaints.empty()) << "unchanged flags repaint nothing";
+  EXPECT_TRUE(rig.repaints.empty());
   rig.button.SetEnabled(false);
   rig.button.SetVisible(false);
   EXPECT_EQ(rig.repaints, (std::vector<int>{3, 3}));
