@@ -46,35 +46,29 @@ TEST_F(ListBox, ItemsHaveOneFixedHeight) {
     EXPECT_EQ(ItemRect(row).height(), list->ItemHeight());
 }
 
-TEST_F(ListBox, UnfocusedSelectionStaysVisibleInGrey) {
-  ASSERT_FALSE(list->hasFocus());
-  const QImage img = Viewport();
+// Unfocused, the selection stays visible in grey with the text in the font colour;
+// focused, it takes the highlight and a dotted rectangle that inverts every other pixel
+// of the item's edge. Other rows stay on the window colour.
+TEST_F(ListBox, SelectionShowsGreyUnfocusedAndHighlightedWithAFocusRectangle) {
   const QRect sel = Clear(1);
-  EXPECT_EQ(CountNear(img, sel, qt::TLxListBox::kUnfocusedSelection, 0), sel.width() * sel.height())
-      << Rgb(img.pixel(sel.center()));
-  // The text keeps the font colour: dark pixels in the grey row.
-  const QRect text_area = ItemRect(1).adjusted(2, 0, -60, 0);
-  EXPECT_GT(CountNear(img, text_area, list->palette().color(QPalette::Text).rgb(), 60), 3);
-  // Other rows stay on the window colour.
-  EXPECT_EQ(CountNear(img, Clear(0), list->palette().color(QPalette::Base).rgb(), 0),
-            sel.width() * sel.height());
-}
-
-TEST_F(ListBox, FocusedSelectionHighlightsWithAFocusRectangle) {
-  list->setFocus();
-  ASSERT_TRUE(list->hasFocus());
-  const QImage img = Viewport();
+  const QRgb grey = qt::TLxListBox::kUnfocusedSelection;
   const QRgb highlight = list->palette().color(QPalette::Active, QPalette::Highlight).rgb();
-  const QRect sel = Clear(1);
-  EXPECT_EQ(CountNear(img, sel, highlight, 0), sel.width() * sel.height()) << Rgb(img.pixel(sel.center()));
-  const QRgb light_text = list->palette().color(QPalette::Active, QPalette::HighlightedText).rgb();
-  EXPECT_GT(CountNear(img, ItemRect(1).adjusted(2, 2, -60, -2), light_text, 60), 3);
-  // The dotted rectangle inverts every other pixel of the item's edge.
+  for (bool focused : {false, true}) {
+    SCOPED_TRACE(focused ? "focused" : "unfocused");
+    if (focused) list->setFocus();
+    ASSERT_EQ(list->hasFocus(), focused);
+    const QImage img = Viewport();
+    EXPECT_EQ(CountNear(img, sel, focused ? highlight : grey, 0), sel.width() * sel.height())
+        << Rgb(img.pixel(sel.center()));
+    const QRgb text =
+        list->palette().color(QPalette::Active, focused ? QPalette::HighlightedText : QPalette::Text).rgb();
+    EXPECT_GT(CountNear(img, ItemRect(1).adjusted(2, 2, -60, -2), text, 60), 3);
+    EXPECT_EQ(CountNear(img, Clear(0), list->palette().color(QPalette::Base).rgb(), 0),
+              sel.width() * sel.height());
+  }
   const QRect r = ItemRect(1);
   const QRgb inverted = qRgb(255 - qRed(highlight), 255 - qGreen(highlight), 255 - qBlue(highlight));
-  const int on_edge = CountNear(img, QRect(r.left(), r.top(), r.width(), 1), inverted, 0);
+  const int on_edge = CountNear(Viewport(), QRect(r.left(), r.top(), r.width(), 1), inverted, 0);
   EXPECT_GE(on_edge, r.width() / 2 - 1);
   EXPECT_LE(on_edge, r.width() / 2 + 1);
-  EXPECT_EQ(CountNear(img, Clear(0), list->palette().color(QPalette::Base).rgb(), 0),
-            sel.width() * sel.height());
 }
