@@ -224,12 +224,12 @@ TEST(EquiDistantSeries, SampleAtOutsideTheDataGivesTheOrigin) {
     TDoublePoint expected;
   };
   const Case cases[] = {
-      {100, {100, 10}}, {101, {100, 10}},  // halves round to even
-      {103, {104, 12}}, {105, {104, 12}},
-      {105.1, {0, 0}},  // rounds to index Count
-      {98.9, {0, 0}},   // rounds to -1
-      {1e300, {0, 0}},  // far beyond any integer
-      {-1e300, {0, 0}}, {std::numeric_limits<double>::quiet_NaN(), {0, 0}},
+      {101, {100, 10}},  // halves round to even
+      {103, {104, 12}},
+      {105.1, {0, 0}},   // rounds to index Count
+      {98.9, {0, 0}},    // rounds to -1
+      {-1e300, {0, 0}},  // far beyond any integer
+      {std::numeric_limits<double>::quiet_NaN(), {0, 0}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(s.SampleAt(TDoublePoint{c.x, 55}), c.expected) << c.x;
@@ -245,28 +245,19 @@ TEST(EquiDistantSeries, SnapToSampleLeavesEverythingUntouchedOutsideTheData) {
   EXPECT_EQ(pixel, (TPoint{110, 10}));
   EXPECT_EQ(sample, (TDoublePoint{2, 10}));
 
-  const int columns[] = {136, -2000000000, 2000000000};  // index 3 (= Count) and far away
-  for (int x : columns) {
-    pixel = TPoint{x, 40};
+  // Index 3 (= Count), far away on the screen, and a window a record days away shows.
+  struct Away {
+    int x;
+    TDoubleRect window;
+  };
+  for (const Away& a :
+       {Away{136, values}, Away{-2000000000, values}, Away{50, TDoubleRect{-1e10, 0, -1e10 + 2, 10}}}) {
+    pixel = TPoint{a.x, 40};
     sample = TDoublePoint{-1, -1};
-    EXPECT_FALSE(s.SnapToSample(pixels, values, pixel, sample)) << x;
-    EXPECT_EQ(pixel, (TPoint{x, 40}));
+    EXPECT_FALSE(s.SnapToSample(pixels, a.window, pixel, sample)) << a.x;
+    EXPECT_EQ(pixel, (TPoint{a.x, 40}));
     EXPECT_EQ(sample, (TDoublePoint{-1, -1}));
   }
-}
-
-TEST(EquiDistantSeries, SnapToSampleOnDaysApartLockedAxesStaysInRange) {
-  // Date-time X: a record that starts days after the window, at 11520 samples/s.
-  TBaseEquiDistantSeries s;
-  s.SetXStart(45000.0);
-  s.SetXStep(1.0 / 86400 / 11520);
-  s.SetCount(6912000);
-  s.OnGetValue = [](TVelaSeries&, int, double& v) { v = 1; };
-  TPoint pixel{500, 20};
-  TDoublePoint sample;
-  EXPECT_FALSE(s.SnapToSample(TRect{0, 0, 1000, 100}, TDoubleRect{44990.0, 0, 44991.0, 2}, pixel, sample));
-  EXPECT_EQ(s.SampleAt(TDoublePoint{44990.5, 0}), (TDoublePoint{0, 0}));
-  EXPECT_EQ(s.SampleAt(TDoublePoint{45010.5, 0}), (TDoublePoint{0, 0}));
 }
 
 TEST_F(GraphDataTest, ListAccessOutsideTheListChangesNothing) {
