@@ -117,55 +117,72 @@ TEST_F(ViewTest, DrawToPaintsInLayers) {
   data.Clear();
 }
 
-// Drags in two graphs with windows X 40..60 and Y 4..6; the X strips are 350 pixels
-// wide, the Y strips 92 high.
-TEST_F(ViewTest, DragsMoveAndZoomTheWindowsUnderTheMouse) {
+// The mode, the held keys and the place choose the cursor and what a press starts; a
+// drag moves or zooms the windows under the mouse. Two graphs with windows X 40..60 and
+// Y 4..6; the X strips are 350 pixels wide, the Y strips 92 high.
+TEST_F(ViewTest, PressesAndDragsFollowTheModeTheKeysAndThePlace) {
+  enum Place { kPlot, kXStrip, kOutside };
   struct Case {
     const char* name;
     TVelaGraphMode mode;
     TShiftState shift;
-    bool xStrip;      // in graph 2's X strip, else in graph 1's plot or Y strip
-    TPoint from, to;  // from the strip's or plot's top-left corner
+    Place place;      // graph 1's plot, graph 2's X strip or the view's corner
+    TPoint from, to;  // from the place's top-left corner
+    TGraphCursor cursor;
     int drag;
-    double x0, x1, y0, y1;  // X of graph 1 (locked: of both), Y of the graph dragged
-    bool keyFirst = false;  // the key released before the button
+    bool keyFirst = false;                    // the key released before the button
+    double x0 = 40, x1 = 60, y0 = 4, y1 = 6;  // X of graph 1 (locked: of both), Y of the graph dragged
+    TMouseButton button = mbLeft;
+    bool focusable = true;
   };
   const Case cases[] = {
-      {"ctrl in an X strip pans X", gmSelect, ssCtrl, true, {100, 5}, {135, 5}, 1, 38, 58, 4, 6},
-      {"ctrl in a plot pans both", gmSelect, ssCtrl, false, {100, 10}, {100, 56}, 3, 40, 60, 5, 7},
-      {"zoom click in an X strip zooms out", gmZoom, 0, true, {100, 5}, {104, 5}, 4, 30, 70, 4, 6},
-      {"zoom drag in an X strip", gmZoom, 0, true, {105, 5}, {35, 5}, 4, 42, 46, 4, 6},
-      {"shift zoom ended by the key", gmSelect, ssShift, false, {10, 10}, {100, 100}, 6, 40, 60, 4, 6, true},
+      {"select", gmSelect, 0, kPlot, {100, 10}, {100, 10}, crArrow, 0},
+      {"pan", gmPan, 0, kPlot, {100, 10}, {100, 10}, crPan, 3},
+      {"pan outside", gmPan, 0, kOutside, {1, 1}, {1, 1}, crPan, 0},
+      {"ctrl and shift", gmSelect, ssCtrl | ssShift, kPlot, {100, 10}, {100, 10}, crArrow, 0},
+      {"right button", gmPan, 0, kPlot, {100, 10}, {100, 10}, crPan, 0, false, 40, 60, 4, 6, mbRight},
+      {"no focus", gmPan, 0, kPlot, {100, 10}, {100, 10}, crPan, 0, false, 40, 60, 4, 6, mbLeft, false},
+      {"ctrl pans an X strip", gmSelect, ssCtrl, kXStrip, {100, 5}, {135, 5}, crPan, 1, false, 38, 58},
+      {"ctrl pans a plot", gmSelect, ssCtrl, kPlot, {100, 10}, {100, 56}, crPan, 3, false, 40, 60, 5, 7},
+      {"zoom click zooms out", gmZoom, 0, kXStrip, {100, 5}, {104, 5}, crZoom, 4, false, 30, 70},
+      {"zoom drag", gmZoom, 0, kXStrip, {105, 5}, {35, 5}, crZoom, 4, false, 42, 46},
+      {"shift, key up first", gmSelect, ssShift, kPlot, {9, 9}, {99, 99}, crZoom, 6, true},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     UseGraphs(2);
     for (int i = 0; i < 2; ++i) {
       view.XAxis(i)->SetRange(40, 60);
       view.YAxis(i)->SetRange(4, 6);
     }
-    view.SetMode(c.mode);
+    const TRect area = c.place == kXStrip ? XStrip(2) : c.place == kPlot ? Plot(1) : TRect{};
+    const TPoint from{area.Left + c.from.X, area.Top + c.from.Y}, to{area.Left + c.to.X, area.Top + c.to.Y};
+    host.mouse = from;
+    host.focusable = c.focusable;
     HoldKey(c.shift);
-    const TRect area = c.xStrip ? XStrip(2) : Plot(1);
-    Press(TPoint{area.Left + c.from.X, area.Top + c.from.Y});
-    EXPECT_EQ(view.DragState(), c.drag) << c.name;
+    view.SetMode(c.mode);
+    EXPECT_EQ(host.cursor, c.cursor);
+    Press(from, c.button);
+    EXPECT_EQ(view.DragState(), c.drag);
+    EXPECT_EQ(view.DragGraph(), c.drag == 0 ? 0u : c.place == kXStrip ? 2u : 1u);
     if (c.mode == gmZoom) {
-      EXPECT_EQ(host.confined, area) << c.name;
+      EXPECT_EQ(host.confined, area);
     }
-    Move(TPoint{area.Left + c.to.X, area.Top + c.to.Y});
+    Move(to);
     if (c.keyFirst) {
       ReleaseKey();
-      EXPECT_EQ(view.DragState(), 0) << c.name;
+      EXPECT_EQ(view.DragState(), 0);
     }
-    Release(TPoint{area.Left + c.to.X, area.Top + c.to.Y});
+    Release(to);
     ReleaseKey();
-    EXPECT_EQ(view.DragState(), 0) << c.name;
-    EXPECT_FALSE(host.confined.has_value()) << c.name;
-    TAxis& y = *view.YAxis(c.xStrip ? 1 : 0);
-    EXPECT_NEAR(view.XAxis(0)->Left(), c.x0, 1e-9) << c.name;
-    EXPECT_NEAR(view.XAxis(0)->Right(), c.x1, 1e-9) << c.name;
-    EXPECT_NEAR(view.XAxis(1)->Left(), c.x0, 1e-9) << c.name;
-    EXPECT_NEAR(y.Bottom(), c.y0, 1e-9) << c.name;
-    EXPECT_NEAR(y.Top(), c.y1, 1e-9) << c.name;
+    EXPECT_EQ(view.DragState(), 0);
+    EXPECT_FALSE(host.confined.has_value());
+    TAxis& y = *view.YAxis(c.place == kXStrip ? 1 : 0);
+    EXPECT_NEAR(view.XAxis(0)->Left(), c.x0, 1e-9);
+    EXPECT_NEAR(view.XAxis(0)->Right(), c.x1, 1e-9);
+    EXPECT_NEAR(view.XAxis(1)->Left(), c.x0, 1e-9);
+    EXPECT_NEAR(y.Bottom(), c.y0, 1e-9);
+    EXPECT_NEAR(y.Top(), c.y1, 1e-9);
   }
 }
 
@@ -186,48 +203,6 @@ TEST_F(ViewTest, ZoomRectangleShowsTheXBandInEveryStripWhileLocked) {
     expected[g + 2] = TRect{strip.Left + 10, XStrip(g).Top, strip.Left + 50, XStrip(g).Bottom};
   }
   EXPECT_EQ(inverted, expected);
-
-  view.GlobalXAxis().SetLocked(false);
-  Screen().ops.clear();
-  Move(TPoint{strip.Left + 60, strip.Top});
-  EXPECT_EQ(Screen().Of(Op::Invert).size(), 2u);  // erase and draw in the drag graph only
-}
-
-// The mode and the held keys choose the cursor over a place and what a press starts there.
-TEST_F(ViewTest, ModeAndModifiersChooseTheCursorAndTheDrag) {
-  UseGraphs(1);
-  struct Case {
-    const char* name;
-    TVelaGraphMode mode;
-    TShiftState shift;
-    bool inside;
-    TGraphCursor cursor;
-    int drag;
-    TMouseButton button = mbLeft;
-    bool focusable = true;
-  };
-  const Case cases[] = {
-      {"select", gmSelect, 0, true, crArrow, 0},
-      {"pan", gmPan, 0, true, crPan, 3},
-      {"pan outside", gmPan, 0, false, crPan, 0},
-      {"shift", gmSelect, ssShift, true, crZoom, 6},
-      {"ctrl and shift", gmSelect, ssCtrl | ssShift, true, crArrow, 0},
-      {"right button", gmPan, 0, true, crPan, 0, mbRight},
-      {"no focus", gmPan, 0, true, crPan, 0, mbLeft, false},
-  };
-  for (const Case& c : cases) {
-    const TPoint at = c.inside ? Centre(Plot(1)) : TPoint{1, 1};
-    host.mouse = at;
-    HoldKey(c.shift);
-    view.SetMode(c.mode);
-    EXPECT_EQ(host.cursor, c.cursor) << c.name;
-    host.focusable = c.focusable;
-    Press(at, c.button);
-    EXPECT_EQ(view.DragState(), c.drag) << c.name;
-    EXPECT_EQ(view.DragGraph(), c.drag != 0 ? 1u : 0u) << c.name;
-    Release(TPoint{1, 1});
-    ReleaseKey();
-  }
 }
 
 // The cross follows the nearest sample in inverting lines, is drawn again to erase it
