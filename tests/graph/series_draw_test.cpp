@@ -200,32 +200,27 @@ TEST_F(SeriesDraw, SegmentsLeavingTheWindowAreCutAndMarkedOnlyAtTheTopOrBottom) 
     EXPECT_EQ(l.color, clRed);
 }
 
-TEST_F(SeriesDraw, ThreeTitlesAtQuartersOfTheTitleBar) {
-  TBaseEquiDistantSeries second, third, elsewhere;
+// Titles of a graph's series at even shares of its title bar, transparent, in their colour.
+TEST_F(SeriesDraw, TitlesAtEvenSharesOfTheTitleBar) {
+  TBaseEquiDistantSeries second, elsewhere;
   second.SetGraphNumber(1);
-  third.SetGraphNumber(1);
-  elsewhere.SetGraphNumber(2);
+  elsewhere.SetGraphNumber(2);  // another graph: not counted
   series.SetTitle("abc");
-  second.SetTitle("defg");
+  second.SetTitle("h");
   second.SetColor(clBlue);
-  third.SetTitle("h");
+  data.AddSeries(&elsewhere);
   data.AddSeries(&second);
-  data.AddSeries(&elsewhere);  // another graph: not counted
-  data.AddSeries(&third);
   Use({});
   canvas.ops.clear();
   data.DrawSeries(canvas, &view, Client());
-  const TRect bar = view.Layout().TitleBarRect(1, Client());  // 45..395 x 5..23
-  std::vector<TRect> at;
-  for (const Op& t : canvas.Of(Op::Text))
-    at.push_back(t.r);
-  const int y = 5 + (18 - 13) / 2;
-  EXPECT_THAT(at, ::testing::ElementsAre(TRect{45 + 350 / 4 - 9, y, 45 + 350 / 4 + 9, y + 13},
-                                         TRect{45 + 350 * 2 / 4 - 12, y, 45 + 350 * 2 / 4 + 12, y + 13},
-                                         TRect{45 + 350 * 3 / 4 - 3, y, 45 + 350 * 3 / 4 + 3, y + 13}));
-  EXPECT_EQ(canvas.Of(Op::Text)[1].color, clBlue);
-  EXPECT_EQ(canvas.Of(Op::Clip)[0].r, bar);
-  EXPECT_EQ(canvas.Of(Op::Text)[0].brush, bsClear);
+  const std::vector<Op> texts = canvas.Of(Op::Text);
+  const int y = 5 + (18 - 13) / 2;  // the bar is 45..395 x 5..23
+  EXPECT_THAT(Rects(texts),
+              ::testing::ElementsAre(TRect{45 + 350 / 3 - 9, y, 45 + 350 / 3 + 9, y + 13},
+                                     TRect{45 + 350 * 2 / 3 - 3, y, 45 + 350 * 2 / 3 + 3, y + 13}));
+  EXPECT_EQ(texts[1].color, clBlue);
+  EXPECT_EQ(texts[0].brush, bsClear);
+  EXPECT_EQ(canvas.Of(Op::Clip)[0].r, view.Layout().TitleBarRect(1, Client()));
   EXPECT_EQ(canvas.Brush().Style, bsSolid);  // given back
   data.Clear();
 }
