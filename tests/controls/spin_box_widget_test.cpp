@@ -25,7 +25,6 @@ class SpinWidget : public ::testing::Test {
     other = new QLineEdit(&form);
     other->setGeometry(200, 10, 60, 24);
     box->OnChange = [this](TCustomSpinBox&) { ++changes; };
-    box->OnEditing = [this](TCustomSpinBox&) { ++editings; };
     ASSERT_TRUE(ShowActive(form));
   }
 
@@ -43,7 +42,6 @@ class SpinWidget : public ::testing::Test {
   qt::TSpinBox* box = nullptr;
   QLineEdit* other = nullptr;
   int changes = 0;
-  int editings = 0;
 };
 
 // Records the regions the button is asked to paint.
@@ -100,7 +98,6 @@ TEST_F(SpinWidget, EventsReachTheBox) {
 }
 
 TEST_F(SpinWidget, ButtonFollowsTheBoxGeometryAndVisibility) {
-  EXPECT_EQ(Button().parentWidget(), &form);
   box->setGeometry(20, 40, 80, 30);
   EXPECT_EQ(Button().geometry(), QRect(100, 40, 20, 30));
   box->hide();
@@ -114,7 +111,6 @@ TEST_F(SpinWidget, ButtonFollowsTheBoxGeometryAndVisibility) {
   orphan.setGeometry(5, 5, 50, 21);
   other_form.show();
   EXPECT_EQ(orphan.ButtonWidget()->parentWidget(), &other_form);
-  EXPECT_EQ(orphan.ButtonWidget()->geometry(), QRect(55, 5, 14, 21));
   orphan.setParent(nullptr);  // leaves other_form before it is destroyed
 }
 
