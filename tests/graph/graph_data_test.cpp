@@ -257,22 +257,3 @@ TEST(GraphDataLifetime, AContainerDestroyedFirstTellsItsViewsAndFreesOwnedSeries
   EXPECT_THAT(first.Take(), ElementsAre("gone"));
   EXPECT_THAT(second.calls.back(), "gone");
 }
-
-// A series is in one container at a time and outlives one that does not own it.
-TEST(GraphDataLifetime, ASeriesMovesBetweenContainersAndOutlivesThem) {
-  VectorSeries s({1}, 1);
-  TVelaGraphData a;
-  a.SetAutoDestroySeries(true);  // must never destroy the stack series: it only moves
-  EXPECT_EQ(a.AddSeries(&s), 0);
-  EXPECT_EQ(a.AddSeries(&s), 0);
-  EXPECT_EQ(a.SeriesCount(), 1);
-  {
-    TVelaGraphData b;
-    EXPECT_EQ(b.AddSeries(&s), 0);
-    EXPECT_EQ(a.SeriesCount(), 0);
-    EXPECT_EQ(s.GraphData(), &b);
-  }
-  EXPECT_EQ(s.GraphData(), nullptr);
-  s.SetGraphNumber(2);  // still usable
-  EXPECT_EQ(s.GraphNumber(), 2u);
-}

@@ -42,14 +42,6 @@ TEST(Geometry, ClipSegmentCutsToTheRectangle) {
   EXPECT_EQ(s, (TDoubleRect{5, 5, 5, 10}));
 }
 
-TEST(Geometry, PointInRectCountsAllFourBorders) {
-  const TRect r{10, 20, 30, 40};
-  for (TPoint in : {TPoint{30, 40}, TPoint{10, 20}})
-    EXPECT_TRUE(PointInRect(in, r));
-  for (TPoint out : {TPoint{31, 25}, TPoint{15, 41}, TPoint{9, 25}})
-    EXPECT_FALSE(PointInRect(out, r));
-}
-
 TEST(Geometry, PixelConversionsClamp) {
   EXPECT_EQ(TruncPixel(-2.7), -2);
   EXPECT_EQ(RoundPixel(2.5), 2);
