@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <QLineEdit>
-#include <QPaintEvent>
 #include <QTest>
 
 #include <functional>
@@ -42,16 +41,6 @@ class SpinWidget : public ::testing::Test {
   qt::TSpinBox* box = nullptr;
   QLineEdit* other = nullptr;
   int changes = 0;
-};
-
-// Records the regions the button is asked to paint.
-class PaintSpy : public QObject {
- public:
-  QRegion painted;
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(e)->region();
-    return false;
-  }
 };
 
 }  // namespace
@@ -107,18 +96,6 @@ TEST_F(SpinWidget, ButtonFollowsTheBoxGeometryAndVisibility) {
   other_form.show();
   EXPECT_EQ(orphan.ButtonWidget()->parentWidget(), &other_form);
   orphan.setParent(nullptr);  // leaves other_form before it is destroyed
-}
-
-TEST_F(SpinWidget, APressRepaintsOnlyThatHalf) {
-  PaintSpy spy;
-  Button().installEventFilter(&spy);
-  QApplication::processEvents();
-  spy.painted = QRegion();
-  box->Button().SetBmpIndex(TSpinBoxBtn::kLower);
-  QApplication::processEvents();
-  EXPECT_FALSE(spy.painted.isEmpty());
-  EXPECT_TRUE(QRegion(Button().HalfRect(false)).contains(spy.painted.boundingRect()));
-  Button().removeEventFilter(&spy);
 }
 
 TEST_F(SpinWidget, DestroyingTheBoxRemovesItsButton) {

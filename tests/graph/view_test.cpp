@@ -79,21 +79,6 @@ class PointTest : public ViewFixture {
 
 }  // namespace
 
-TEST_F(ViewTest, TwoGraphsIn325PixelsLeave104PixelPlots) {
-  host.size = TSize{400, 325};
-  UseGraphs(2);
-  const TVelaGraphLayout& layout = view.Layout();
-  EXPECT_EQ(layout.GraphHeight(1, Client()), 104);
-  EXPECT_EQ(layout.YAxisRect(2, Client()), (TRect{5, 190, 45, 294}));
-  EXPECT_EQ(layout.TitleBarRect(3, Client()), TRect{});
-
-  // Twice the size on a page: every metric doubles.
-  const TRect page{100, 50, 900, 700};
-  EXPECT_EQ(layout.GraphHeight(1, page), 209);
-  EXPECT_EQ(layout.PlotRect(1, page), (TRect{190, 96, 890, 305}));
-  EXPECT_EQ(layout.TitleBarRect(2, page).Top, 50 + 10 + 209 + 126);
-}
-
 TEST_F(ViewTest, DrawToPaintsInLayers) {
   UseGraphs(2);
   MarkerSeries series;
