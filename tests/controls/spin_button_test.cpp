@@ -114,46 +114,20 @@ TEST(SpinButtonRepaint, OnlyTheHalvesWhoseStateChanged) {
 }
 
 TEST(SpinGeometry, ButtonSitsBesideTheBoxAtTwoThirdsOfItsHeight) {
-  struct Case {
-    TBounds box;
-    TBounds button;
-    TBounds after_resize;
-    TBounds after_move;
-  };
-  const Case cases[] = {
-      {{10, 20, 48, 30}, {0, 0, 14, 21}, {58, 20, 20, 30}, {58, 20, 14, 21}},
-      {{0, 0, 60, 26}, {5, 5, 3, 26}, {60, 0, 3, 26}, {60, 0, 3, 26}},  // same height: width kept
-      {{0, 0, 60, 23}, {0, 0, 14, 21}, {60, 0, 15, 23}, {60, 0, 14, 21}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(SpinButtonAfterResize(c.box, c.button), c.after_resize) << c.box;
-    EXPECT_EQ(SpinButtonBesideBox(c.box, c.button), c.after_move) << c.box;
-  }
-}
-
-TEST(SpinGeometry, HalvesSplitTheHeight) {
+  EXPECT_EQ(SpinButtonAfterResize({10, 20, 48, 30}, {0, 0, 14, 21}), (TBounds{58, 20, 20, 30}));
+  EXPECT_EQ(SpinButtonAfterResize({0, 0, 60, 23}, {0, 0, 14, 21}), (TBounds{60, 0, 15, 23}));
+  EXPECT_EQ(SpinButtonAfterResize({0, 0, 60, 26}, {5, 5, 3, 26}), (TBounds{60, 0, 3, 26}));  // same height
+  EXPECT_EQ(SpinButtonBesideBox({10, 20, 48, 30}, {0, 0, 14, 21}), (TBounds{58, 20, 14, 21}));
   EXPECT_EQ(SpinButtonHalf(14, 21, true), (TBounds{0, 0, 14, 10}));
   EXPECT_EQ(SpinButtonHalf(14, 21, false), (TBounds{0, 10, 14, 11}));
-  EXPECT_EQ(SpinButtonHalf(16, 24, false), (TBounds{0, 12, 16, 12}));
 }
 
 TEST(SpinGeometry, ArrowHalfWidthIsAThirdOfTheInnerHeight) {
-  struct Case {
-    TBounds half;
-    bool upper;
-    bool pressed;
-    TSpinArrow arrow;
-  };
-  const Case cases[] = {
-      // 10 rows, 6 inside the bevel: half-width 2, three rows centred
-      {{0, 0, 14, 10}, true, false, {6, 3, 2, true}},     {{0, 0, 14, 10}, true, true, {7, 4, 2, true}},
-      {{0, 10, 14, 11}, false, false, {6, 14, 2, false}}, {{0, 0, 20, 30}, true, false, {9, 10, 8, true}},
-      {{0, 0, 6, 4}, true, false, {2, 1, 1, true}},  // no room inside: at least 1
-  };
-  for (const Case& c : cases) {
-    const TSpinArrow a = SpinButtonArrow(c.half, c.upper, c.pressed);
-    EXPECT_EQ(a, c.arrow) << c.half << (c.pressed ? " pressed" : "");
-  }
+  // 10 rows, 6 inside the bevel: half-width 2, three rows centred; pressed one pixel down right.
+  EXPECT_EQ(SpinButtonArrow({0, 0, 14, 10}, true, false), (TSpinArrow{6, 3, 2, true}));
+  EXPECT_EQ(SpinButtonArrow({0, 0, 14, 10}, true, true), (TSpinArrow{7, 4, 2, true}));
+  EXPECT_EQ(SpinButtonArrow({0, 10, 14, 11}, false, false), (TSpinArrow{6, 14, 2, false}));
+  EXPECT_EQ(SpinButtonArrow({0, 0, 6, 4}, true, false), (TSpinArrow{2, 1, 1, true}));  // no room: at least 1
 }
 
 TEST(SteppedTimers, FireInTimeOrderAndSurviveKillsInsideTicks) {

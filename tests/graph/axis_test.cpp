@@ -118,19 +118,11 @@ TEST(TickStep, DecimalAndTimeSelection) {
 }
 
 TEST(AxisTicks, NoneWhereTheyCannotBeComputed) {
-  struct Case {
-    const char* what;
-    double left, right;
-    int pixels;
-  };
-  const Case cases[] = {
-      {"an empty strip", 0, 10, 0},
-      {"an empty window", 5, 5, 100},
-      {"a far-away window beyond the tick counter", 1e20, std::nextafter(1e20, 2e20), 100000},
-      {"not a number", std::nan(""), 1, 100},
-  };
-  for (const Case& c : cases)
-    EXPECT_TRUE(AxisTicks(c.left, c.right, c.pixels, 20, false).Ticks.empty()) << c.what;
+  EXPECT_TRUE(AxisTicks(0, 10, 0, 20, false).Ticks.empty());   // an empty strip
+  EXPECT_TRUE(AxisTicks(5, 5, 100, 20, false).Ticks.empty());  // an empty window
+  // a far-away window beyond the tick counter
+  EXPECT_TRUE(AxisTicks(1e20, std::nextafter(1e20, 2e20), 100000, 20, false).Ticks.empty());
+  EXPECT_TRUE(AxisTicks(std::nan(""), 1, 100, 20, false).Ticks.empty());
 }
 
 TEST(AxisLabel, NumbersAndTimesFollowTheUserFormats) {

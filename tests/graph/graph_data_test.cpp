@@ -196,20 +196,12 @@ TEST(EquiDistantSeries, SampleAtOutsideTheDataGivesTheOrigin) {
   VectorSeries s({10, 11, 12});
   s.SetXStart(100);
   s.SetXStep(2);
-  struct Case {
-    double x;
-    TDoublePoint expected;
-  };
-  const Case cases[] = {
-      {101, {100, 10}},  // halves round to even
-      {103, {104, 12}},
-      {105.1, {0, 0}},   // rounds to index Count
-      {98.9, {0, 0}},    // rounds to -1
-      {-1e300, {0, 0}},  // far beyond any integer
-      {std::numeric_limits<double>::quiet_NaN(), {0, 0}},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(s.SampleAt(TDoublePoint{c.x, 55}), c.expected) << c.x;
+  EXPECT_EQ(s.SampleAt({101, 55}), (TDoublePoint{100, 10}));  // halves round to even
+  EXPECT_EQ(s.SampleAt({103, 55}), (TDoublePoint{104, 12}));
+  EXPECT_EQ(s.SampleAt({105.1, 55}), (TDoublePoint{0, 0}));   // rounds to index Count
+  EXPECT_EQ(s.SampleAt({98.9, 55}), (TDoublePoint{0, 0}));    // rounds to -1
+  EXPECT_EQ(s.SampleAt({-1e300, 55}), (TDoublePoint{0, 0}));  // far beyond any integer
+  EXPECT_EQ(s.SampleAt({std::numeric_limits<double>::quiet_NaN(), 55}), (TDoublePoint{0, 0}));
 }
 
 TEST(EquiDistantSeries, SnapToSampleLeavesEverythingUntouchedOutsideTheData) {
