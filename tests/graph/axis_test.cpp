@@ -133,8 +133,6 @@ TEST(AxisLabel, NumbersAndTimesFollowTheUserFormats) {
   EXPECT_EQ(AxisLabel(asTime, noon), "12:30:15");
 }
 
-// ---- axes in a view ---------------------------------------------------------------
-
 namespace {
 
 class AxisInView : public ViewFixture {

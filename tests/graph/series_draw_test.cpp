@@ -12,8 +12,6 @@
 using namespace osc;
 using namespace osc::test;
 
-// ---- geometry -----------------------------------------------------------------------
-
 // Segments in from a side or above the window are the drawing tests'; the corners here.
 TEST(Geometry, ClipSegmentCutsToTheRectangle) {
   const TDoubleRect r{0, 0, 10, 10};
@@ -33,8 +31,6 @@ TEST(Geometry, PixelConversionsClamp) {
   EXPECT_EQ(RoundPixel(-1e300), -kPixelLimit);
   EXPECT_EQ(TruncPixel(std::numeric_limits<double>::quiet_NaN()), 0);
 }
-
-// ---- drawing a series -----------------------------------------------------------------
 
 namespace {
 
