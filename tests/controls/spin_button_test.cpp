@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "controls/spin_geometry.h"
-#include "controls/timer_source.h"
 
 using namespace osc;
 
@@ -128,18 +127,4 @@ TEST(SpinGeometry, ArrowHalfWidthIsAThirdOfTheInnerHeight) {
   EXPECT_EQ(SpinButtonArrow({0, 0, 14, 10}, true, true), (TSpinArrow{7, 4, 2, true}));
   EXPECT_EQ(SpinButtonArrow({0, 10, 14, 11}, false, false), (TSpinArrow{6, 14, 2, false}));
   EXPECT_EQ(SpinButtonArrow({0, 0, 6, 4}, true, false), (TSpinArrow{2, 1, 1, true}));  // no room: at least 1
-}
-
-TEST(SteppedTimers, FireInTimeOrderAndSurviveKillsInsideTicks) {
-  TSteppedTimers timers;
-  std::vector<std::string> log;
-  TTimerSource::TimerId fast = 0;
-  fast = timers.SetTimer(30, [&] {
-    log.push_back("fast@" + std::to_string(timers.NowMs()));
-    if (timers.NowMs() >= 60) timers.KillTimer(fast);
-  });
-  timers.SetTimer(50, [&] { log.push_back("slow@" + std::to_string(timers.NowMs())); });
-  timers.Advance(100);
-  EXPECT_EQ(log, (std::vector<std::string>{"fast@30", "slow@50", "fast@60", "slow@100"}));
-  EXPECT_EQ(timers.RunningCount(), 1u);
 }
