@@ -40,7 +40,7 @@ std::unique_ptr<TAxis> FreeAxis(double lo, double hi, double left, double right)
 
 }  // namespace
 
-TEST(Axis, WindowIsClampedIntoTheDataRange) {
+TEST(Axis, WindowIsClampedIntoTheDataRangeWhichRespectsAutoMinMax) {
   struct Case {
     double left, right, expectedLeft, expectedRight;
   };
@@ -57,9 +57,6 @@ TEST(Axis, WindowIsClampedIntoTheDataRange) {
     a->SetRange(c.left, c.right);
     EXPECT_WINDOW(*a, c.expectedLeft, c.expectedRight);
   }
-}
-
-TEST(Axis, DataRangeChangesMoveTheWindowAndRespectAutoMinMax) {
   TAxis a(nullptr, 1, true);
   a.SetMinMax(5, 20);  // ignored while automatic
   EXPECT_EQ(a.Max(), 1);
@@ -92,7 +89,7 @@ TEST(Axis, NavigationOperations) {
   }
 }
 
-TEST(TickStep, DecimalAndTimeSelection) {
+TEST(TickStep, DecimalAndTimeSelectionAndNoTicksWhereTheyCannotBeComputed) {
   struct Case {
     double minStep;
     bool time;
@@ -115,9 +112,6 @@ TEST(TickStep, DecimalAndTimeSelection) {
   TTickStep s;
   for (double bad : {0.0, -1.0, std::nan(""), HUGE_VAL})
     EXPECT_FALSE(CalcTickStep(bad, false, s)) << bad;
-}
-
-TEST(AxisTicks, NoneWhereTheyCannotBeComputed) {
   EXPECT_TRUE(AxisTicks(0, 10, 0, 20, false).Ticks.empty());   // an empty strip
   EXPECT_TRUE(AxisTicks(5, 5, 100, 20, false).Ticks.empty());  // an empty window
   // a far-away window beyond the tick counter

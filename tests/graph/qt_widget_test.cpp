@@ -43,18 +43,15 @@ class GraphWidget : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(GraphWidget, PaintsTheViewOverItsWholeArea) {
+// The view's image fills the widget; keys, the modifier and the mouse reach the view; a
+// splitter pulled shut gives it the empty client size and still passes events.
+TEST_F(GraphWidget, PaintsTheViewAndPassesEventsAlsoWhenShrunkToNothing) {
   const QImage shot = widget.grab().toImage();
   ASSERT_EQ(shot.size(), QSize(600, 400));
   EXPECT_EQ(FromQRgb(shot.pixel(2, 2)), view().Colors().Background());
   const TRect title = view().Layout().TitleBarRect(1, view().ClientRect());
   EXPECT_EQ(FromQRgb(shot.pixel(title.Left + 3, title.Top + 1)), view().Colors().TitleBar());
   EXPECT_EQ(shot, static_cast<TQtImage&>(view().ScreenImage()).Image());
-}
-
-// Keys, the modifier and the mouse reach the view; a splitter pulled shut gives it the
-// empty client size and still passes events (what the view then does is its own test's).
-TEST_F(GraphWidget, EventsReachTheViewAlsoWhenShrunkToNothing) {
   std::vector<int> keys;
   view().OnKeyDown = [&](TVelaGraph&, std::uint16_t& key, TShiftState) { keys.push_back(key); };
   QTest::keyClick(&widget, Qt::Key_F12);

@@ -13,7 +13,7 @@ using namespace osc;
 using namespace osc::test;
 
 // Segments in from a side or above the window are the drawing tests'; the corners here.
-TEST(Geometry, ClipSegmentCutsToTheRectangle) {
+TEST(Geometry, ClipSegmentCutsToTheRectangleAndPixelConversionsClamp) {
   const TDoubleRect r{0, 0, 10, 10};
   TDoubleRect past{9, 12, 12, 9}, corner{8, 12, 12, 8}, up{5, 5, 5, 20};
   EXPECT_FALSE(ClipSegment(past, r));
@@ -21,9 +21,6 @@ TEST(Geometry, ClipSegmentCutsToTheRectangle) {
   EXPECT_EQ(corner, (TDoubleRect{10, 10, 10, 10}));
   EXPECT_TRUE(ClipSegment(up, TDoubleRect{10, 10, 0, 0}));  // the rectangle's ends the other way round
   EXPECT_EQ(up, (TDoubleRect{5, 5, 5, 10}));
-}
-
-TEST(Geometry, PixelConversionsClamp) {
   EXPECT_EQ(TruncPixel(-2.7), -2);
   EXPECT_EQ(RoundPixel(2.5), 2);
   EXPECT_EQ(RoundPixel(3.5), 4);
@@ -83,7 +80,7 @@ std::vector<TRect> Rects(const std::vector<Op>& ops) {
 
 }  // namespace
 
-TEST_F(SeriesDraw, LinesRunFromTheLaterSampleBackAndFetchEachSampleOnce) {
+TEST_F(SeriesDraw, LinesRunFromTheLaterSampleBackAndOnlyVisibleSamplesAreFetchedOnce) {
   Use({100, 120, 110});
   const std::vector<Op> lines = Draw();
   EXPECT_THAT(Rects(lines), ::testing::ElementsAre(Seg(10, 120, 0, 100), Seg(20, 110, 10, 120)));
@@ -100,9 +97,6 @@ TEST_F(SeriesDraw, LinesRunFromTheLaterSampleBackAndFetchEachSampleOnce) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   Use({10, 20, nan, 40, 50, std::numeric_limits<double>::infinity(), 70});  // missing values break it
   EXPECT_THAT(Rects(Draw()), ::testing::ElementsAre(Seg(10, 20, 0, 10), Seg(40, 50, 30, 40)));
-}
-
-TEST_F(SeriesDraw, OnlyTheVisibleRangeIsFetched) {
   Use(std::vector<double>(10000, 50.0), 1);
   view.XAxis(0)->SetMinMax(0, 9999);
   view.XAxis(0)->SetRange(100.5, 200.5);
