@@ -10,7 +10,6 @@
 #include "support/widget_rig.h"
 
 using namespace osc;
-using osc::test::SeparatorScope;
 using osc::test::ShowActive;
 
 namespace {
@@ -35,7 +34,6 @@ class SpinWidget : public ::testing::Test {
     QTest::keyClicks(box, text);
   }
 
-  SeparatorScope separators{'.', ','};
   TSteppedTimers timers;
   QWidget form;
   qt::TSpinBox* box = nullptr;

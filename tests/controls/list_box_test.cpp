@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <QLineEdit>
 
-#include "controls/qt/lx_display_panel.h"
 #include "controls/qt/lx_list_box.h"
 #include "support/widget_rig.h"
 
@@ -11,14 +10,6 @@ using osc::test::Rgb;
 using osc::test::ShowActive;
 
 namespace {
-
-// Pixels of the panel's inside that are not the window colour.
-int InkInside(qt::TLxDisplayPanel& panel) {
-  const QImage img = panel.grab().toImage();
-  const QRect inside = panel.contentsRect().adjusted(1, 1, -1, -1);
-  const QRgb window = panel.palette().color(QPalette::Base).rgb();
-  return inside.width() * inside.height() - CountNear(img, inside, window, 0);
-}
 
 class ListBox : public ::testing::Test {
  protected:
@@ -72,17 +63,4 @@ TEST_F(ListBox, SelectionShowsGreyUnfocusedAndHighlightedWithAFocusRectangle) {
   const int on_edge = CountNear(Viewport(), QRect(r.left(), r.top(), r.width(), 1), inverted, 0);
   EXPECT_GE(on_edge, r.width() / 2 - 1);
   EXPECT_LE(on_edge, r.width() / 2 + 1);
-}
-
-TEST(DisplayPanel, ShowsTheCaptionOnTheWindowColourAndWritesItOnlyWhenItDiffers) {
-  qt::TLxDisplayPanel panel;
-  panel.resize(120, 24);
-  EXPECT_EQ(InkInside(panel), 0);
-  panel.SetCaption("1.23 V");
-  EXPECT_GT(InkInside(panel), 10);
-  panel.setText("changed elsewhere");
-  panel.SetCaption("1.23 V");
-  EXPECT_EQ(panel.text(), "changed elsewhere") << "an equal caption changes nothing";
-  panel.SetCaption("");
-  EXPECT_EQ(InkInside(panel), 0) << "an empty caption clears the display";
 }
