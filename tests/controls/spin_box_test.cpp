@@ -123,8 +123,6 @@ TEST(SpinBoxTyping, OnChangeOncePerCommitOfANewValue) {
   rig.box.EnterPressed();
   EXPECT_EQ(rig.changes, 1);
   rig.LeaveBox();
-  rig.box.SetValue(78);
-  EXPECT_EQ(rig.changes, 1) << "nothing new to commit";
   rig.Type("5");
   rig.Type("78");
   rig.LeaveBox();

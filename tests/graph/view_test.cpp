@@ -234,20 +234,7 @@ TEST_F(ViewTest, CrossFollowsTheNearestSampleAndIsErased) {
   view.SetCross(false);
   EXPECT_EQ(Screen().Of(Op::Line).size(), 2u);
   EXPECT_EQ(outs, 3);
-  Move(Centre(Plot(1)));
-  EXPECT_EQ(view.CrossGraph(), 0u);
   data.Clear();
-}
-
-TEST_F(ViewTest, CachedImageIsRenderedOnlyWhenDirty) {
-  UseGraphs(1);
-  view.Paint();
-  Cache().ops.clear();
-  view.Paint();
-  EXPECT_TRUE(Cache().ops.empty());
-  view.InvalidateImage();
-  view.Paint();
-  EXPECT_FALSE(Cache().ops.empty());
 }
 
 // A window shrunk to nothing in either direction: painting, the cross over a curve,
