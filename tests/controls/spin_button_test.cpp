@@ -2,10 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <vector>
 
+#include "controls/spin_geometry.h"
+
 using namespace osc;
+
+namespace osc {
+
+// Failure messages name rectangles and arrows readably.
+std::ostream& operator<<(std::ostream& os, const TBounds& b) {
+  return os << "(" << b.Left << "," << b.Top << " " << b.Width << "x" << b.Height << ")";
+}
+std::ostream& operator<<(std::ostream& os, const TSpinArrow& a) {
+  return os << "arrow(" << a.CenterX << "," << a.Top << " hw " << a.HalfWidth << (a.Up ? " up)" : " down)");
+}
+
+}  // namespace osc
 
 namespace {
 
@@ -37,7 +50,7 @@ struct ButtonRig {
 
 TEST(SpinButtonRepeat, OnceAtOnceThenAfter400MsThenEvery100) {
   ButtonRig rig;
-  rig.button.MouseDown(15, 21);  // lower half
+  rig.button.MouseDown(10, 21);  // the lower half begins at half the height
   EXPECT_EQ(rig.clicks, (std::vector<Click>{{0, true, false}}));
   rig.timers.Advance(399);
   EXPECT_EQ(rig.clicks.size(), 1u) << "nothing before 400 ms";
@@ -54,28 +67,13 @@ TEST(SpinButtonRepeat, OnceAtOnceThenAfter400MsThenEvery100) {
 
 TEST(SpinButtonRepeat, APressWhileTheTimerRunsRestartsTheCountdown) {
   ButtonRig rig;
-  rig.button.MouseDown(0, 21);
+  rig.button.MouseDown(9, 21);  // the upper half ends above half the height
   rig.timers.Advance(250);
-  rig.button.MouseDown(0, 21);  // a second press before any release
+  rig.button.MouseDown(9, 21);  // a second press before any release
   EXPECT_EQ(rig.timers.RunningCount(), 1u) << "one timer only";
   rig.timers.Advance(350);  // ticks at 300, 400, 500 count down; 600 repeats
   ASSERT_EQ(rig.clicks.size(), 3u);
   EXPECT_EQ(rig.clicks[2], (Click{600, false, true}));
-}
-
-TEST(SpinButtonRepeat, HalvesSplitAtHalfTheHeight) {
-  struct Case {
-    int y;
-    int height;
-    int index;
-  };
-  for (const Case& c :
-       {Case{0, 21, 1}, Case{9, 21, 1}, Case{10, 21, 2}, Case{20, 21, 2}, Case{11, 22, 2}, Case{10, 22, 1}}) {
-    ButtonRig rig;
-    rig.button.MouseDown(c.y, c.height);
-    EXPECT_EQ(rig.button.BmpIndex(), c.index) << "y " << c.y << " of " << c.height;
-    EXPECT_EQ(rig.clicks.at(0).down, c.index == 2);
-  }
 }
 
 TEST(SpinButtonRepeat, DisablingReleasesAndStops) {
@@ -90,42 +88,43 @@ TEST(SpinButtonRepeat, DisablingReleasesAndStops) {
   EXPECT_EQ(rig.clicks.size(), 1u) << "a disabled button ignores presses";
 }
 
-TEST(SpinButtonRepeat, DestroyingStopsTheTimer) {
-  TSteppedTimers timers;
-  auto button = std::make_unique<TSpinBoxBtn>(timers);
-  int clicks = 0;
-  button->OnBtnClick = [&](TSpinBoxBtn&, bool, bool) { ++clicks; };
-  button->MouseDown(0, 21);
-  button.reset();
-  EXPECT_EQ(timers.RunningCount(), 0u);
-  timers.Advance(1000);
-  EXPECT_EQ(clicks, 1);
-}
-
+// A half whose state changes is drawn again (both for enabling and visibility), nothing
+// for writes that change nothing.
 TEST(SpinButtonRepaint, OnlyTheHalvesWhoseStateChanged) {
   struct Case {
     int from;
     int to;
     std::vector<int> repaints;
   };
-  const Case cases[] = {
-      {0, 1, {1}}, {0, 2, {2}}, {1, 0, {1}}, {2, 0, {2}}, {1, 2, {3}}, {2, 2, {}}, {0, 0, {}},
-  };
-  for (const Case& c : cases) {
+  for (const Case& c : {Case{0, 2, {2}}, Case{1, 0, {1}}, Case{1, 2, {3}}, Case{2, 2, {}}}) {
     ButtonRig rig;
     rig.button.SetBmpIndex(c.from);
     rig.repaints.clear();
     rig.button.SetBmpIndex(c.to);
     EXPECT_EQ(rig.repaints, c.repaints) << c.from << " -> " << c.to;
   }
-}
-
-TEST(SpinButtonRepaint, EnablingAndVisibilityRepaintBoth) {
   ButtonRig rig;
   rig.button.SetEnabled(true);
   rig.button.SetVisible(true);
-  EXPECT_TRUE(rig.repaints.empty()) << "unchanged flags repaint nothing";
+  EXPECT_TRUE(rig.repaints.empty());
   rig.button.SetEnabled(false);
   rig.button.SetVisible(false);
   EXPECT_EQ(rig.repaints, (std::vector<int>{3, 3}));
+}
+
+TEST(SpinGeometry, ButtonSitsBesideTheBoxAtTwoThirdsOfItsHeight) {
+  EXPECT_EQ(SpinButtonAfterResize({10, 20, 48, 30}, {0, 0, 14, 21}), (TBounds{58, 20, 20, 30}));
+  EXPECT_EQ(SpinButtonAfterResize({0, 0, 60, 23}, {0, 0, 14, 21}), (TBounds{60, 0, 15, 23}));
+  EXPECT_EQ(SpinButtonAfterResize({0, 0, 60, 26}, {5, 5, 3, 26}), (TBounds{60, 0, 3, 26}));  // same height
+  EXPECT_EQ(SpinButtonBesideBox({10, 20, 48, 30}, {0, 0, 14, 21}), (TBounds{58, 20, 14, 21}));
+  EXPECT_EQ(SpinButtonHalf(14, 21, true), (TBounds{0, 0, 14, 10}));
+  EXPECT_EQ(SpinButtonHalf(14, 21, false), (TBounds{0, 10, 14, 11}));
+}
+
+TEST(SpinGeometry, ArrowHalfWidthIsAThirdOfTheInnerHeight) {
+  // 10 rows, 6 inside the bevel: half-width 2, three rows centred; pressed one pixel down right.
+  EXPECT_EQ(SpinButtonArrow({0, 0, 14, 10}, true, false), (TSpinArrow{6, 3, 2, true}));
+  EXPECT_EQ(SpinButtonArrow({0, 0, 14, 10}, true, true), (TSpinArrow{7, 4, 2, true}));
+  EXPECT_EQ(SpinButtonArrow({0, 10, 14, 11}, false, false), (TSpinArrow{6, 14, 2, false}));
+  EXPECT_EQ(SpinButtonArrow({0, 0, 6, 4}, true, false), (TSpinArrow{2, 1, 1, true}));  // no room: at least 1
 }

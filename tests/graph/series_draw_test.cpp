@@ -12,46 +12,17 @@
 using namespace osc;
 using namespace osc::test;
 
-// ---- geometry -----------------------------------------------------------------------
-
-TEST(Geometry, ClipSegmentCutsToTheRectangle) {
-  struct Case {
-    const char* name;
-    TDoubleRect s;
-    bool visible;
-    TDoubleRect clipped;
-  };
+// Segments in from a side or above the window are the drawing tests'; the corners here.
+TEST(Geometry, ClipSegmentCutsToTheRectangleBordersCountAndPixelConversionsClamp) {
   const TDoubleRect r{0, 0, 10, 10};
-  const Case cases[] = {
-      {"inside", {1, 1, 9, 9}, true, {1, 1, 9, 9}},
-      {"out at the top", {5, 5, 5, 20}, true, {5, 5, 5, 10}},
-      {"in from the left", {-10, 5, 5, 5}, true, {0, 5, 5, 5}},
-      {"through both sides", {-5, 5, 15, 5}, true, {0, 5, 10, 5}},
-      {"above", {0, 11, 10, 12}, false, {}},
-      {"past a corner", {9, 12, 12, 9}, false, {}},
-      {"touching a corner", {8, 12, 12, 8}, true, {10, 10, 10, 10}},
-  };
-  for (const Case& c : cases) {
-    TDoubleRect s = c.s;
-    ASSERT_EQ(ClipSegment(s, r), c.visible) << c.name;
-    if (c.visible) {
-      EXPECT_EQ(s, c.clipped) << c.name;
-    }
-  }
-  TDoubleRect s{5, 5, 5, 20};
-  EXPECT_TRUE(ClipSegment(s, TDoubleRect{10, 10, 0, 0}));  // ends given the other way round
-  EXPECT_EQ(s, (TDoubleRect{5, 5, 5, 10}));
-}
-
-TEST(Geometry, PointInRectCountsAllFourBorders) {
-  const TRect r{10, 20, 30, 40};
-  for (TPoint in : {TPoint{30, 40}, TPoint{10, 20}})
-    EXPECT_TRUE(PointInRect(in, r));
-  for (TPoint out : {TPoint{31, 25}, TPoint{15, 41}, TPoint{9, 25}})
-    EXPECT_FALSE(PointInRect(out, r));
-}
-
-TEST(Geometry, PixelConversionsClamp) {
+  TDoubleRect past{9, 12, 12, 9}, corner{8, 12, 12, 8}, up{5, 5, 5, 20};
+  EXPECT_FALSE(ClipSegment(past, r));
+  EXPECT_TRUE(ClipSegment(corner, r));  // touching it: a point
+  EXPECT_EQ(corner, (TDoubleRect{10, 10, 10, 10}));
+  EXPECT_TRUE(ClipSegment(up, TDoubleRect{10, 10, 0, 0}));  // the rectangle's ends the other way round
+  EXPECT_EQ(up, (TDoubleRect{5, 5, 5, 10}));
+  EXPECT_TRUE(PointInRect({30, 40}, TRect{10, 20, 30, 40}));  // the mouse on a border is inside
+  EXPECT_FALSE(PointInRect({31, 40}, TRect{10, 20, 30, 40}));
   EXPECT_EQ(TruncPixel(-2.7), -2);
   EXPECT_EQ(RoundPixel(2.5), 2);
   EXPECT_EQ(RoundPixel(3.5), 4);
@@ -59,8 +30,6 @@ TEST(Geometry, PixelConversionsClamp) {
   EXPECT_EQ(RoundPixel(-1e300), -kPixelLimit);
   EXPECT_EQ(TruncPixel(std::numeric_limits<double>::quiet_NaN()), 0);
 }
-
-// ---- drawing a series -----------------------------------------------------------------
 
 namespace {
 
@@ -113,63 +82,65 @@ std::vector<TRect> Rects(const std::vector<Op>& ops) {
 
 }  // namespace
 
-TEST_F(SeriesDraw, LinesRunFromTheLaterSampleBackAndFetchEachSampleOnce) {
+TEST_F(SeriesDraw, LinesRunFromTheLaterSampleBackAndOnlyVisibleSamplesAreFetchedOnce) {
   Use({100, 120, 110});
   const std::vector<Op> lines = Draw();
   EXPECT_THAT(Rects(lines), ::testing::ElementsAre(Seg(10, 120, 0, 100), Seg(20, 110, 10, 120)));
   EXPECT_EQ(fetches, 3);
-  for (const Op& l : lines) {
-    EXPECT_EQ(l.color, clRed);
-    EXPECT_EQ(l.width, 1);
-  }
-  EXPECT_EQ(canvas.Of(Op::PenColor).size(), 1u);  // set once, not per segment
-  EXPECT_EQ(canvas.ops.front().kind, Op::Clip);
-  EXPECT_EQ(canvas.ops.front().r, view.Layout().PlotRect(1, Client()));
+  for (const Op& l : lines)
+    EXPECT_TRUE(l.color == clRed && l.width == 1);
+  EXPECT_EQ(canvas.Of(Op::PenColor).size(), 1u);                         // set once, not per segment
+  EXPECT_EQ(canvas.ops.front().r, view.Layout().PlotRect(1, Client()));  // the clip
   EXPECT_EQ(canvas.ops.back().kind, Op::NoClip);
-}
 
-TEST_F(SeriesDraw, OnlyTheVisibleRangeIsFetched) {
-  std::vector<double> many(10000, 50.0);
-  Use(many, 1);
+  Use({0, 0, 0});  // on the bottom border: the last plot row, in range
+  EXPECT_THAT(Rects(Draw()), ::testing::ElementsAre(Seg(10, 0, 0, 0), Seg(20, 0, 10, 0)));
+  EXPECT_EQ(canvas.Of(Op::Line)[0].color, clRed);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  Use({10, 20, nan, 40, 50, std::numeric_limits<double>::infinity(), 70});  // missing values break it
+  EXPECT_THAT(Rects(Draw()), ::testing::ElementsAre(Seg(10, 20, 0, 10), Seg(40, 50, 30, 40)));
+  Use(std::vector<double>(10000, 50.0), 1);
   view.XAxis(0)->SetMinMax(0, 9999);
   view.XAxis(0)->SetRange(100.5, 200.5);
   EXPECT_EQ(Draw().size(), 101u);  // samples 100..201: the segments across both borders
   EXPECT_EQ(fetches, 102);
-}
-
-TEST_F(SeriesDraw, NothingForFewSamplesOrAWindowLeftOfTheData) {
-  Use({});
+  FixAxis(*view.XAxis(0), 0, 349);
+  for (double start : {349.0, -1000.0}) {  // XR = XStart; the data ends left of the window
+    Use({5, 6, 7}, 10, start);
+    EXPECT_TRUE(Draw().empty());
+    EXPECT_EQ(fetches, 0);
+  }
+  Use({5});  // a single sample
   EXPECT_TRUE(Draw().empty());
-  Use({5});
-  EXPECT_TRUE(Draw().empty());
-  Use({5, 6, 7}, 10, 349);  // XR = XStart
-  EXPECT_TRUE(Draw().empty());
-  EXPECT_EQ(fetches, 0);
-  Use({5, 6, 7}, 10, -1000);  // the data ends left of the window
-  EXPECT_TRUE(Draw().empty());
-  EXPECT_EQ(fetches, 0);
 }
 
 TEST_F(SeriesDraw, FarAwayWindowsNeitherOverflowNorFetch) {
-  // Date-time data at 11520 samples/s, a window days before and days after it.
-  series.OnGetValue = [this](TVelaSeries&, int, double& v) {
-    ++fetches;
-    v = 1;
+  // Date-time data at 11520 samples/s (17 seconds); windows a day wide days before and
+  // after it, days around it and a second inside it.
+  constexpr double kSecond = 1.0 / 86400;
+  Use(std::vector<double>(200000, 1), kSecond / 11520, 45000);
+  struct Window {
+    double left, width;
+    bool drawn;
   };
-  series.SetCount(6912000);
-  series.SetXStep(1.0 / 86400 / 11520);
-  series.SetXStart(45000);
-  for (double left : {44000.0, 46000.0, 1e12}) {
-    view.XAxis(0)->SetMinMax(left - 1, left + 2);
-    view.XAxis(0)->SetRange(left, left + 1);
-    EXPECT_TRUE(Draw().empty()) << left;
-    EXPECT_EQ(fetches, 0) << left;
+  for (const Window w : {Window{44000, 1, false}, Window{46000, 1, false}, Window{1e12, 1, false},
+                         Window{44998, 5, true}, Window{45000 + 5 * kSecond, kSecond, true}}) {
+    SCOPED_TRACE(w.left);
+    view.XAxis(0)->SetMinMax(w.left - 1, w.left + 6);
+    view.XAxis(0)->SetRange(w.left, w.left + w.width);
+    const std::vector<Op> lines = Draw();
+    EXPECT_EQ(!lines.empty(), w.drawn);
+    EXPECT_EQ(fetches > 0, w.drawn);
+    const TRect plot = view.Layout().PlotRect(1, Client());
+    for (const Op& l : lines)
+      ASSERT_TRUE(PointInRect(TPoint{l.r.Left, l.r.Top}, plot) &&
+                  PointInRect(TPoint{l.r.Right, l.r.Bottom}, plot));
   }
 }
 
-TEST_F(SeriesDraw, SegmentsLeavingTheYWindowAreCutAndMarked) {
+TEST_F(SeriesDraw, SegmentsLeavingTheWindowAreCutAndMarkedOnlyAtTheTopOrBottom) {
   Use({300, 310, 100, 120});
-  const std::vector<Op> lines = Draw();
+  std::vector<Op> lines = Draw();
   // 300 -> 310: above the window, not drawn. 310 -> 100: from the top border down, in
   // the out-of-range colour. 100 -> 120: inside.
   ASSERT_EQ(lines.size(), 2u);
@@ -178,13 +149,11 @@ TEST_F(SeriesDraw, SegmentsLeavingTheYWindowAreCutAndMarked) {
   EXPECT_EQ(lines[0].color, clFuchsia);
   EXPECT_EQ(lines[1].r, Seg(30, 120, 20, 100));
   EXPECT_EQ(lines[1].color, clRed);
-}
 
-TEST_F(SeriesDraw, SegmentsAcrossTheSideBordersKeepTheirColour) {
   Use({0, 20, 40, 60, 80, 100}, 100);
   view.XAxis(0)->SetMinMax(0, 500);
   view.XAxis(0)->SetRange(50, 399);  // one value unit per pixel again
-  const std::vector<Op> lines = Draw();
+  lines = Draw();
   ASSERT_EQ(lines.size(), 4u);  // samples 0..4: 0-1 crosses the left border, 3-4 the right
   EXPECT_EQ(lines.front().r, (TRect{45 + 50, 269 - 20, 45, 269 - 10}));
   EXPECT_EQ(lines.back().r, (TRect{45 + 349, 269 - 79, 45 + 250, 269 - 60}));  // 79.8 truncated
@@ -192,51 +161,25 @@ TEST_F(SeriesDraw, SegmentsAcrossTheSideBordersKeepTheirColour) {
     EXPECT_EQ(l.color, clRed);
 }
 
-TEST_F(SeriesDraw, AConstantOnTheBottomBorderLiesOnTheLastPlotRow) {
-  Use({0, 0, 0});
-  const std::vector<Op> lines = Draw();
-  ASSERT_EQ(lines.size(), 2u);
-  for (const Op& l : lines) {
-    EXPECT_EQ(l.r.Top, 269);
-    EXPECT_EQ(l.r.Bottom, 269);
-    EXPECT_EQ(l.color, clRed);
-  }
-}
-
-TEST_F(SeriesDraw, MissingValuesBreakTheCurve) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  Use({10, 20, nan, 40, 50, std::numeric_limits<double>::infinity(), 70});
-  EXPECT_THAT(Rects(Draw()), ::testing::ElementsAre(Seg(10, 20, 0, 10), Seg(40, 50, 30, 40)));
-}
-
-TEST_F(SeriesDraw, ThreeTitlesAtQuartersOfTheTitleBar) {
-  TBaseEquiDistantSeries second, third, elsewhere;
+// Titles of a graph's series at even shares of its title bar, transparent, clipped to it.
+TEST_F(SeriesDraw, TitlesAtEvenSharesOfTheTitleBar) {
+  TBaseEquiDistantSeries second, elsewhere;
   second.SetGraphNumber(1);
-  third.SetGraphNumber(1);
-  elsewhere.SetGraphNumber(2);
+  elsewhere.SetGraphNumber(2);  // another graph: not counted
   series.SetTitle("abc");
-  second.SetTitle("defg");
-  second.SetColor(clBlue);
-  third.SetTitle("h");
+  second.SetTitle("h");
+  data.AddSeries(&elsewhere);
   data.AddSeries(&second);
-  data.AddSeries(&elsewhere);  // another graph: not counted
-  data.AddSeries(&third);
   Use({});
   canvas.ops.clear();
   data.DrawSeries(canvas, &view, Client());
-  const TRect bar = view.Layout().TitleBarRect(1, Client());  // 45..395 x 5..23
-  std::vector<TRect> at;
-  for (const Op& t : canvas.Of(Op::Text)) {
-    at.push_back(t.r);
-    EXPECT_EQ(t.brush, bsClear);
-  }
-  const int y = 5 + (18 - 13) / 2;
-  EXPECT_THAT(at, ::testing::ElementsAre(TRect{45 + 350 / 4 - 9, y, 45 + 350 / 4 + 9, y + 13},
-                                         TRect{45 + 350 * 2 / 4 - 12, y, 45 + 350 * 2 / 4 + 12, y + 13},
-                                         TRect{45 + 350 * 3 / 4 - 3, y, 45 + 350 * 3 / 4 + 3, y + 13}));
-  EXPECT_EQ(canvas.Of(Op::Text)[1].color, clBlue);
-  EXPECT_EQ(canvas.Of(Op::Clip)[0].r, bar);
-  EXPECT_EQ(canvas.Brush().Style, bsSolid);
+  const std::vector<Op> texts = canvas.Of(Op::Text);
+  const int y = 5 + (18 - 13) / 2;  // the bar is 45..395 x 5..23
+  EXPECT_THAT(Rects(texts),
+              ::testing::ElementsAre(TRect{45 + 350 / 3 - 9, y, 45 + 350 / 3 + 9, y + 13},
+                                     TRect{45 + 350 * 2 / 3 - 3, y, 45 + 350 * 2 / 3 + 3, y + 13}));
+  EXPECT_EQ(texts[0].brush, bsClear);
+  EXPECT_EQ(canvas.Of(Op::Clip)[0].r, view.Layout().TitleBarRect(1, Client()));
   data.Clear();
 }
 

@@ -10,8 +10,7 @@ namespace osc::test {
 
 class ViewFixture : public ::testing::Test {
  protected:
-  explicit ViewFixture(TSize size = TSize{400, 300}, FakeHost::Factory factory = nullptr)
-      : host(size, std::move(factory)) {}
+  explicit ViewFixture(TSize size = TSize{400, 300}) : host(size) {}
 
   // A manual number of graphs, every axis with a fixed range: X 0..100, Y 0..10.
   void UseGraphs(std::uint32_t n) {
