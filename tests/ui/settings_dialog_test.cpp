@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -97,18 +96,17 @@ struct Rig {
   }
 };
 
+// Which channels and buttons each model offers is config's settings-edit test.
 TEST(SettingsDialog, TheSelectionFillsTheBoxesAndTheModelTheChannels) {
   Rig rig;
   rig.Seed(0, {Odd(10), Odd(20, 0.5)});
   TFrmSetMdl4& d = rig.Start();
   ASSERT_EQ(d.SelectedRange(), -1);
   EXPECT_TRUE(d.sbCalibGain->Blank());
-  EXPECT_FALSE(d.bbCalibGain->isEnabled());
   rig.SelectRange(1);
   EXPECT_EQ(d.sbRozsah->text(), "20");
   EXPECT_EQ(d.sbCalibGain->text(), "1.73");  // CH 1, chosen when no channel was selected
   EXPECT_TRUE(d.bbCalibGain->isEnabled());
-  EXPECT_FALSE(d.bbCalibBip->isEnabled());
   EXPECT_EQ(Texts(d.lbChannel), (Strings{"CH 1", "CH 2"}));
   EXPECT_FALSE(d.Pages->isTabVisible(d.Pages->indexOf(d.TsZesil)));
 
@@ -117,12 +115,6 @@ TEST(SettingsDialog, TheSelectionFillsTheBoxesAndTheModelTheChannels) {
   rig.ShowPage(d.tsRozsahy);
   EXPECT_EQ(d.lbChannel->count(), 4);
   EXPECT_TRUE(d.bbCalibAC->isEnabled());
-  rig.SelectChannel(3);
-  rig.ShowPage(d.tsNastaveni);
-  d.RgTypOscItems->button(0)->click();
-  rig.ShowPage(d.tsRozsahy);
-  EXPECT_EQ(d.lbChannel->currentRow(), 0);
-  EXPECT_EQ(d.sbCalibGain->text(), "1.73");
 
   d.sbDeleteClick();  // the selected range goes, the selection with it
   EXPECT_EQ(Texts(d.lbRanges), Strings{"10 V"});
@@ -130,7 +122,8 @@ TEST(SettingsDialog, TheSelectionFillsTheBoxesAndTheModelTheChannels) {
   EXPECT_FALSE(d.bbCalibGain->isEnabled());
 }
 
-TEST(SettingsDialog, SelectingAnotherRangeOrChannelWritesNothingBack) {
+// Selecting writes nothing back; each box writes its field of the selected entry only.
+TEST(SettingsDialog, EachBoxWritesItsFieldOfTheSelectedEntryOnly) {
   Rig rig;
   rig.Seed(1, {Odd(10.4), Odd(20.6, 0.5)});
   TFrmSetMdl4& d = rig.Start(false);
@@ -141,20 +134,11 @@ TEST(SettingsDialog, SelectingAnotherRangeOrChannelWritesNothingBack) {
   rig.SelectChannel(2);
   rig.SelectRange(1);
   rig.SelectChannel(3);
-  rig.ShowPage(d.TsZesil);
   d.LbRanges56->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
   d.LbRanges56->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
   ExpectSameEntry(rig.EntryAt(0), first);
   ExpectSameEntry(rig.EntryAt(1), second);
   EXPECT_EQ(d.sbRozsah->text(), "21");  // shown rounded, stored as it was
-}
-
-TEST(SettingsDialog, EachBoxWritesItsFieldOfTheSelectedEntryOnly) {
-  Rig rig;
-  rig.Seed(1, {Odd(10), Odd(20, 0.5)});
-  TFrmSetMdl4& d = rig.Start();
-  const TOscRozsah untouched = rig.EntryAt(0);
-  rig.SelectRange(1);
   rig.SelectChannel(2);
   TOscRozsah& e = rig.EntryAt(1);
   const struct {
@@ -180,12 +164,11 @@ TEST(SettingsDialog, EachBoxWritesItsFieldOfTheSelectedEntryOnly) {
     cases[i].edit();
     EXPECT_NEAR(cases[i].field(), cases[i].want, 1e-12);
   }
-  rig.TypeInto(d.EdUnit6, "mA");
-  EXPECT_EQ(e.CH[6].Unit, "mA");
   rig.TypeInto(d.EdUnit5, "µÅ°C");  // three characters, more than three bytes
   EXPECT_EQ(e.CH[5].Unit, "µÅ°");
+  EXPECT_EQ(e.CH[6].Unit, "u6");
   EXPECT_EQ(d.LbRanges56->currentRow(), 1);
-  ExpectSameEntry(rig.EntryAt(0), untouched);
+  ExpectSameEntry(rig.EntryAt(0), first);
 }
 
 TEST(SettingsDialog, TheRangeBoxRenamesOnAStepAtOnceAndOnTypingWhenCommitted) {
@@ -288,23 +271,17 @@ TEST(SettingsDialog, AFailedSaveReachesTheErrorBoxAndTheDialogStaysOpen) {
   EXPECT_EQ(d.Settings().Port, "COM1");  // as the file still says
 }
 
-TEST(SettingsDialog, ADamagedSettingsFileIsReportedAtCreation) {
+// A stored model other than 0 or 1 loads as the 2-channel model; a damaged file is said.
+TEST(SettingsDialog, WhatCannotBeUsedOfTheStoredSettingsIsReplacedAtCreation) {
   Rig rig;
+  rig.Seed(2, {Odd(10)});
+  EXPECT_TRUE(rig.Start(false).RgTypOscItems->button(0)->isChecked());
+  EXPECT_EQ(rig.dlg->Settings().ModelIndex, 0);
+  EXPECT_TRUE(rig.messages.empty());
   rig.registry.write_file("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\n\"Port\"=\"COM2");
   rig.Start(false);
   EXPECT_EQ(rig.messages.size(), 1u);
   EXPECT_EQ(rig.dlg->Settings().Port, "COM1");
-}
-
-TEST(SettingsDialog, AStoredModelOutsideZeroAndOneLoadsAsTwoChannel) {
-  for (int stored : {2, -1}) {
-    SCOPED_TRACE(stored);
-    Rig rig;
-    rig.Seed(stored, {Odd(10)});
-    TFrmSetMdl4& d = rig.Start(false);
-    EXPECT_EQ(d.Settings().ModelIndex, 0);
-    EXPECT_TRUE(d.RgTypOscItems->button(0)->isChecked());
-  }
 }
 
 TEST(SettingsDialog, AModelReportedByTheModuleIsSavedAloneAndSurvivesStorno) {
@@ -312,7 +289,6 @@ TEST(SettingsDialog, AModelReportedByTheModuleIsSavedAloneAndSurvivesStorno) {
   rig.Seed(0, {Odd(10)}, "COM1");
   TFrmSetMdl4& d = rig.Start();
   d.cbPort->setEditText("COM9");  // not confirmed: must not be saved with the type
-  EXPECT_FALSE(d.ApplyModelType(0));
   EXPECT_FALSE(d.ApplyModelType(5));
   EXPECT_TRUE(d.ApplyModelType(1));
   EXPECT_EQ(d.lbChannel->count(), 4);
@@ -334,27 +310,22 @@ TEST(SettingsDialog, ThePortBoxListsThePortsAndSaysWhyTheChosenOneCannotBeOpened
   EXPECT_EQ(d.cbPort->itemText(2), "SIM4");
   EXPECT_EQ(d.cbPort->currentText(), "COM1");  // the stored text, not the first item
 
-  const auto report = [](const std::string& port) {
-    TPortReport r;
-    r.Port = port;
-    r.Device = port;
-    r.Product = "FT232R";
-    r.State = TPortState::NoPermission;
-    r.Group = "dialout";
-    r.User = "jan";
-    return r;
-  };
+  TPortReport report;
+  report.Product = "FT232R";
+  report.State = TPortState::NoPermission;
+  report.Group = "dialout";
   std::vector<std::pair<std::string, bool>> asked;
   d.SetPortInspector([&](const std::string& port, bool full) {
     asked.emplace_back(port, full);
-    return report(port);
+    report.Port = report.Device = port;
+    return report;
   });
   EXPECT_EQ(d.cbPort->itemData(0, Qt::ToolTipRole).toString(), "FT232R");
   EXPECT_EQ(asked.size(), 3u);
   EXPECT_FALSE(asked.back().second) << "hints only: nothing inspected while hidden";
   ASSERT_TRUE(test::ShowActive(d));  // showing checks the port
   EXPECT_EQ(asked.back(), std::make_pair(std::string("COM1"), true));
-  EXPECT_EQ(d.LblPortProblem->text().toStdString(), PortProblem(report("COM1")));
+  EXPECT_EQ(d.LblPortProblem->text().toStdString(), PortProblem(report));
   rig.TypeInto(d.cbPort->lineEdit(), "COM66");
   EXPECT_EQ(asked.back().first, "COM1") << "checked once typing pauses, not on every key";
   d.CheckPort();
@@ -363,8 +334,9 @@ TEST(SettingsDialog, ThePortBoxListsThePortsAndSaysWhyTheChosenOneCannotBeOpened
   EXPECT_EQ(rig.Start(false).Settings().Port, "COM66");
 }
 
-// Each button opens its calibration for the selected range and channel; a confirmed
-// correction comes back through the button's box.
+// Each button launches its calibration for the selected range and channel (the mode of
+// each is the calibration dialog's test); a confirmed correction comes back through the
+// button's box.
 TEST(SettingsDialog, CalibrationButtonsLaunchForTheSelectedRangeAndChannel) {
   Rig rig;
   rig.Seed(1, {Odd(10), Odd(16)});
@@ -376,40 +348,35 @@ TEST(SettingsDialog, CalibrationButtonsLaunchForTheSelectedRangeAndChannel) {
   rig.SelectRange(1);
   rig.SelectChannel(3);
   const TOscRozsah before = rig.EntryAt(1);
-  const struct {
-    QPushButton* button;
-    bool gain;
-    int mode;
-  } cases[] = {
-      {d.bbCalibGain, true, cmGain}, {d.bbCalibBip, false, cmZeroBipolar}, {d.bbCalibAC, false, cmZeroAC}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.mode);
-    bool seen = false;
-    QTimer::singleShot(0, &d, [&] {
-      auto* calib = qobject_cast<TFrmMdl4CHCalib*>(QApplication::activeModalWidget());
-      ASSERT_NE(calib, nullptr);
-      seen = true;
-      EXPECT_EQ(qobject_cast<TFrmMdl4CHCalibGain*>(calib) != nullptr, c.gain);
-      EXPECT_EQ(calib->Channel, 4);
-      EXPECT_EQ(calib->Entry, &rig.EntryAt(1));
-      EXPECT_EQ(calib->Mode, c.mode);
-      calib->reject();
-    });
-    QTest::mouseClick(c.button, Qt::LeftButton);
-    EXPECT_TRUE(seen);
-  }
+  bool seen = false;
+  QTimer::singleShot(0, &d, [&] {
+    auto* calib = qobject_cast<TFrmMdl4CHCalib*>(QApplication::activeModalWidget());
+    ASSERT_NE(calib, nullptr);
+    seen = true;
+    EXPECT_EQ(calib->Channel, 4);
+    EXPECT_EQ(calib->Entry, &rig.EntryAt(1));
+    EXPECT_EQ(calib->Mode, cmZeroAC);
+    calib->reject();
+  });
+  QTest::mouseClick(d.bbCalibAC, Qt::LeftButton);
+  EXPECT_TRUE(seen);
   ExpectSameEntry(rig.EntryAt(1), before);  // cancelled: nothing stored
 
-  std::vector<qt::TSpinBox*> boxes;
-  d.SetCalibLauncher([&](TCalibButton, int, TOscRozsah*, TSpinBox& box) {
-    boxes.push_back(dynamic_cast<qt::TSpinBox*>(&box));
+  std::vector<TCalibButton> launched;
+  d.SetCalibLauncher([&](TCalibButton button, int channel, TOscRozsah* entry, TSpinBox& box) {
+    launched.push_back(button);
+    EXPECT_EQ(channel, 3);
+    EXPECT_EQ(entry, &rig.EntryAt(1));
     box.SetValue(123);  // a confirmed correction of 1.23 %
   });
-  for (const auto& c : cases)
-    QTest::mouseClick(c.button, Qt::LeftButton);
-  EXPECT_EQ(boxes, (std::vector<qt::TSpinBox*>{d.sbCalibGain, d.sbCalibBip, d.sbCalibAC}));
+  for (QPushButton* b : {d.bbCalibGain, d.bbCalibBip, d.bbCalibAC})
+    QTest::mouseClick(b, Qt::LeftButton);
+  EXPECT_EQ(launched, (std::vector<TCalibButton>{TCalibButton::bbCalibGain, TCalibButton::bbCalibBip,
+                                                 TCalibButton::bbCalibAC}));
   const TChannelCalib& ch4 = rig.EntryAt(1).CH[4];
-  EXPECT_NEAR(ch4.Gain + ch4.OffsetBip + ch4.OffsetAC, 3 * 1.23, 1e-12);
+  EXPECT_NEAR(ch4.Gain, 1.23, 1e-12);
+  EXPECT_NEAR(ch4.OffsetBip, 1.23, 1e-12);
+  EXPECT_NEAR(ch4.OffsetAC, 1.23, 1e-12);
 }
 
 }  // namespace
