@@ -51,16 +51,21 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, ControlsReachTheRecorderAndTheModule) {
   EXPECT_EQ(w.cbVstup->count(), static_cast<int>(rig.settings->Settings().Ranges.size()));
+  Check(w.cbInput1, false);
+  Check(w.cbInput2, false);
+  w.sbZaznam->click();
+  EXPECT_FALSE(w.sbZaznam->isChecked()) << "no input: the button is released";
+  EXPECT_FALSE(w.MainTimer->isActive());
   const int seconds[] = {60, 120, 300, 600};
   for (int i = 0; i < 4; ++i) {
     w.cbMax->setCurrentIndex(i);
     EXPECT_EQ(w.Recorder().MaxSeconds(), seconds[i]);
   }
-  // Partner inputs exclude each other; unchecking one brings nothing back.
-  Check(w.cbInput5, true);
+  Check(w.cbInput1, true);
+  Check(w.cbInput5, true);  // partner inputs exclude each other
   EXPECT_FALSE(w.cbInput1->isChecked());
   Check(w.cbInput5, false);
-  EXPECT_FALSE(w.cbInput1->isChecked());
+  Check(w.cbInput1, true);
 
   // Bipolar x 2: one beep, the offset preset sent, the bar's page for "x 2".
   w.cbPolarity->setCurrentIndex(1);
@@ -72,16 +77,11 @@ TEST_F(MainWindowTest, ControlsReachTheRecorderAndTheModule) {
   // The bar moves the scale, not the module (that waits for the next exchange).
   const QString low = w.LYLow->text();
   w.sbOffset->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_NE(w.sbOffset->value(), 21);
   EXPECT_EQ(w.State.OffsetByte, w.sbOffset->value());
   EXPECT_NE(w.LYLow->text(), low);
   EXPECT_EQ(rig.module().offset_byte(), 21);
-  Choose(w.cbGain, 0);
-  EXPECT_EQ(rig.beeps, 2);
-  EXPECT_FALSE(w.sbOffset->isEnabled());
 
   // While recording the bar is refused and the settings commands are off.
-  Choose(w.cbGain, 1);
   w.sbZaznam->click();
   const int offset = w.sbOffset->value();
   w.sbOffset->triggerAction(QAbstractSlider::SliderPageStepAdd);
@@ -136,47 +136,25 @@ TEST_F(MainWindowTest, RecordingSavedErasedAndLoadedAgain) {
   w.TBErase->click();
   EXPECT_EQ(w.GraphData.SeriesCount(), 0);
   EXPECT_TRUE(w.EmptyHint->isVisible());
-  Check(w.cbInput3, false);
+
+  // A refused file reaches the error box; the others load and the inputs follow them.
+  const std::string bad = rig.dir.file("run.ch3");
+  std::ofstream(bad, std::ios::binary | std::ios::trunc)
+      << std::string(2, '\0') << '\3' << std::string(253, '\0');
+  Check(w.cbInput4, false);
   for (int slot = 1; slot <= 4; ++slot)
     rig.openFiles << QString::fromStdString(rig.dir.file("run.ch" + std::to_string(slot)));
   w.TBCtiSignaly->click();
-  EXPECT_TRUE(w.cbInput3->isChecked()) << "the inputs follow the files loaded";
-  for (int slot = 1; slot <= 4; ++slot)
+  ASSERT_EQ(rig.errors.size(), 1u);
+  EXPECT_NE(rig.errors[0].find("run.ch3"), std::string::npos) << rig.errors[0];
+  EXPECT_TRUE(w.cbInput4->isChecked());
+  EXPECT_EQ(w.Recorder().Store(3), nullptr);
+  for (int slot : {1, 2, 4})
     EXPECT_EQ(w.Recorder().Store(slot)->Count(), counts[slot - 1]) << "slot " << slot;
 
-  // The locked axes scroll together by a tenth of graph 0.
-  TAxis* x0 = w.View().XAxis(0);
-  w.TBZoomIn->click();
-  w.TBEnd->click();
-  const double width = x0->Right() - x0->Left();
-  const double left = x0->Left();
+  w.TBZoomIn->click();  // the axes are locked: all of them move
   w.TBLeft->click();
-  EXPECT_NEAR(x0->Left(), left - width * 0.1, width * 1e-6);
-  EXPECT_DOUBLE_EQ(w.View().XAxis(3)->Left(), x0->Left());
-  EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
-}
-
-TEST_F(MainWindowTest, RefusedRecordFileReachesTheErrorBoxAndTheOthersLoad) {
-  RecordAndStop();
-  rig.saveFile = QString::fromStdString(rig.dir.file("good.ch1"));
-  w.TBUlozitSestavu->click();
-  const std::string bad = rig.dir.file("bad.ch3");
-  std::ofstream(bad, std::ios::binary) << std::string(2, '\0') << '\3' << std::string(253, '\0');
-  w.TBErase->click();
-  rig.openFiles = {QString::fromStdString(bad), QString::fromStdString(rig.dir.file("good.ch2"))};
-  w.TBCtiSignaly->click();
-  ASSERT_EQ(rig.errors.size(), 1u);
-  EXPECT_NE(rig.errors[0].find("bad.ch3"), std::string::npos) << rig.errors[0];
-  EXPECT_NE(w.Recorder().Store(2), nullptr);
-  EXPECT_EQ(w.Recorder().Store(3), nullptr);
-}
-
-TEST_F(MainWindowTest, StartWithoutInputsReleasesTheButton) {
-  Check(w.cbInput1, false);
-  Check(w.cbInput2, false);
-  w.sbZaznam->click();
-  EXPECT_FALSE(w.sbZaznam->isChecked());
-  EXPECT_FALSE(w.MainTimer->isActive());
+  EXPECT_DOUBLE_EQ(w.View().XAxis(2)->Left(), w.View().XAxis(0)->Left());
 }
 
 TEST_F(MainWindowTest, SettingsStornoKeepsTheRecordingAndTheScaleOkTakesTheNewRanges) {
@@ -213,27 +191,19 @@ TEST_F(MainWindowTest, SettingsStornoKeepsTheRecordingAndTheScaleOkTakesTheNewRa
 }
 
 TEST_F(MainWindowTest, ClosingAsksAboutAnUnsavedRecordingThenStopsAndFreesEverything) {
+  RecordAndStop();
+  rig.allowDiscard = false;
+  w.TBErase->click();
+  EXPECT_NE(w.Recorder().Store(1), nullptr) << "refused: the recording stays";
   w.sbZaznam->click();
   ASSERT_TRUE(rig.RecordUntil(500));
-  rig.allowDiscard = false;
   EXPECT_FALSE(w.close());
   EXPECT_TRUE(w.sbZaznam->isChecked()) << "refused: the recording goes on";
   rig.allowDiscard = true;
   EXPECT_TRUE(w.close());
-  EXPECT_EQ(rig.discardAsked, 2);
+  EXPECT_EQ(rig.discardAsked, 3);
   EXPECT_FALSE(w.MainTimer->isActive());
   EXPECT_EQ(rig.module().line_baud(), 115200u);
-}
-
-TEST_F(MainWindowTest, ClosingWhileTheStartReplyIsAwaitedEndsCleanly) {
-  rig.module().inject(sim::Fault::WrongEcho, sim::FaultMode::Always);
-  w.sbZaznam->click();
-  for (int i = 0; i < 3; ++i)
-    w.Recorder().TimerTick();
-  w.close();
-  rig.settings.reset();
-  rig.window.reset();
-  EXPECT_FALSE(rig.module().port_open());
 }
 
 TEST_F(MainWindowTest, PulledCableReachesTheErrorBoxOnceAfterTheTick) {
@@ -279,7 +249,8 @@ TEST(MainWindow, AnUnreachableModuleIsNamedInTheCaption) {
 }
 
 // The loss label follows the recording, its file is saved with the records and read
-// back with them; without it, or with one of other records, the losses are unknown.
+// back with them; without it the losses are unknown (a file of other records is
+// acquisition's loss-file test).
 TEST_F(MainWindowTest, LossesAreShownSavedBesideTheRecordsAndReadBack) {
   Check(w.cbInput2, false);
   w.sbZaznam->click();
@@ -307,24 +278,17 @@ TEST_F(MainWindowTest, LossesAreShownSavedBesideTheRecordsAndReadBack) {
   EXPECT_EQ(w.LLoss->text(), shown);
   EXPECT_EQ(w.View().MarkedSpans().size(), 1u);
 
-  std::filesystem::rename(rig.dir.file("run.ztraty"), rig.dir.file("other.ztraty"));
+  std::filesystem::remove(rig.dir.file("run.ztraty"));
   w.TBCtiSignaly->click();
-  const QString unknown = w.LLoss->text();
-  EXPECT_FALSE(unknown.startsWith("Ztraceno")) << unknown.toStdString();
+  EXPECT_FALSE(w.LLoss->text().startsWith("Ztraceno")) << w.LLoss->text().toStdString();
   EXPECT_TRUE(w.View().MarkedSpans().empty());
-
-  std::filesystem::resize_file(rig.dir.file("run.ch1"), 2256);  // 2000 samples left: not its records
-  std::filesystem::rename(rig.dir.file("other.ztraty"), rig.dir.file("run.ztraty"));
-  w.TBCtiSignaly->click();
-  EXPECT_FALSE(w.LLoss->text().startsWith("Ztraceno"));
-  EXPECT_NE(w.LLoss->text(), unknown) << "says why";
   EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
 }
 
-// The module's adapter pulled: the title says so at once; another adapter plugged in is
-// left alone; the same one back under another number is taken and the module asked for,
-// and no recording starts by itself.
-TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndOnlyTheSameOneTakenBack) {
+// The module's adapter pulled: the title says so at once; the same one back under another
+// number is taken and the module asked for, and no recording starts by itself. Which
+// adapter counts as the same is seriallink's adapter-watch test.
+TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndTakenBack) {
   test::FakeSystem system;
   w.UseAdapterFinder(system.dev().string(), system.sys().string());
   const test::Adapter mine{"ttyUSB0", "usb-FTDI_A1-if00", "A1"};
@@ -336,11 +300,6 @@ TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndOnlyTheSameOneTakenBack) {
   w.PortWatchTick();
   const std::string waiting = Caption(w);
   EXPECT_NE(waiting.find("usb-FTDI_A1-if00"), std::string::npos) << waiting;
-
-  system.Plug({"ttyUSB0", "usb-FTDI_B2-if00", "B2"});
-  w.PortWatchTick();
-  EXPECT_EQ(Caption(w), waiting);
-  EXPECT_EQ(w.PortName(), system.Dev("ttyUSB0"));
 
   system.Plug({"ttyUSB1", "usb-FTDI_A1-if00", "A1"});
   w.PortWatchTick();
