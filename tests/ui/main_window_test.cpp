@@ -1,14 +1,18 @@
 // The main window's wiring with real widgets, headless, on the simulated module: each
-// control reaches the recorder, the module or the files; the rules themselves are the
-// lower layers' tests.
+// control and key reaches the recorder, the module or the files, and the next run finds
+// what this one left; the rules themselves are the lower layers' tests.
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 
@@ -44,6 +48,12 @@ class MainWindowTest : public ::testing::Test {
     w.sbZaznam->click();
     ASSERT_TRUE(rig.RecordUntil(samples));
     w.sbZaznam->click();
+  }
+  // Records the channels checked, stops and saves as dir/run.ch<n>.
+  void RecordAndSave() {
+    RecordAndStop(500);
+    rig.saveFile = QString::fromStdString(rig.dir.file("run.ch1"));
+    w.TBUlozitSestavu->click();
   }
   MainWindowRig rig;
   TFrmMdl4CH& w = *rig.window;
@@ -155,6 +165,22 @@ TEST_F(MainWindowTest, RecordingSavedErasedAndLoadedAgain) {
   w.TBZoomIn->click();  // the axes are locked: all of them move
   w.TBLeft->click();
   EXPECT_DOUBLE_EQ(w.View().XAxis(2)->Left(), w.View().XAxis(0)->Left());
+
+  // Dropped files open as the open command would.
+  w.TBErase->click();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(rig.dir.file("run.ch2"))),
+                QUrl::fromLocalFile(QString::fromStdString(rig.dir.file("run.ch4")))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&w, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&w, &drop);
+  QApplication::processEvents();
+  for (int slot = 1; slot <= 4; ++slot)
+    EXPECT_EQ(w.Recorder().Store(slot) != nullptr, slot % 2 == 0) << slot;
+  EXPECT_EQ(w.RecentRecords().at(0), (TRecordFiles{rig.dir.file("run.ch2"), rig.dir.file("run.ch4")}));
+  EXPECT_EQ(rig.errors.size(), 1u);
 }
 
 TEST_F(MainWindowTest, SettingsStornoKeepsTheRecordingAndTheScaleOkTakesTheNewRanges) {
@@ -307,6 +333,74 @@ TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndTakenBack) {
   EXPECT_NE(Caption(w), waiting);
   EXPECT_NE(Caption(w).find(system.Dev("ttyUSB1")), std::string::npos) << Caption(w);
   EXPECT_FALSE(w.sbZaznam->isChecked());
+}
+
+TEST_F(MainWindowTest, EveryKeyRunsItsCommand) {
+  RecordAndSave();
+  QString clicked;
+  for (QToolButton* b : w.findChildren<QToolButton*>())
+    QObject::connect(b, &QToolButton::clicked, b, [&clicked, b] { clicked = b->objectName(); });
+  const struct {
+    QWidget* target;
+    QKeyCombination key;
+    QToolButton* command;
+  } keys[] = {
+      {&w, Qt::CTRL | Qt::Key_O, w.TBCtiSignaly},
+      {&w, Qt::CTRL | Qt::Key_S, w.TBUlozitSestavu},
+      {&w, Qt::CTRL | Qt::Key_P, w.TBPrint},
+      {&w, QKeyCombination(Qt::Key_Home), w.TBHome},
+      {&w, QKeyCombination(Qt::Key_End), w.TBEnd},
+      {&w, QKeyCombination(Qt::Key_PageUp), w.TBFastLeft},
+      {&w, QKeyCombination(Qt::Key_PageDown), w.TBFastRight},
+      {&w, QKeyCombination(Qt::Key_Plus), w.TBZoomIn},
+      {&w, QKeyCombination(Qt::Key_Minus), w.TBZoomOut},
+      {&w, Qt::CTRL | Qt::Key_0, w.TBAll},
+      {w.Graph, QKeyCombination(Qt::Key_Left), w.TBLeft},
+      {w.Graph, QKeyCombination(Qt::Key_Right), w.TBRight},
+      {w.Graph, Qt::CTRL | Qt::Key_Left, w.TBFastLeft},
+      {w.Graph, Qt::CTRL | Qt::Key_Right, w.TBFastRight},
+      {w.Graph, QKeyCombination(Qt::Key_Up), w.TBZoomIn},
+      {w.Graph, QKeyCombination(Qt::Key_Down), w.TBZoomOut},
+      {&w, Qt::CTRL | Qt::Key_Delete, w.TBErase},
+  };
+  for (const auto& k : keys) {
+    SCOPED_TRACE(QKeySequence(k.key).toString().toStdString());
+    clicked.clear();
+    QTest::keyClick(k.target, k.key.key(), k.key.keyboardModifiers());
+    EXPECT_EQ(clicked, k.command->objectName());
+    if (k.target == &w) {
+      EXPECT_TRUE(k.command->toolTip().contains(QKeySequence(k.key).toString(QKeySequence::NativeText)))
+          << k.command->toolTip().toStdString();
+    }
+  }
+  EXPECT_EQ(w.GraphData.SeriesCount(), 0) << "the last key erased the saved record";
+}
+
+TEST_F(MainWindowTest, TheNextRunFindsTheLayoutTogglesFolderAndRecentRecords) {
+  RecordAndSave();
+  w.resize(900, 560);
+  w.TBGrid->click();
+  w.TBPeakDet->click();
+  w.TBShowAnalyse->click();
+  w.TBarAnalyse->hide();  // a bar's own state yields to its button
+  w.close();
+
+  TFrmMdl4CH next;
+  EXPECT_EQ(next.size(), QSize(900, 560));
+  EXPECT_FALSE(next.TBGrid->isChecked());
+  EXPECT_TRUE(next.TBCross->isChecked());
+  EXPECT_TRUE(next.TBPeakDet->isChecked());
+  EXPECT_TRUE(next.TBShowAnalyse->isChecked());
+  EXPECT_FALSE(next.TBarAnalyse->isHidden());
+  EXPECT_EQ(next.property(kLastFolderProperty).toString().toStdString(), rig.dir.path());
+  ASSERT_EQ(next.RecentRecords().size(), 1u);
+  EXPECT_EQ(next.RecentRecords()[0], (TRecordFiles{rig.dir.file("run.ch1"), rig.dir.file("run.ch2")}));
+
+  // A record gone since is dropped from the menu, and the title says so.
+  std::filesystem::remove(rig.dir.file("run.ch2"));
+  emit next.RecentMenu->aboutToShow();
+  EXPECT_TRUE(next.RecentRecords().empty());
+  EXPECT_TRUE(next.windowTitle().contains("run")) << next.windowTitle().toStdString();
 }
 
 }  // namespace
