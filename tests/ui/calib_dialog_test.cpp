@@ -191,6 +191,7 @@ TEST(CalibDialog, ReadingsReachThePanelsAndOnlyTheZeroDialogShowsErrors) {
     }
     dialog->Channel = 2;
     dialog->Entry = &rig.entry;
+    dialog->Mode = gain ? cmGain : cmZeroAC;
     int calls_while_open = -1;
     ErrorBoxScope box([&] {
       const int before = rig.module.calls;  // while the box is open, the timer keeps firing
