@@ -28,23 +28,16 @@ namespace {
 
 constexpr auto kGenerous = 10s;
 
-// Replaces the application's error box for one test and counts what it shows.
-class ErrorBoxScope {
- public:
-  explicit ErrorBoxScope(std::function<void()> inside = nullptr) {
-    previous_ = SetApplicationErrorBox([this, inside](const std::string& message, QWidget*) {
-      messages.push_back(message);
-      if (inside) inside();
-    });
-  }
-  ~ErrorBoxScope() { SetApplicationErrorBox(previous_); }
-  ErrorBoxScope(const ErrorBoxScope&) = delete;
-  ErrorBoxScope& operator=(const ErrorBoxScope&) = delete;
-
+// The application's error box for one test: counts what it shows, running `inside` as
+// the box would be open.
+struct ErrorBoxScope {
   std::vector<std::string> messages;
-
- private:
-  TApplicationErrorBox previous_;
+  std::function<void()> inside;
+  TApplicationErrorBox previous = SetApplicationErrorBox([this](const std::string& message, QWidget*) {
+    messages.push_back(message);
+    if (inside) inside();
+  });
+  ~ErrorBoxScope() { SetApplicationErrorBox(previous); }
 };
 
 // A module the test scripts: a reading, an error, or a query that hangs until released.
@@ -149,33 +142,6 @@ TEST(CalibDialog, AHungModuleNeverHoldsUpStorno) {
   EXPECT_EQ(rig.module.calls, 1);
 }
 
-// Without a reading (no module, or no channel selected) neither the button nor Enter
-// confirms, and a channel of none never reaches the module.
-TEST(CalibDialog, NoReadingNeverConfirmsSoNothingIsOverwritten) {
-  for (int channel : {0, -1}) {
-    SCOPED_TRACE(channel);
-    Rig rig;
-    if (channel < 0) rig.module.reading = 9000;
-    rig.entry.CH[1].Gain = -4.5;
-    qt::TSpinBox box;
-    MakeCalibBox(box, rig.entry.CH[1].Gain);
-    WhenModal([&](TFrmMdl4CHCalib& dialog) {
-      for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(rig.Poll());
-      EXPECT_FALSE(dialog.BtnKalib->isEnabled());
-      QTest::mouseClick(dialog.BtnKalib, Qt::LeftButton);
-      QTest::keyClick(&dialog, Qt::Key_Return);
-      EXPECT_TRUE(dialog.isVisible());
-    });
-    EXPECT_FALSE(RunCalibration(TCalibButton::bbCalibGain, channel, &rig.entry, box, rig.reader, nullptr,
-                                &rig.timers));
-    EXPECT_EQ(rig.entry.CH[1].Gain, -4.5);
-    if (channel < 0) {
-      EXPECT_EQ(rig.module.calls, 0);
-    }
-  }
-}
-
 // Readings reach the panels. The zero dialog shows each failed query in one error box, and
 // polling waits for it; the gain dialog swallows them and keeps its panels.
 TEST(CalibDialog, ReadingsReachThePanelsAndOnlyTheZeroDialogShowsErrors) {
@@ -193,14 +159,15 @@ TEST(CalibDialog, ReadingsReachThePanelsAndOnlyTheZeroDialogShowsErrors) {
     dialog->Entry = &rig.entry;
     dialog->Mode = gain ? cmGain : cmZeroAC;
     int calls_while_open = -1;
-    ErrorBoxScope box([&] {
+    ErrorBoxScope box;
+    box.inside = [&] {
       const int before = rig.module.calls;  // while the box is open, the timer keeps firing
       for (int i = 0; i < 10; ++i) {
         dialog->Timer1Timer();
         rig.reader.WaitIdle(kGenerous);
       }
       calls_while_open = rig.module.calls - before;
-    });
+    };
     dialog->show();
     ASSERT_TRUE(rig.Poll());
     const std::string shown = Caption(dialog->LblValue);
@@ -218,20 +185,26 @@ TEST(CalibDialog, ReadingsReachThePanelsAndOnlyTheZeroDialogShowsErrors) {
 }
 
 // Each button opens its mode; the voltage typed into the gain dialog and a confirmed
-// correction reach the button's box rounded, and the entry through it.
-TEST(CalibDialog, ConfirmedCorrectionSetsTheBoxAndTheEntryThroughIt) {
+// correction reach the button's box rounded, and the entry through it. Without a reading
+// (no module, or no channel selected: never asked) neither the button nor Enter confirms.
+TEST(CalibDialog, OnlyAReadingConfirmsAndItsCorrectionSetsTheBox) {
+  constexpr int kUnchanged = 999;  // the box's 9.99 %
   const struct {
     TCalibButton button;
     std::uint8_t mode;
+    int channel;
     std::int32_t reading;
     int box_value;
   } rows[] = {
-      {TCalibButton::bbCalibGain, cmGain, 14299, 123},        // 13.98 V read, 14.15 V typed
-      {TCalibButton::bbCalibBip, cmZeroBipolar, 6138, -312},  // 0.5 V in -8 .. 8 V
-      {TCalibButton::bbCalibAC, cmZeroAC, 8695, -312},
+      {TCalibButton::bbCalibGain, cmGain, 2, 14299, 123},        // 13.98 V read, 14.15 V typed
+      {TCalibButton::bbCalibBip, cmZeroBipolar, 2, 6138, -312},  // 0.5 V in -8 .. 8 V
+      {TCalibButton::bbCalibAC, cmZeroAC, 2, 8695, -312},
+      {TCalibButton::bbCalibGain, cmGain, 2, kNoRawValue, kUnchanged},
+      {TCalibButton::bbCalibBip, cmZeroBipolar, -1, 9000, kUnchanged},
   };
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.mode);
+    SCOPED_TRACE(::testing::Message() << int(r.mode) << " channel " << r.channel << " read " << r.reading);
+    const bool confirms = r.box_value != kUnchanged;
     Rig rig;
     rig.module.reading = r.reading;
     qt::TSpinBox box;
@@ -246,12 +219,18 @@ TEST(CalibDialog, ConfirmedCorrectionSetsTheBoxAndTheEntryThroughIt) {
         gain->SbSkut->selectAll();
         QTest::keyClicks(gain->SbSkut, "14.15");
       }
-      ASSERT_TRUE(rig.Poll());
-      EXPECT_EQ(rig.module.last_zero, r.mode != cmGain);
-      EXPECT_EQ(rig.module.last_slot, 3);
+      for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(rig.Poll());
+      EXPECT_EQ(rig.module.calls > 0, r.channel >= 0);
+      EXPECT_EQ(rig.module.last_zero, r.channel >= 0 && r.mode != cmGain);
+      EXPECT_EQ(rig.module.last_slot, r.channel >= 0 ? 3 : 0);
+      EXPECT_EQ(dialog.BtnKalib->isEnabled(), confirms);
       QTest::mouseClick(dialog.BtnKalib, Qt::LeftButton);
+      if (!confirms) QTest::keyClick(&dialog, Qt::Key_Return);
+      EXPECT_EQ(dialog.isVisible(), !confirms);
     });
-    EXPECT_TRUE(RunCalibration(r.button, 2, &rig.entry, box, rig.reader, nullptr, &rig.timers));
+    EXPECT_EQ(RunCalibration(r.button, r.channel, &rig.entry, box, rig.reader, nullptr, &rig.timers),
+              confirms);
     EXPECT_EQ(box.Value(), r.box_value);
     EXPECT_DOUBLE_EQ(field, r.box_value * 0.01);
     ASSERT_FALSE(shown.isNull()) << "released after the current message";
