@@ -3,7 +3,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
-#include <QTemporaryDir>
 
 namespace osc::test {
 
@@ -26,8 +25,7 @@ bool Run(const QString& tool, const QStringList& args, QByteArray* output = null
 }  // namespace
 
 bool PopplerAvailable() {
-  return !QStandardPaths::findExecutable("pdfinfo").isEmpty() &&
-         !QStandardPaths::findExecutable("pdftoppm").isEmpty();
+  return !QStandardPaths::findExecutable("pdfinfo").isEmpty();
 }
 
 std::string PdfInfo(const std::string& pdf, const std::string& key) {
@@ -38,21 +36,6 @@ std::string PdfInfo(const std::string& pdf, const std::string& key) {
     if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().toStdString();
   }
   return {};
-}
-
-QImage RenderPdfPage(const std::string& pdf, int dpi, const QRect& area) {
-  QTemporaryDir dir;
-  if (!dir.isValid()) return {};
-  QStringList args = {"-png", "-singlefile",        "-f",  "1",  "-l",        "1",
-                      "-r",   QString::number(dpi), "-aa", "no", "-aaVector", "no"};
-  if (!area.isEmpty()) {
-    args << "-x" << QString::number(area.x()) << "-y" << QString::number(area.y()) << "-W"
-         << QString::number(area.width()) << "-H" << QString::number(area.height());
-  }
-  const QString stem = dir.filePath("page");
-  args << QString::fromStdString(pdf) << stem;
-  if (!Run("pdftoppm", args)) return {};
-  return QImage(stem + ".png").convertToFormat(QImage::Format_RGB32);
 }
 
 }  // namespace osc::test
