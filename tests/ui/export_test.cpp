@@ -8,8 +8,8 @@
 #include <QToolButton>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 
 #include "acquisition/export_csv.h"
 #include "acquisition/record_file.h"
@@ -47,7 +47,7 @@ class Export : public ::testing::Test {
   }
 
   // Runs the command with the operator's answers; the file's data rows.
-  std::vector<std::string> ExportCsv(TExportWhat what, TExportFormat format = TExportFormat::CsvComma) {
+  std::vector<std::string> ExportCsv(TExportWhat what) {
     const std::string path = rig.dir.file("out.csv");
     w.MeasuringPoints[0].X = start + 1000.0 / kRate / kSecondsPerDay;  // on samples, as the cross puts them
     w.MeasuringPoints[1].X = start + 2500.0 / kRate / kSecondsPerDay;
@@ -58,8 +58,8 @@ class Export : public ::testing::Test {
       *offered = offer;
       return TExportChoice{what, {true, false, false, false}, offer.ImageSize};
     };
-    rig.exportSave = [path, format](QWidget*) {
-      return std::optional<TExportTarget>({QString::fromStdString(path), format});
+    rig.exportSave = [path](QWidget*) {
+      return std::optional<TExportTarget>({QString::fromStdString(path), TExportFormat::CsvComma});
     };
     w.TBExport->click();
     EXPECT_TRUE(offered->PointsSet);
@@ -78,7 +78,7 @@ class Export : public ::testing::Test {
   TDateTime start = 0;
 };
 
-TEST_F(Export, TheChosenSpanReachesTheFile) {
+TEST_F(Export, TheChosenSpanReachesTheFileAndTheReadingsTheClipboard) {
   struct Case {
     TExportWhat what;
     std::size_t rows;
@@ -101,6 +101,16 @@ TEST_F(Export, TheChosenSpanReachesTheFile) {
   w.TBExport->click();
   ASSERT_EQ(rig.errors.size(), 1u);
   EXPECT_NE(rig.errors[0].find(missing), std::string::npos) << rig.errors[0];
+
+  // The clipboard takes the readings at the points.
+  w.CopyReadings();
+  const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3);  // the header and CH 1, CH 2
+  const QStringList ch2 = lines[2].split('\t');
+  ASSERT_EQ(ch2.size(), 9);
+  const TDataStore& s = *w.Recorder().Store(2);
+  EXPECT_NEAR(ch2[3].toDouble(), RawToValue(s.Samples()[1000], s.Lower(), s.Upper()), 0.01);
+  EXPECT_NEAR(ch2[7].toDouble(), 1500.0 / kRate, 1e-6);
 }
 
 // The picture is the screen's drawing without fills (what that leaves is graph's axis
@@ -135,19 +145,6 @@ TEST_F(Export, ThePictureIsTheScreensDrawingWithoutFillsAndACaption) {
     const QRegularExpression path("<g [^>]*stroke=\"" + stroke + "\"[^>]*>\\s*<path ");
     EXPECT_EQ(QString::fromUtf8(svg).count(path), count) << stroke.toStdString();
   }
-}
-
-TEST_F(Export, ClipboardTakesTheReadings) {
-  w.MeasuringPoints[0].X = start + 1000.0 / kRate / kSecondsPerDay;
-  w.MeasuringPoints[1].X = start + 2500.0 / kRate / kSecondsPerDay;
-  w.CopyReadings();
-  const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
-  ASSERT_EQ(lines.size(), 3);  // the header and CH 1, CH 2
-  const QStringList ch2 = lines[2].split('\t');
-  ASSERT_EQ(ch2.size(), 9);
-  const TDataStore& s = *w.Recorder().Store(2);
-  EXPECT_NEAR(ch2[3].toDouble(), RawToValue(s.Samples()[1000], s.Lower(), s.Upper()), 0.01);
-  EXPECT_NEAR(ch2[7].toDouble(), 1500.0 / kRate, 1e-6);
 }
 
 // An export of a running recording takes what was recorded when it began; the recording

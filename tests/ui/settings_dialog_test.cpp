@@ -4,9 +4,11 @@
 #include "ui/settings_dialog.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +37,7 @@ namespace {
 using Entry = std::shared_ptr<TOscRozsah>;
 using Strings = std::vector<std::string>;
 using test::ExpectSameEntry;
+using namespace std::chrono_literals;
 
 // Values no box can show exactly, so that any write-back from a box changes them.
 Entry Odd(double range, double seed = 0) {
@@ -55,6 +58,26 @@ Strings Texts(const QListWidget* list) {
   for (int i = 0; i < list->count(); ++i)
     out.push_back(list->item(i)->text().toStdString());
   return out;
+}
+
+// No widget of `page` lies outside `form`, and none is too small for its text.
+void ExpectNothingCut(QWidget& form, QWidget* page) {
+  for (const QWidget* w : page->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(page)) continue;
+    SCOPED_TRACE(w->objectName().toStdString() + " " + w->metaObject()->className());
+    EXPECT_TRUE(form.rect().contains(QRect(w->mapTo(&form, QPoint(0, 0)), w->size()))) << "outside the form";
+    const auto* label = qobject_cast<const QLabel*>(w);
+    if (label != nullptr && label->wordWrap()) {
+      EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+      const QFontMetrics fm(label->font());
+      for (const QString& word : label->text().split(' ', Qt::SkipEmptyParts))
+        EXPECT_GE(label->contentsRect().width(), fm.horizontalAdvance(word)) << word.toStdString();
+    } else if (label || qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QGroupBox*>(w) ||
+               qobject_cast<const QComboBox*>(w)) {
+      EXPECT_GE(w->width(), w->minimumSizeHint().width());
+      EXPECT_GE(w->height(), w->minimumSizeHint().height());
+    }
+  }
 }
 
 struct Rig {
@@ -324,6 +347,56 @@ TEST(SettingsDialog, UseCalibrationOpensTheDialogForTheSelectedRangeAndChannel) 
   QTest::mouseClick(d.bbCalibAC, Qt::LeftButton);
   EXPECT_TRUE(seen);
   ExpectSameEntry(rig.EntryAt(1), before);
+}
+
+// No text is cut: every settings page of the 4-channel model (it shows every page and
+// channel; its Czech numbers are the longest) and both calibration dialogs at their
+// longest readings. Their pictures are tools/ui-sheet's.
+TEST(SettingsDialog, NothingIsCutInCzech) {
+  Rig rig;
+  auto czech = test::CzechFormats();
+  auto e = std::make_shared<TOscRozsah>(60);
+  e->CH[1].OffsetAC = -19.99;
+  e->RangeCh5 = 10000;
+  e->CH[5].Unit = "kPa";
+  rig.Seed(1, {e});
+  TFrmSetMdl4& d = rig.Start(false);
+  d.SetPortInspector([](const std::string& port, bool) {
+    TPortReport r;
+    r.Port = r.Device = port;
+    r.State = TPortState::NoPermission;
+    r.Group = "dialout";
+    r.User = "operator";
+    return r;
+  });
+  d.SetSelectedRange(0);
+  ASSERT_TRUE(test::ShowActive(d));
+  for (QWidget* page : {d.tsNastaveni, d.tsRozsahy, d.TsZesil}) {
+    rig.ShowPage(page);
+    ExpectNothingCut(d, page);
+  }
+  d.reject();
+
+  for (bool gain : {false, true}) {  // the gain dialog at its longest reading
+    TSteppedTimers timers;
+    TOscRozsah entry(gain ? 60 : 16);
+    TRawReader reader([&](int, bool) { return gain ? 16368 : 5802; });
+    std::unique_ptr<TFrmMdl4CHCalib> dialog;
+    if (gain) {
+      dialog = std::make_unique<TFrmMdl4CHCalibGain>(reader, nullptr, &timers);
+    } else {
+      dialog = std::make_unique<TFrmMdl4CHCalib>(reader, nullptr, &timers);
+    }
+    dialog->Channel = 4;
+    dialog->Entry = &entry;
+    dialog->Mode = gain ? cmGain : cmZeroBipolar;
+    dialog->show();
+    ASSERT_TRUE(reader.WaitIdle(10s));
+    timers.Advance(100);
+    ExpectNothingCut(*dialog, dialog.get());
+    dialog->reject();
+    reader.WaitIdle(10s);
+  }
 }
 
 }  // namespace
