@@ -214,22 +214,20 @@ TEST_F(MainWindowTest, PulledCableReachesTheErrorBoxOnceAfterTheTick) {
   EXPECT_TRUE(w.TBUlozitSestavu->isEnabled());
 }
 
-// The caption says why a recording does not begin, without a message box.
+// The caption says why a recording does not begin, without a message box (why a port
+// cannot be opened, or a module does not answer, is seriallink's and the protocol's).
 TEST(MainWindow, AnUnreachableModuleIsNamedInTheCaption) {
-  for (const char* port : {"SIM4", "/dev/osc-no-such-tty"}) {
-    SCOPED_TRACE(port);
-    MainWindowRig rig(TAcquisitionPath::Overlapped, port);
-    rig.window->show();
-    rig.module().inject(sim::Fault::Silence, sim::FaultMode::Always);
-    TFrmMdl4CH& w = *rig.window;
-    w.sbZaznam->click();
-    w.Recorder().TimerTick();
-    EXPECT_NE(Caption(w).find(port), std::string::npos) << Caption(w);
-    EXPECT_TRUE(w.sbZaznam->isChecked()) << "the next tick tries again";
-    EXPECT_TRUE(rig.errors.empty());
-    w.sbZaznam->click();
-    EXPECT_FALSE(w.MainTimer->isActive());
-  }
+  const std::string port = "/dev/osc-no-such-tty";
+  MainWindowRig rig(TAcquisitionPath::Overlapped, port);
+  TFrmMdl4CH& w = *rig.window;
+  w.show();
+  w.sbZaznam->click();
+  w.Recorder().TimerTick();
+  EXPECT_NE(Caption(w).find(port), std::string::npos) << Caption(w);
+  EXPECT_TRUE(w.sbZaznam->isChecked()) << "the next tick tries again";
+  EXPECT_TRUE(rig.errors.empty());
+  w.sbZaznam->click();
+  EXPECT_FALSE(w.MainTimer->isActive());
 }
 
 // The loss label follows the recording, its file is saved with the records and read
@@ -285,7 +283,6 @@ TEST_F(MainWindowTest, APulledAdapterIsAwaitedAndTakenBack) {
   system.Plug({"ttyUSB1", "usb-FTDI_A1-if00", "A1"});
   w.PortWatchTick();
   EXPECT_EQ(w.PortName(), system.Dev("ttyUSB1"));
-  EXPECT_NE(Caption(w), waiting);
   EXPECT_NE(Caption(w).find(system.Dev("ttyUSB1")), std::string::npos) << Caption(w);
   EXPECT_FALSE(w.sbZaznam->isChecked());
 }
