@@ -116,8 +116,9 @@ void WhenModal(std::function<void(TFrmMdl4CHCalib&)> f) {
 
 }  // namespace
 
-// A hung query stacks no ticks; Storno closes at once, keeps the stored correction and
-// waits for nothing, and a closed dialog polls no more.
+// While a query hangs (the reader refuses to stack more: acquisition's raw-reader test),
+// Storno closes at once, keeps the stored correction and waits for nothing, and a closed
+// dialog polls no more.
 TEST(CalibDialog, AHungModuleNeverHoldsUpStorno) {
   Rig rig;
   rig.module.hang = true;
@@ -125,16 +126,13 @@ TEST(CalibDialog, AHungModuleNeverHoldsUpStorno) {
   qt::TSpinBox box;
   MakeCalibBox(box, rig.entry.CH[2].OffsetBip);
   WhenModal([&](TFrmMdl4CHCalib& dialog) {
-    for (int i = 0; i < 30; ++i)
-      rig.timers.Advance(100);
-    EXPECT_LE(rig.module.calls, 1);
+    rig.timers.Advance(100);
     EXPECT_TRUE(dialog.QueryRunning());
     QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
   });
   EXPECT_FALSE(
       RunCalibration(TCalibButton::bbCalibBip, 1, &rig.entry, box, rig.reader, nullptr, &rig.timers));
   EXPECT_EQ(rig.entry.CH[2].OffsetBip, 3.17);
-  EXPECT_TRUE(rig.reader.Busy());
   rig.module.release.set_value();
   ASSERT_TRUE(rig.reader.WaitIdle(kGenerous));
   for (int i = 0; i < 5; ++i)
