@@ -32,24 +32,19 @@ using namespace osc::test;
 
 namespace {
 
-// Writes to regular files fail beyond `bytes` while alive (as on a full disk).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
+// Writes to regular files fail beyond 2 KiB while alive, as on a full disk.
+struct FullDisk {
+  rlimit saved{};
+  sighandler_t handler = signal(SIGXFSZ, SIG_IGN);
+  FullDisk() {
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{2048, saved.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
   }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, oldHandler_);
+  ~FullDisk() {
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
   }
-
- private:
-  rlimit saved_{};
-  sighandler_t oldHandler_;
 };
 
 // One line of pdfinfo's report ("Pages", "Title"): the file as a viewer reads it.
@@ -162,8 +157,8 @@ TEST_F(PrintTest, AFailureIsReportedOnceAndTheNextJobPrints) {
     errors.clear();
     c.failing();
     {
-      std::optional<FileSizeLimit> limit;
-      if (c.full) limit.emplace(2048);
+      std::optional<FullDisk> full;
+      if (c.full) full.emplace();
       EXPECT_FALSE(PrintCommand());
     }
     ASSERT_EQ(errors.size(), 1u);
