@@ -76,13 +76,6 @@ struct Rig {
     timers.Advance(100);
     return ::testing::AssertionSuccess();
   }
-  // From the next Poll on, the module answers `change`d: the query already out ends
-  // with the old script and is shown first.
-  ::testing::AssertionResult Then(const std::function<void(Module&)>& change) {
-    if (!reader.WaitIdle(kGenerous)) return ::testing::AssertionFailure() << "the query never ended";
-    change(module);
-    return Poll();
-  }
 };
 
 std::string Caption(const qt::TLxDisplayPanel* panel) {
@@ -172,12 +165,16 @@ TEST(CalibDialog, ReadingsReachThePanelsAndOnlyTheZeroDialogShowsErrors) {
     EXPECT_NE(shown, "");
     EXPECT_NE(Caption(dialog->LblKor), "");
 
-    ASSERT_TRUE(rig.Then([](Module& m) { m.fail = true; }));
+    ASSERT_TRUE(rig.reader.WaitIdle(kGenerous));
+    rig.module.fail = true;  // from the next query on: the one out shows first
+    ASSERT_TRUE(rig.Poll());
     ASSERT_TRUE(rig.Poll());
     EXPECT_EQ(box.messages.size(), gain ? 0u : 1u);
     EXPECT_EQ(calls_while_open, gain ? -1 : 0);
     EXPECT_EQ(Caption(dialog->LblValue), shown);
-    ASSERT_TRUE(rig.Then([](Module& m) { m.fail = false; }));  // the query already out still fails
+    ASSERT_TRUE(rig.reader.WaitIdle(kGenerous));
+    rig.module.fail = false;
+    ASSERT_TRUE(rig.Poll());  // the query already out still fails
     EXPECT_EQ(box.messages.size(), gain ? 0u : 2u);
   }
 }

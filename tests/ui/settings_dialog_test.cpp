@@ -280,9 +280,14 @@ TEST(SettingsDialog, StornoDropsTheCopyAndOkHandsItBackSaved) {
   EXPECT_TRUE(rig.messages.empty());
 }
 
-TEST(SettingsDialog, AFailedSaveReachesTheErrorBoxAndTheDialogStaysOpen) {
+// A stored model other than 0 or 1 loads as the 2-channel model (the 4-channel one's
+// controls would find no button); a damaged file is config's settings test.
+TEST(SettingsDialog, AStoredModelOutOfRangeLoadsAndAFailedSaveReachesTheErrorBox) {
   Rig rig;
+  rig.Seed(2, {Odd(10)});
   TFrmSetMdl4& d = rig.Start();
+  EXPECT_TRUE(d.RgTypOscItems->button(0)->isChecked());
+  EXPECT_EQ(d.Settings().ModelIndex, 0);
   test::FaultyFileOps files;
   files.fail_call(1, ENOSPC);
   rig.registry.set_files(&files);
@@ -296,15 +301,6 @@ TEST(SettingsDialog, AFailedSaveReachesTheErrorBoxAndTheDialogStaysOpen) {
   EXPECT_TRUE(d.isVisible());
   EXPECT_EQ(d.Edited().Port, "COM5");
   EXPECT_EQ(d.Settings().Port, "COM1");  // as the file still says
-}
-
-// A stored model other than 0 or 1 loads as the 2-channel model (the 4-channel one's
-// controls would find no button). A damaged file is config's settings test.
-TEST(SettingsDialog, AStoredModelOutsideZeroAndOneLoadsAsTwoChannel) {
-  Rig rig;
-  rig.Seed(2, {Odd(10)});
-  EXPECT_TRUE(rig.Start(false).RgTypOscItems->button(0)->isChecked());
-  EXPECT_EQ(rig.dlg->Settings().ModelIndex, 0);
 }
 
 TEST(SettingsDialog, ThePortBoxListsThePortsAndSaysWhyTheChosenOneCannotBeOpened) {
