@@ -38,12 +38,6 @@ void Check(QCheckBox* box, bool on) {
   if (box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton);
 }
 
-// As the operator picks an item: the handler runs even when the index stays.
-void Choose(QComboBox* box, int index) {
-  box->setCurrentIndex(index);
-  emit box->activated(index);
-}
-
 class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest() { rig.ShowIdentified(); }
@@ -78,7 +72,8 @@ TEST_F(MainWindowTest, ControlsReachTheRecorderAndTheModule) {
   // Bipolar x 2: one beep, the offset preset sent; the bar moves the scale, not the module
   // (that waits for the next exchange).
   w.cbPolarity->setCurrentIndex(1);
-  Choose(w.cbGain, 1);
+  w.cbGain->setCurrentIndex(1);
+  emit w.cbGain->activated(1);  // as the operator picks it
   EXPECT_EQ(rig.beeps, 1);
   EXPECT_EQ(rig.module().offset_byte(), 21);
   const QString low = w.LYLow->text();
