@@ -1,5 +1,5 @@
-// The port enumerator filling a real QMenu: radio actions, accelerators, tags, names,
-// and clicks that check nothing by themselves.
+// The port enumerator filling a real QMenu: what the adapter adds to the enumerator's
+// rules (captions, order and choice are seriallink's tests).
 #include "ui/port_menu.h"
 
 #include <gtest/gtest.h>
@@ -18,93 +18,60 @@ using namespace win;
 
 constexpr const char* kKey = "SOFTWARE\\Test\\SERIALCOMM";
 
-void Publish(const std::vector<std::string>& ports) {
+std::vector<bool> Checks(const QMenu& menu) {
+  std::vector<bool> out;
+  for (QAction* a : menu.actions())
+    out.push_back(a->isChecked());
+  return out;
+}
+
+// Radio actions with their tag and name, checked only through OnChange (Qt's own toggle
+// is undone); foreign actions count, the first rebuild clears them; actions outlive the
+// adapter harmlessly.
+TEST(PortMenu, RadioActionsCheckedOnlyThroughOnChange) {
+  test::ScratchRegistry registry;
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
-  int n = 0;
-  for (const std::string& p : ports) {
-    const std::string name = "\\Device\\Serial" + std::to_string(n++);
-    ASSERT_EQ(RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(p.c_str()),
-                            static_cast<DWORD>(p.size() + 1)),
+  for (const std::string p : {"COM2", "COM10", "COM1"}) {
+    ASSERT_EQ(RegSetValueEx(key, ("\\Device\\" + p).c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(p.c_str()), static_cast<DWORD>(p.size() + 1)),
               ERROR_SUCCESS);
   }
   RegCloseKey(key);
-}
-
-struct Rig {
-  test::ScratchRegistry registry;
   QMenu menu;
-  std::unique_ptr<TQtPortMenu> adapter = std::make_unique<TQtPortMenu>(menu);
+  menu.addAction("Obnovit");
+  auto adapter = std::make_unique<TQtPortMenu>(menu);
   TPortEnumerator ports{kKey};
   int changes = 0;
-  std::string sender;
+  ports.OnChange = [&](TPortMenuItem&, const std::string&) { ++changes; };
+  ports.SetParentMenu(adapter.get());
+  ports.Refresh();
+  ports.BuildMenu(adapter.get(), false);
+  ASSERT_EQ(menu.actions().size(), 4);
+  EXPECT_EQ(adapter->Item(0).Caption(), "Obnovit");
+  ports.BuildMenu(adapter.get(), true);
+  ASSERT_EQ(menu.actions().size(), 3);
+  QAction* com10 = menu.actions().at(1);
+  EXPECT_EQ(com10->property("Tag").toInt(), 10);
+  EXPECT_EQ(com10->objectName(), "aCom1");
+  ASSERT_NE(com10->actionGroup(), nullptr);
 
-  Rig() {
-    Publish({"COM2", "COM10", "COM1", "/dev/ttyUSB0"});
-    ports.OnChange = [this](TPortMenuItem& item, const std::string&) {
-      ++changes;
-      sender = item.Caption();
-    };
-    ports.SetParentMenu(adapter.get());
-  }
-  QAction* Action(int i) { return menu.actions().at(i); }
-  std::vector<bool> Checks() {
-    std::vector<bool> out;
-    for (QAction* a : menu.actions())
-      out.push_back(a->isChecked());
-    return out;
-  }
-};
+  ports.SetComName("com2");
+  EXPECT_EQ(Checks(menu), (std::vector<bool>{false, false, true}));
+  com10->trigger();
+  EXPECT_EQ(Checks(menu), (std::vector<bool>{false, true, false}));
+  EXPECT_EQ(ports.ComName(), "COM10");
+  ports.OnChange = nullptr;
+  menu.actions().at(0)->trigger();
+  EXPECT_EQ(Checks(menu), (std::vector<bool>{false, true, false}));
 
-TEST(PortMenu, ActionsAreRadioItemsCheckedOnlyThroughOnChange) {
-  Rig rig;
-  rig.ports.SetComName("com2");
-  rig.ports.Loaded();
-  ASSERT_EQ(rig.menu.actions().size(), 4);
-  const char* captions[] = {"/dev/ttyUSB0", "COM &1", "COM &10", "COM &2"};
-  const int tags[] = {0, 1, 10, 2};
-  for (int i = 0; i < 4; ++i) {
-    SCOPED_TRACE(i);
-    QAction* a = rig.Action(i);
-    EXPECT_EQ(a->text(), captions[i]);
-    EXPECT_EQ(a->property("Tag").toInt(), tags[i]);
-    EXPECT_EQ(a->objectName(), QString("aCom%1").arg(i));
-    ASSERT_NE(a->actionGroup(), nullptr);
-    EXPECT_TRUE(a->actionGroup()->isExclusive());  // drawn as a radio item
-  }
-  EXPECT_EQ(rig.Checks(), (std::vector<bool>{false, false, false, true}));
-
-  rig.Action(1)->trigger();
-  EXPECT_EQ(rig.Checks(), (std::vector<bool>{false, true, false, false}));
-  EXPECT_EQ(rig.ports.ComName(), "COM1");
-  EXPECT_EQ(rig.sender, "COM &1");
-  rig.ports.SetComName("COM10");
-  EXPECT_EQ(rig.Checks(), (std::vector<bool>{false, false, true, false}));
-  rig.ports.OnChange = nullptr;
-  rig.Action(1)->trigger();  // Qt's own toggle is undone
-  EXPECT_EQ(rig.Checks(), (std::vector<bool>{false, false, true, false}));
-}
-
-TEST(PortMenu, ForeignActionsCountAndClearFirstRemovesThem) {
-  Rig rig;
-  rig.menu.addAction("Obnovit");
-  rig.ports.Refresh();
-  rig.ports.BuildMenu(rig.adapter.get(), false);
-  ASSERT_EQ(rig.menu.actions().size(), 5);
-  EXPECT_EQ(rig.Action(1)->objectName(), "aCom1");
-  EXPECT_EQ(rig.adapter->Item(0).Caption(), "Obnovit");
-  rig.ports.BuildMenu(rig.adapter.get(), true);
-  EXPECT_EQ(rig.menu.actions().size(), 4);
-}
-
-TEST(PortMenu, ActionsOutliveTheAdapterHarmlessly) {
-  Rig rig;
-  rig.ports.Loaded();
-  rig.ports.SetParentMenu(nullptr);
-  rig.adapter.reset();
-  rig.Action(3)->trigger();
-  EXPECT_EQ(rig.changes, 0);
+  ports.OnChange = [&](TPortMenuItem&, const std::string&) { ++changes; };
+  const int before = changes;
+  ports.SetParentMenu(nullptr);
+  adapter.reset();
+  menu.actions().at(2)->trigger();
+  EXPECT_EQ(changes, before);
 }
 
 }  // namespace

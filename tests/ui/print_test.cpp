@@ -1,4 +1,6 @@
-// Printing the graph through Qt's PDF printer, read back as a viewer shows the page.
+// Printing the graph through Qt's PDF printer, read back as a viewer reads the file.
+#include "ui/print.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -6,16 +8,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QPaintEvent>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,135 +23,67 @@
 #include "graph/graph_data.h"
 #include "graph/qt/graph_widget.h"
 #include "graph/series.h"
-#include "pdf_page.h"
 #include "platform/errors.h"
-#include "platform/qt/qt_canvas.h"
 #include "support/format_scope.h"
 #include "support/temp_dir.h"
-#include "ui/print.h"
 
 using namespace osc;
 using namespace osc::test;
 
 namespace {
 
-// Fills in colours that no line or text has, so a fill on the page cannot hide.
-constexpr TColor kBackground = RGB(255, 0, 255);
-constexpr TColor kYStrip = RGB(0, 255, 255);
-constexpr TColor kXStrip = RGB(255, 255, 0);
-constexpr TColor kPlot = RGB(0, 0, 255);
-constexpr TColor kTitleBar = RGB(255, 128, 0);
-// What is drawn.
-constexpr TColor kAxis = RGB(0, 100, 0);
-constexpr TColor kText = RGB(0, 0, 128);
-constexpr TColor kGrid = RGB(160, 160, 160);
-constexpr TColor kTrace = RGB(200, 0, 0);
-constexpr TColor kCross = RGB(0, 200, 0);
-
-bool Near(TColor a, TColor b) {
-  return std::abs(int(GetRValue(a)) - int(GetRValue(b))) <= 2 &&
-         std::abs(int(GetGValue(a)) - int(GetGValue(b))) <= 2 &&
-         std::abs(int(GetBValue(a)) - int(GetBValue(b))) <= 2;
-}
-
-// How many pixels of `image` have each colour.
-std::map<TColor, int> Colours(const QImage& image) {
-  std::map<TColor, int> count;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x)
-      ++count[FromQRgb(image.pixel(x, y))];
+// Writes to regular files fail beyond 2 KiB while alive, as on a full disk.
+struct FullDisk {
+  rlimit saved{};
+  sighandler_t handler = signal(SIGXFSZ, SIG_IGN);
+  FullDisk() {
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{2048, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
   }
-  return count;
-}
-
-int PixelsNear(const std::map<TColor, int>& colours, TColor c) {
-  int n = 0;
-  for (const auto& [colour, count] : colours)
-    n += Near(colour, c) ? count : 0;
-  return n;
-}
-
-// Colours of `image` that are none of `allowed`, as text for a failure message.
-std::string Foreign(const QImage& image, const std::vector<TColor>& allowed) {
-  std::string out;
-  for (const auto& [colour, count] : Colours(image)) {
-    bool ok = false;
-    for (TColor a : allowed)
-      ok = ok || Near(colour, a);
-    if (!ok) out += QString::asprintf(" %06X x%d", colour, count).toStdString();
+  ~FullDisk() {
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
   }
-  return out;
+};
+
+// One line of pdfinfo's report ("Pages", "Title"): the file as a viewer reads it.
+std::string PdfInfo(const std::string& pdf, const std::string& key) {
+  QProcess pdfinfo;
+  pdfinfo.start("pdfinfo", {"-enc", "UTF-8", QString::fromStdString(pdf)});
+  if (!pdfinfo.waitForFinished(60000) || pdfinfo.exitCode() != 0) return {};
+  const QByteArray prefix = QByteArray::fromStdString(key) + ':';
+  for (const QByteArray& line : pdfinfo.readAllStandardOutput().split('\n')) {
+    if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().toStdString();
+  }
+  return {};
 }
 
-bool AllWhite(const QImage& image) {
-  return !image.isNull() && Foreign(image, {clWhite}).empty();
-}
-
-// A PDF printer page of exactly width x height printable pixels at `dpi`.
-void UsePage(QPrinter& printer, int width, int height, int dpi) {
-  printer.setResolution(dpi);
-  printer.setPageSize(QPageSize(QSizeF(double(width) / dpi, double(height) / dpi), QPageSize::Inch));
-  printer.setPageMargins(QMarginsF(0, 0, 0, 0));
-}
-
-void Send(QWidget& w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons) {
-  QMouseEvent e(type, QPointF(p), QPointF(w.mapToGlobal(p)), button, buttons, Qt::NoModifier);
-  QCoreApplication::sendEvent(&w, &e);
-}
-
-// Rows of `image` from `from` on that hold a pixel other than `background`: the first
-// and the last, or (-1, -1).
-std::pair<int, int> InkRows(const QImage& image, int from, TColor background) {
-  std::pair<int, int> rows{-1, -1};
-  for (int y = std::max(0, from); y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (Near(FromQRgb(image.pixel(x, y)), background)) continue;
-      if (rows.first < 0) rows.first = y;
-      rows.second = y;
-      break;
+// Answers the print dialog once it is up, from the dialog's own event loop.
+void AnswerPrintDialog(QObject* context, bool confirm, int triesLeft = 100) {
+  QTimer::singleShot(0, context, [=] {
+    if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+      confirm ? dialog->accept() : dialog->reject();
+    } else if (triesLeft > 0) {
+      AnswerPrintDialog(context, confirm, triesLeft - 1);
     }
-  }
-  return rows;
+  });
 }
 
-// A graph widget of 700 x 325 in a window, a PDF
-// printer with a 4800 x 6600 page at 600 dpi, and a colour scheme of sentinel fills.
+// A graph widget of 700 x 325 in a window with two graphs of a sine each, and a PDF
+// printer.
 class PrintTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!PopplerAvailable()) GTEST_SKIP() << "reading pages back needs pdfinfo and pdftoppm (poppler-utils)";
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+      GTEST_SKIP() << "reading pages back needs pdfinfo (poppler-utils)";
     window.resize(800, 400);
     widget.resize(700, 325);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf));
-    UsePage(printer, 4800, 6600, 600);
-    TVelaGraphColors& c = view().Colors();
-    c.SetBackground(kBackground);
-    c.SetYAxisBackground(kYStrip);
-    c.SetXAxisBackground(kXStrip);
-    c.SetGraphBackground(kPlot);
-    c.SetTitleBar(kTitleBar);
-    c.SetXAxis(kAxis);
-    c.SetYAxis(kAxis);
-    c.SetGrid(kGrid);
-    c.SetXAxisLabels(kText);
-    c.SetYAxisLabels(kText);
-    c.SetCross(kCross);
-    TFont font = view().Font();
-    font.Color = kText;
-    view().SetFont(font);
-  }
-
-  TVelaGraph& view() { return widget.View(); }
-
-  // n graphs with one sine trace each, 1000 samples over X 0..999.
-  void UseGraphs(int n) {
-    for (int g = 1; g <= n; ++g) {
+    for (int g = 1; g <= 2; ++g) {
       auto s = std::make_unique<TBaseEquiDistantSeries>();
       s->SetGraphNumber(static_cast<std::uint32_t>(g));
       s->SetCount(1000);
-      s->SetColor(kTrace);
-      s->SetTitle("CH " + std::to_string(g));
       s->OnGetValue = [g](TVelaSeries&, int i, double& v) { v = g * std::sin(i / 50.0); };
       data.AddSeries(s.get());
       series.push_back(std::move(s));
@@ -160,22 +91,18 @@ class PrintTest : public ::testing::Test {
     view().SetGraphData(&data);
   }
 
-  QImage Grab() { return widget.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-  const QImage& ScreenImage() { return static_cast<TQtImage&>(view().ScreenImage()).Image(); }
-  TRect Page() const { return TRect{0, 0, printer.width(), printer.height()}; }
-  TRect Control() { return view().ClientRect(); }
+  TVelaGraph& view() { return widget.View(); }
+  QImage Grab() { return widget.grab().toImage(); }
 
-  // The print command with a dialog the operator confirms (or cancels), collecting
-  // the messages shown.
-  bool PrintCommand(bool confirm = true, std::optional<TDateTime> start = std::nullopt) {
+  // The print command with a dialog the operator confirms, collecting the messages shown.
+  bool PrintCommand() {
     TPrintUi ui;
     ui.SetupPrinter = [&](QPrinter& p, QWidget*) {
-      ++dialogs;
-      if (confirm) p.setOutputFileName(QString::fromStdString(pdf));
-      return confirm;
+      p.setOutputFileName(QString::fromStdString(pdf));
+      return true;
     };
     ui.ShowError = [&](QWidget*, const QString& m) { errors.push_back(m.toStdString()); };
-    return PrintWithDialog(view(), printer, &widget, start, ui);
+    return PrintWithDialog(view(), printer, &widget, std::nullopt, ui);
   }
 
   TempDir dir;
@@ -185,173 +112,31 @@ class PrintTest : public ::testing::Test {
   QWidget window;
   TVelaGraphWidget widget{&window};
   QPrinter printer{QPrinter::HighResolution};
-  int dialogs = 0;
   std::vector<std::string> errors;
 };
 
 }  // namespace
 
-TEST_F(PrintTest, NoGraphsGiveOneEmptyWhitePage) {
-  view().SetGraphData(&data);
-  PrintGraph(view(), printer, "Osciloskop");
-  EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
-  EXPECT_TRUE(AllWhite(RenderPdfPage(pdf, 40))) << Foreign(RenderPdfPage(pdf, 40), {clWhite});
-}
-
-// Each metric scales on its own, by page over control size, truncated: the Y strip of
-// 40 pixels becomes 40 x 4800 div 700 = 274, the title bar of 18 becomes 18 x 6600 div
-// 325 = 365 (rounding would give 366). Without the spaces before them, the Y axis line
-// (two columns inside the strip) and the top of the plot show both on the page.
-TEST_F(PrintTest, LayoutStretchesToThePageInEachDirectionOnItsOwn) {
-  UseGraphs(1);
-  view().Layout().SetLeftSpace(0);
-  view().Layout().SetTopSpace(0);
-  ASSERT_EQ(printer.width(), 4800);
-  ASSERT_EQ(printer.height(), 6600);
-  PrintGraph(view(), printer, "Osciloskop");
-
-  const QImage corner = RenderPdfPage(pdf, 600, QRect(0, 0, 400, 500));
-  ASSERT_FALSE(corner.isNull());
-  const auto at = [&](int x, int y) { return FromQRgb(corner.pixel(x, y)); };
-  EXPECT_EQ(at(272, 364), clWhite);
-  for (int y = 365; y < 500; ++y) {
-    ASSERT_EQ(at(272, y), kAxis) << y;
-    ASSERT_EQ(at(273, y), clWhite) << y;
-  }
-  // The X axis runs from the plot's left edge (274) below the plot: it starts
-  // 48 x 6600 div 325 = 974 pixels of fixed space after the plot's top.
-  const int plotBottom = 365 + (6600 - 974);
-  const QImage xAxis = RenderPdfPage(pdf, 600, QRect(0, plotBottom, 400, 3));
-  EXPECT_EQ(FromQRgb(xAxis.pixel(273, 1)), clWhite);
-  EXPECT_EQ(FromQRgb(xAxis.pixel(274, 1)), kAxis);
-  EXPECT_EQ(FromQRgb(xAxis.pixel(275, 1)), kAxis);
-  EXPECT_EQ(FromQRgb(xAxis.pixel(275, 0)), clWhite);
-}
-
-// Labels are written at the control's point size, so they come out as tall on paper as
-// on the screen: in pixels by the ratio of the resolutions.
-TEST_F(PrintTest, TextKeepsItsPhysicalSize) {
-  UseGraphs(1);
-  PrintGraph(view(), printer, "Osciloskop");
-  const int labelTop = 2 + static_cast<int>(view().GlobalXAxis().MajorTicksLength());
-
-  const TRect onScreen = view().Layout().XAxisRect(1, Control());
-  const QImage screen = Grab().copy(onScreen.Left, onScreen.Top, onScreen.Right - onScreen.Left - 1,
-                                    onScreen.Bottom - onScreen.Top);
-  const auto screenRows = InkRows(screen, labelTop, kXStrip);
-
-  const TRect onPage = view().Layout().XAxisRect(1, Page());
-  const QImage page = RenderPdfPage(
-      pdf, 600, QRect(onPage.Left, onPage.Top, onPage.Right - onPage.Left - 1, onPage.Bottom - onPage.Top));
-  const auto pageRows = InkRows(page, labelTop, clWhite);
-
-  ASSERT_GE(screenRows.first, 0);
-  ASSERT_GE(pageRows.first, 0);
-  const double screenHeight = screenRows.second - screenRows.first + 1;
-  const double pageHeight = pageRows.second - pageRows.first + 1;
-  const double expected = 600.0 / widget.logicalDpiY();
-  EXPECT_NEAR(pageHeight / screenHeight, expected, expected * 0.15)
-      << "label height " << screenHeight << " px on screen, " << pageHeight << " px on paper";
-}
-
-// The page holds lines and text on white, nothing else: no filled strip, title bar or
-// plot, no cross and no zoom rectangle, though the screen shows both. The screen stays
-// as it was, bit for bit, and nothing has to be rendered again.
-TEST_F(PrintTest, PaperStaysWhiteAndTheScreenUntouched) {
-  UseGraphs(2);
-  const TRect plot = view().Layout().PlotRect(2, Control());
-  Send(widget, QEvent::MouseMove, QPoint(plot.Left + 100, plot.Top + 20), Qt::NoButton, Qt::NoButton);
-  ASSERT_NE(view().CrossGraph(), 0u);
-  view().SetMode(gmZoom);
-  Send(widget, QEvent::MouseButtonPress, QPoint(plot.Left + 50, plot.Top + 10), Qt::LeftButton,
-       Qt::LeftButton);
-  Send(widget, QEvent::MouseMove, QPoint(plot.Left + 200, plot.Top + 40), Qt::NoButton, Qt::LeftButton);
-  ASSERT_EQ(view().DragState(), 6);
+// The page is the view drawn without fills (what that leaves on paper is graph's axis
+// test); the screen stays as it was, bit for bit, with nothing to render again.
+TEST_F(PrintTest, ThePageIsDrawnWithoutFillsAndTheScreenStaysAsItWas) {
+  std::optional<bool> fills;
+  view().YAxis(0)->OnGetText = [&](TAxis&, std::string& text, double, double) {
+    text = "y";
+    fills = view().FillBackgrounds();
+  };
   const QImage shown = Grab();
-  const QImage screen = ScreenImage().copy();
-  ASSERT_FALSE(view().ImageDirty());
-  TQtImage clean(widget.logicalDpiY());
-  clean.SetSize(shown.width(), shown.height());
-  view().DrawTo(clean.Canvas(), Control());
-  ASSERT_NE(clean.Image(), shown) << "the cross and the zoom rectangle are on the screen";
-
-  PrintGraph(view(), printer, "Osciloskop");
-
+  EXPECT_TRUE(PrintCommand());
+  EXPECT_EQ(fills, std::optional<bool>(false));
   EXPECT_TRUE(view().FillBackgrounds());
   EXPECT_FALSE(view().ImageDirty());
-  EXPECT_EQ(ScreenImage(), screen);
   EXPECT_EQ(Grab(), shown);
-
-  const QImage page = RenderPdfPage(pdf, 100);
-  ASSERT_FALSE(page.isNull());
-  EXPECT_EQ(Foreign(page, {clWhite, kAxis, kText, kGrid, kTrace}), "");
-  const auto colours = Colours(page);
-  for (TColor ink : {kAxis, kText, kGrid, kTrace})
-    EXPECT_GT(PixelsNear(colours, ink), 0) << std::hex << ink;
-
-  // The check sees fills where there are any: the view drawn with them shows them.
-  {
-    QPainter painter(&printer);
-    TQtCanvas canvas(painter, printer.logicalDpiY());
-    view().DrawTo(canvas, Page());
-  }
-  const auto filled = Colours(RenderPdfPage(pdf, 100));
-  for (TColor fill : {kBackground, kYStrip, kXStrip, kPlot, kTitleBar})
-    EXPECT_GT(PixelsNear(filled, fill), 0) << std::hex << fill;
-}
-
-TEST_F(PrintTest, ACancelledDialogPrintsNothingAConfirmedOneAPageNamedAfterTheRecording) {
-  UseGraphs(1);
-  Grab();
-  EXPECT_FALSE(PrintCommand(false));
-  EXPECT_EQ(dialogs, 1);
-  EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
-  EXPECT_FALSE(view().ImageDirty());
-  EXPECT_TRUE(PrintCommand(true, EncodeDateTime(2024, 3, 12, 14, 5, 33, 0)));
-  EXPECT_TRUE(errors.empty());
   EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
-  EXPECT_EQ(PdfInfo(pdf, "Title"), "Osciloskop 2024-03-12 14:05:33");
 }
-
-TEST(PrintJobTitle, NamesTheProgramAndTheRecordingStartWhateverTheLocale) {
-  test::FormatScope local;
-  local->DateSeparator = '/';
-  local->TimeSeparator = '.';
-  local->ShortDateFormat = "m/d/yy";
-  EXPECT_EQ(PrintJobTitle(std::nullopt), "Osciloskop");
-  EXPECT_EQ(PrintJobTitle(EncodeDateTime(1999, 12, 31, 0, 0, 0, 0)), "Osciloskop 1999-12-31 00:00:00");
-}
-
-// ---- failures of the printing service ------------------------------------------------
-
-namespace {
-
-// Writes to regular files fail beyond `bytes` while alive (as on a full disk).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t oldHandler_;
-};
-
-}  // namespace
 
 // Each failure is reported once, leaves the view as it was and no file behind; the
 // printer takes the next job.
 TEST_F(PrintTest, AFailureIsReportedOnceAndTheNextJobPrints) {
-  UseGraphs(2);
   Grab();
   const std::string good = pdf;
   const struct {
@@ -372,8 +157,8 @@ TEST_F(PrintTest, AFailureIsReportedOnceAndTheNextJobPrints) {
     errors.clear();
     c.failing();
     {
-      std::optional<FileSizeLimit> limit;
-      if (c.full) limit.emplace(2048);
+      std::optional<FullDisk> full;
+      if (c.full) full.emplace();
       EXPECT_FALSE(PrintCommand());
     }
     ASSERT_EQ(errors.size(), 1u);
@@ -392,63 +177,29 @@ TEST_F(PrintTest, AFailureIsReportedOnceAndTheNextJobPrints) {
   }
 }
 
-// ---- the platform's dialog without a printer ---------------------------------------
-
-namespace {
-
-class HomeFolder {
- public:
-  explicit HomeFolder(const std::string& path) {
-    if (const char* old = std::getenv("HOME")) saved_ = old;
-    setenv("HOME", path.c_str(), 1);
-  }
-  ~HomeFolder() {
-    if (saved_) {
-      setenv("HOME", saved_->c_str(), 1);
-    } else {
-      unsetenv("HOME");
-    }
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
-
-// Answers the print dialog once it is up, from the dialog's own event loop.
-void AnswerPrintDialog(QObject* context, bool confirm, int triesLeft = 100) {
-  QTimer::singleShot(0, context, [=] {
-    if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
-      confirm ? dialog->accept() : dialog->reject();
-    } else if (triesLeft > 0) {
-      AnswerPrintDialog(context, confirm, triesLeft - 1);
-    }
-  });
-}
-
-}  // namespace
-
-// Without an installed printer, Qt prints to PDF: the dialog proposes a file named
-// after the job in the home folder, and confirming it writes the page there.
-TEST_F(PrintTest, PrintDialogWithoutPrinterWritesAPdfFile) {
+// Without an installed printer, Qt prints to PDF: the dialog proposes a file named after
+// the job, the recording's start whatever the locale, in the folder used last. Cancelled,
+// it prints nothing; confirmed, it writes the page there.
+TEST_F(PrintTest, PrintDialogWithoutPrinterWritesAPdfFileNamedAfterTheRecording) {
   QPrinter fresh(QPrinter::HighResolution);
   if (fresh.outputFormat() != QPrinter::PdfFormat) GTEST_SKIP() << "a printer is installed here";
-  UseGraphs(1);
-  HomeFolder home(dir.path());
+  test::FormatScope local;
+  local->DateSeparator = '/';
+  local->TimeSeparator = '.';
+  Grab();
+  fresh.setOutputFileName(QString::fromStdString(dir.file("earlier.pdf")));
   TPrintUi ui = DefaultPrintUi();
   ui.ShowError = [&](QWidget*, const QString& m) { errors.push_back(m.toStdString()); };
   const TDateTime start = EncodeDateTime(2024, 3, 12, 14, 5, 33, 0);
+  const QString expected =
+      QDir(QString::fromStdString(dir.path())).filePath("Osciloskop 2024-03-12 14-05-33.pdf");
 
   AnswerPrintDialog(&widget, false);
   EXPECT_FALSE(PrintWithDialog(view(), fresh, &widget, start, ui));
-  const QString expected =
-      QDir(QString::fromStdString(dir.path())).filePath("Osciloskop 2024-03-12 14-05-33.pdf");
   EXPECT_FALSE(QFile::exists(expected));
-
   AnswerPrintDialog(&widget, true);
   EXPECT_TRUE(PrintWithDialog(view(), fresh, &widget, start, ui));
   EXPECT_TRUE(errors.empty());
   EXPECT_EQ(fresh.outputFileName(), expected);
-  EXPECT_EQ(PdfInfo(expected.toStdString(), "Pages"), "1");
   EXPECT_EQ(PdfInfo(expected.toStdString(), "Title"), "Osciloskop 2024-03-12 14:05:33");
-  EXPECT_TRUE(view().FillBackgrounds());
 }
