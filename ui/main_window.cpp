@@ -294,25 +294,28 @@ void TFrmMdl4CH::buildCrossBar() {
 }
 
 void TFrmMdl4CH::buildAnalysisBar() {
+  static constexpr const char* kPointLongest = "00:00:00.000    -000.00 mV";
   TBarAnalyse = new QToolBar("Hodnoty bodů", this);
   TBarAnalyse->setObjectName("TBarAnalyse");
   addToolBar(Qt::BottomToolBarArea, TBarAnalyse);
-  auto value = [&](const char* caption, const char* name, const QString& hint) {
+  // Wide enough for the longest text of its kind, so a reading is never cut.
+  auto value = [&](const char* caption, const char* name, const QString& hint, const char* longest) {
     label(TBarAnalyse, caption);
     auto* l = new QLabel(TBarAnalyse);
     l->setObjectName(name);
     l->setToolTip(hint);
-    l->setMinimumWidth(l->fontMetrics().horizontalAdvance("00:00:00.000    -000.00 mV") + 8);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(longest) + 8);
     TBarAnalyse->addWidget(l);
     return l;
   };
-  LPoint1 = value("1:  ", "LPoint1", "Hodnoty prvního bodu (Levým tlačítkem myši)");
+  LPoint1 = value("1:  ", "LPoint1", "Hodnoty prvního bodu (Levým tlačítkem myši)", kPointLongest);
   QPalette pal = LPoint1->palette();
   pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
   LPoint1->setPalette(pal);
   LPoint1->setForegroundRole(QPalette::WindowText);  // a tool bar's child would take ButtonText
-  LPoint2 = value("2:  ", "LPoint2", "Hodnoty druhého bodu (Pravým tlačítkem myši)");
-  LPointDif = value("Dif:  ", "LPointDif", "Rozdíly mezi oběma body");
+  LPoint2 = value("2:  ", "LPoint2", "Hodnoty druhého bodu (Pravým tlačítkem myši)", kPointLongest);
+  LPointDif = value("Dif:  ", "LPointDif", "Rozdíly mezi oběma body",
+                    "U2-U1 = -000.00 mV      T2-T1 = -0000.000 s      f = 0000.0 Hz");
   TBCloseAnalyse = toolButton(TBarAnalyse, "TBCloseAnalyse", "close", "Zavřít panel hodnot bodů");
   TBarAnalyse->hide();
 }

@@ -122,11 +122,11 @@ TEST_F(Measurements, TheCrossReadsAndTheButtonsAndKeysSetTwoMarkedPoints) {
   EXPECT_EQ(Point(0).X, w.CrossX);
   EXPECT_EQ(Point(0).Marker.get(), first);
   EXPECT_EQ(first->Position(), (TDoublePoint{Point(0).X, Point(0).Y}));
-  for (const QLabel* l : {w.LPoint1, w.LPoint2, w.LPointDif})
-    EXPECT_GE(l->contentsRect().width(), l->fontMetrics().horizontalAdvance(l->text())) << Text(l);
   MoveTo(At(1, 0.6));
   QTest::keyClick(&w, Qt::Key_2);
   EXPECT_EQ(Point(1).X, w.CrossX);
+  for (const QLabel* l : {w.LPoint1, w.LPoint2, w.LPointDif})
+    EXPECT_GE(l->contentsRect().width(), l->fontMetrics().horizontalAdvance(l->text())) << Text(l);
   const double x1 = Point(1).X;
   const double step = dynamic_cast<TBaseEquiDistantSeries&>(*w.GraphData.Series(0)).XStep();
   QTest::keyClick(&w, Qt::Key_Right, Qt::ShiftModifier);
