@@ -168,7 +168,9 @@ TEST(SimpleThread, SignalAndStopFromTheWorkerDoNotWaitForThemselves) {
   EXPECT_TRUE(t.Terminated());
 }
 
-TEST(SimpleThread, ErrorInTheBodyStillCallsOnTerminateAndEndsOnlyTheThread) {
+// An error in the body ends only the worker, and OnTerminate still runs; destroying the
+// component stops its worker.
+TEST(SimpleThread, ErrorInTheBodyStillCallsOnTerminateAndDestructionStops) {
   TSimpleThread t;
   TerminateSpy spy;
   spy.attach(t);
@@ -179,29 +181,15 @@ TEST(SimpleThread, ErrorInTheBodyStillCallsOnTerminateAndEndsOnlyTheThread) {
   EXPECT_EQ(watch.exit_code(), THREAD_EXIT_EXCEPTION);
   EXPECT_EQ(spy.calls, 1);
   t.Stop();
-}
 
-TEST(SimpleThread, DestructionStopsTheThread) {
   std::atomic<bool> ended{false};
   {
-    TSimpleThread t;
-    t.OnExecute = [&](TSimpleThread& self, DWORD&) {
+    TSimpleThread other;
+    other.OnExecute = [&](TSimpleThread& self, DWORD&) {
       WaitForSingleObject(self.StopEvent(), INFINITE);
       ended = true;
     };
-    t.Start();
+    other.Start();
   }
   EXPECT_TRUE(ended);
-}
-
-TEST(SimpleThreadPriority, MapsTheSevenValuesBothWays) {
-  const std::pair<TThreadPriority, int> table[] = {{tpIdle, -15},       {tpLowest, -2}, {tpLower, -1},
-                                                   {tpNormal, 0},       {tpHigher, 1},  {tpHighest, 2},
-                                                   {tpTimeCritical, 15}};
-  for (auto [value, number] : table) {
-    EXPECT_EQ(PriorityNumber(value), number);
-    EXPECT_EQ(PriorityFromNumber(number), value);
-  }
-  EXPECT_EQ(PriorityFromNumber(3), tpNormal);
-  EXPECT_EQ(PriorityFromNumber(THREAD_PRIORITY_ERROR_RETURN), tpNormal);
 }
