@@ -135,61 +135,47 @@ TEST(PortEnumerator, CaptionsAndTagsPutTheAcceleratorOnTheNumber) {
   EXPECT_EQ(TPortEnumerator::PortOfCaption("A & B&&"), "AB");
 }
 
-// Sorted ignoring case, so COM10 comes before COM2.
-TEST(PortEnumerator, BuildsOneSortedRadioItemPerPortWithTheFirstChecked) {
+// Sorted ignoring case, so COM10 comes before COM2; the stored port is chosen while
+// building, spelled as the item spells it.
+TEST(PortEnumerator, BuildsOneSortedRadioItemPerPortAndChoosesTheStoredOne) {
   Rig rig({"COM2", "/dev/ttyUSB0", "COM10", "com1"});
-  rig.ports.Refresh();
-  rig.ports.BuildMenu(&rig.menu, false);
-  ASSERT_EQ(rig.menu.Count(), 4);
-  EXPECT_EQ(rig.menu.Captions(), (Strings{"/dev/ttyUSB0", "com &1", "COM &10", "COM &2"}));
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false, false, false}));
-  EXPECT_EQ(rig.menu.Item(2).init.Tag, 10);
-  EXPECT_EQ(rig.menu.Item(3).init.Name, "aCom3");
-  EXPECT_EQ(rig.changes.calls, 0);
-}
-
-TEST(PortEnumerator, TheStoredPortIsChosenWhileBuilding) {
-  Rig rig({"COM1", "COM10", "COM2"});
   rig.ports.SetComName("com10");
   rig.ports.Refresh();
   rig.ports.BuildMenu(&rig.menu, false);
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true, false}));
-  EXPECT_EQ(rig.changes.calls, 1);
-  EXPECT_EQ(rig.changes.sender, &rig.menu.Item(1));
-  EXPECT_EQ(rig.ports.ComName(), "COM10");  // as the item spells it
-}
-
-TEST(PortEnumerator, ClickingAnItemChoosesItsPortOnlyWithOnChange) {
-  Rig rig({"COM1", "COM2", "/dev/ttyACM0"});
-  rig.ports.SetComName("COM1");
-  rig.ports.Refresh();
-  rig.ports.BuildMenu(&rig.menu, false);
-  rig.changes = {};
-  rig.menu.Click(2);  // COM &2
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, true}));
-  EXPECT_EQ(rig.ports.ComName(), "COM2");
+  EXPECT_EQ(rig.menu.Captions(), (Strings{"/dev/ttyUSB0", "com &1", "COM &10", "COM &2"}));
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(rig.menu.Item(2).init.Tag, 10);
+  EXPECT_EQ(rig.menu.Item(3).init.Name, "aCom3");
   EXPECT_EQ(rig.changes.calls, 1);
   EXPECT_EQ(rig.changes.sender, &rig.menu.Item(2));
-
-  rig.ports.OnChange = nullptr;
-  rig.menu.Click(0);
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, true}));
-  EXPECT_EQ(rig.ports.ComName(), "COM2");
+  EXPECT_EQ(rig.ports.ComName(), "COM10");
 }
 
-TEST(PortEnumerator, SettingComNameChoosesTheMatchingItemOrOnlyStoresTheName) {
+// Without a stored port the first item is checked; a click or a name chooses a port only
+// through OnChange, and a name no item has is only stored.
+TEST(PortEnumerator, ClicksAndNamesChooseThroughOnChange) {
   Rig rig({"COM1", "COM2"});
   rig.ports.SetParentMenu(&rig.menu);
   rig.ports.Loaded();
-  ASSERT_EQ(rig.menu.Count(), 2);
-
-  rig.ports.SetComName("COM7");
-  EXPECT_EQ(rig.ports.ComName(), "COM7");
   EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false}));
   EXPECT_EQ(rig.changes.calls, 0);
 
-  rig.ports.SetComName("com2");
-  EXPECT_EQ(rig.ports.ComName(), "COM2");
+  rig.menu.Click(1);
   EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true}));
-  EXPECT_EQ(rig.changes.calls, 1);
+  EXPECT_EQ(rig.ports.ComName(), "COM2");
+  EXPECT_EQ(rig.changes.sender, &rig.menu.Item(1));
+
+  rig.ports.SetComName("COM7");
+  EXPECT_EQ(rig.ports.ComName(), "COM7");
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true}));
+  rig.ports.SetComName("com1");
+  EXPECT_EQ(rig.ports.ComName(), "COM1");
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(rig.changes.calls, 2);
+
+  rig.ports.OnChange = nullptr;
+  rig.menu.Click(1);
+  rig.ports.SetComName("COM2");
+  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(rig.ports.ComName(), "COM2") << "stored, not checked";
 }
