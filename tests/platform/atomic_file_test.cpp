@@ -128,17 +128,6 @@ TEST_F(AtomicFile, ASaveRemovesACrashedWritersTemporariesAndTakesLongNames) {
   EXPECT_EQ(FilesIn(dir.path()), expected);
 }
 
-TEST_F(AtomicFile, MovingAsideNeverReplacesAnEarlierCopy) {
-  std::string first, second;
-  ASSERT_EQ(MoveAside(SystemFileOps(), target, first), 0);
-  ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, newText), 0);
-  ASSERT_EQ(MoveAside(SystemFileOps(), target, second), 0);
-  EXPECT_NE(first, second);
-  EXPECT_EQ(ScratchRegistry::ReadText(first), oldText);
-  EXPECT_EQ(ScratchRegistry::ReadText(second), newText);
-  EXPECT_FALSE(std::filesystem::exists(target));
-}
-
 // A real full disk: a 64 KiB tmpfs. Needs the right to mount (root); skipped otherwise.
 TEST(AtomicFileOnAFullDisk, AFailedSaveKeepsTheOldFileWhole) {
   test::SmallTmpfs disk(64 << 10);
