@@ -1,4 +1,4 @@
-// TRegs: opening by path, the setters' reopening, typed reads and writes and their errors.
+// TRegs: typed reads and writes and their errors.
 #include "config/regs.h"
 #include "platform/errors.h"
 #include "support/scratch_registry.h"
@@ -44,34 +44,6 @@ std::vector<BYTE> DoubleBytes(double v) {
 
 std::vector<BYTE> Chars(std::string_view s) {
   return {s.begin(), s.end()};
-}
-
-// A missing key raises when it may not be created; setting key, root or mask reopens
-// only a key that is open.
-TEST(Regs, OpeningAndReopening) {
-  ScratchRegistry reg;
-  TRegs regs;
-  regs.SetRootKey(TRootKey::rkLocalMachine);
-  regs.SetCanCreate(false);
-  EXPECT_THROW(regs.OpenKey("A"), Exception);
-  EXPECT_FALSE(regs.Opened());
-  regs.SetCanCreate(true);
-  regs.OpenKey("A");
-  regs.SetKey("B");
-  EXPECT_TRUE(regs.Opened());
-  regs.WriteInteger("in B", 1);
-  regs.Close();
-  regs.SetKey("C");  // closed: stored only
-  EXPECT_FALSE(regs.Opened());
-  HKEY k = nullptr;
-  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "C", 0, KEY_READ, &k), ERROR_FILE_NOT_FOUND);
-
-  regs.SetKey("B");
-  regs.SetOpened(true);
-  regs.SetAccessMask({TAccessMask::amKeyQueryValue});
-  EXPECT_TRUE(regs.Opened());
-  EXPECT_EQ(regs.ReadInteger("in B", 0), 1);
-  EXPECT_THROW(regs.WriteInteger("x", 2), Exception);
 }
 
 // One stored value and what each read makes of it: a number, a text, or the error.
@@ -122,8 +94,6 @@ TEST(Regs, ReadsCheckTypeAndSizeAndWritesUseTheRegistryTypes) {
     }
   }
   EXPECT_EQ(regs.ReadInteger("missing", 3), 3);
-  EXPECT_EQ(regs.GetDataSize("missing"), -1);
-  EXPECT_EQ(regs.GetDataSize("string"), 4);
 
   // Writes use the registry types and little-endian bytes.
   regs.WriteFloat("f", 16.0);
