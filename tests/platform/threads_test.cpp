@@ -113,19 +113,6 @@ TEST(Threads, TerminateUnwindsARoutineBlockedInACancellationPoint) {
   close(pipeFds[1]);
 }
 
-TEST(Threads, TerminateOfASuspendedThreadNeverRunsIt) {
-  std::atomic<bool> ran{false};
-  ThreadCase t(
-      [&] {
-        ran = true;
-        return DWORD{0};
-      },
-      CREATE_SUSPENDED);
-  EXPECT_TRUE(TerminateThread(t.thread, 3));
-  EXPECT_EQ(t.exit_code(), 3u);
-  EXPECT_FALSE(ran);
-}
-
 // Waits for the grace period once: a routine that shields itself from cancellation
 // cannot be killed, and that is reported, not hidden.
 TEST(Threads, TerminateReportsARoutineThatCannotBeUnwound) {
@@ -144,37 +131,4 @@ TEST(Threads, TerminateReportsARoutineThatCannotBeUnwound) {
   release.set();
   ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
   EXPECT_EQ(t.exit_code(), 4u);  // ended on its own before reaching a cancellation point
-}
-
-// As an unprivileged user sees it: lowering works, raising is refused.
-TEST(ThreadPriority, RefusedRaiseKeepsThePriority) {
-  static int nice = 0;
-  auto saved = detail::nice_calls();
-  detail::nice_calls() = {[](pid_t, int* n) {
-                            *n = nice;
-                            return 0;
-                          },
-                          [](pid_t, int n) {
-                            if (n < nice) return EACCES;
-                            nice = n;
-                            return 0;
-                          }};
-  ThreadCase t([] { return DWORD{0}; }, CREATE_SUSPENDED);
-  EXPECT_TRUE(SetThreadPriority(t.thread, THREAD_PRIORITY_LOWEST));
-  EXPECT_EQ(nice, 4);
-  SetLastError(0);
-  EXPECT_FALSE(SetThreadPriority(t.thread, THREAD_PRIORITY_NORMAL));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(GetThreadPriority(t.thread), THREAD_PRIORITY_LOWEST);
-  EXPECT_TRUE(SetThreadPriority(t.thread, THREAD_PRIORITY_IDLE));
-  EXPECT_EQ(nice, 19);
-  EXPECT_EQ(GetThreadPriority(t.thread), THREAD_PRIORITY_IDLE);
-  ResumeThread(t.thread);
-  ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
-  // An ended thread only keeps the value: its id may be someone else's by now.
-  nice = -100;
-  EXPECT_TRUE(SetThreadPriority(t.thread, THREAD_PRIORITY_HIGHEST));
-  EXPECT_EQ(nice, -100);
-  EXPECT_EQ(GetThreadPriority(t.thread), THREAD_PRIORITY_HIGHEST);
-  detail::nice_calls() = saved;
 }
