@@ -1,5 +1,5 @@
 // Reads and writes through the real termios backend on a pseudo-terminal: the block ring,
-// what ends a pending read, the input queue, a cancelled thread, interrupted system calls.
+// what ends a pending read, a cancelled thread, interrupted system calls.
 #include "platform/comm/comm.h"
 #include "platform/kernel/kernel.h"
 #include "platform/kernel/kernel_object.h"
