@@ -132,3 +132,14 @@ TEST(Threads, TerminateReportsARoutineThatCannotBeUnwound) {
   ASSERT_EQ(WaitForSingleObject(t.thread, kLong), WAIT_OBJECT_0);
   EXPECT_EQ(t.exit_code(), 4u);  // ended on its own before reaching a cancellation point
 }
+
+TEST(Kernel, ClosedHandleIsReportedNotUsed) {
+  HANDLE e = CreateEvent(true, true);
+  ASSERT_TRUE(CloseHandle(e));
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(SetEvent(e));
+  EXPECT_FALSE(CloseHandle(e));
+  EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+}
