@@ -1,6 +1,8 @@
+// Kernel objects: threads and their termination, closed handles, memory blocks.
 #include "platform/kernel/threads.h"
 
 #include "platform/kernel/kernel.h"
+#include "platform/kernel/memory.h"
 #include "platform/kernel/threads_internal.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
+#include <fstream>
 #include <functional>
 #include <mutex>
 
@@ -52,6 +56,20 @@ struct Event {
   void set() const { SetEvent(h); }
   bool wait() const { return WaitForSingleObject(h, kLong) == WAIT_OBJECT_0; }
 };
+
+// Bytes of this process's mappings: a block given back only in part would leave some.
+std::uint64_t MappedBytes() {
+  std::ifstream maps("/proc/self/maps");
+  std::uint64_t total = 0;
+  std::string line;
+  while (std::getline(maps, line)) {
+    const auto dash = line.find('-');
+    const auto space = line.find(' ');
+    total += std::stoull(line.substr(dash + 1, space - dash - 1), nullptr, 16) -
+             std::stoull(line.substr(0, dash), nullptr, 16);
+  }
+  return total;
+}
 
 }  // namespace
 
@@ -142,4 +160,27 @@ TEST(Kernel, ClosedHandleIsReportedNotUsed) {
   EXPECT_FALSE(SetEvent(e));
   EXPECT_FALSE(CloseHandle(e));
   EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+}
+
+// Large blocks are laid out for huge pages; every size must still be zero-filled,
+// writable to its last byte, map no more than its own pages and be given back whole.
+TEST(Memory, BlocksAreZeroedWritableAndGivenBackWhole) {
+  for (std::size_t size : {std::size_t{4096}, std::size_t{(1 << 20) - 1}, std::size_t{1 << 20},
+                           std::size_t{2 << 20}, std::size_t{6912256}, std::size_t{11520 * 600 * 3 + 256}}) {
+    SCOPED_TRACE(size);
+    const std::uint64_t before = MappedBytes();
+    auto* block = static_cast<std::uint8_t*>(VirtualAlloc(size));
+    ASSERT_NE(block, nullptr);
+    if (size >= (1 << 20)) {
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % (2 << 20), 0u);
+    }
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    EXPECT_EQ(MappedBytes() - before, (size + page - 1) / page * page);
+    EXPECT_EQ(block[0], 0);
+    EXPECT_EQ(block[size / 2], 0);
+    EXPECT_EQ(block[size - 1], 0);
+    block[size - 1] = 0xA5;
+    VirtualFree(block, size);
+    EXPECT_EQ(MappedBytes(), before);
+  }
 }
