@@ -1,5 +1,8 @@
-// Reads and writes through the real termios backend on a pseudo-terminal: the block ring,
-// what ends a pending read, a cancelled thread, interrupted system calls.
+// Reads and writes through the real termios backend on a pseudo-terminal, with the port
+// engine on a clock the test advances: the block ring, what ends a pending read, a
+// cancelled thread, interrupted system calls, and COMMTIMEOUTS as Windows defines them.
+// Blocking and overlapped reads share the engine's deadlines; the time-out table runs on
+// the overlapped path.
 #include "platform/comm/comm.h"
 #include "platform/kernel/kernel.h"
 #include "platform/kernel/kernel_object.h"
@@ -57,11 +60,17 @@ class CommIo : public ::testing::Test {
     CloseHandle(port_);
     port_ = Open(flags);
   }
-  void SetTimeouts(DWORD ri, DWORD rm, DWORD rc) {
-    COMMTIMEOUTS t{ri, rm, rc, 0, 0};
+  void SetTimeouts(DWORD ri, DWORD rm, DWORD rc, DWORD wc = 0) {
+    COMMTIMEOUTS t{ri, rm, rc, 0, wc};
     ASSERT_TRUE(SetCommTimeouts(port_, &t));
   }
+  // Moves the clock on and lets the port act on it.
+  void Advance(std::int64_t ms) {
+    clock_.Advance(ms);
+    osc::test::Sync(port_);
+  }
 
+  osc::test::ManualClock clock_;  // before the port: the port runs on it
   osc::test::PtyPair pty_;
   HANDLE port_ = INVALID_HANDLE_VALUE;
 };
@@ -248,6 +257,123 @@ TEST(CommSysFaults, InterruptedAndEmptySystemCallsAreRetried) {
     CloseHandle(port);
   }
   osc::win::detail::set_comm_sys(nullptr);
+}
+
+struct Arrival {
+  std::int64_t at;  // ms after the read started
+  std::size_t bytes;
+};
+
+struct TimeoutCase {
+  const char* name;
+  COMMTIMEOUTS timeouts;
+  DWORD count;
+  std::size_t buffered;  // already in the input queue when the read starts
+  std::vector<Arrival> arrivals;
+  std::int64_t completes_at;
+  DWORD expected;
+};
+
+void PrintTo(const TimeoutCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+constexpr DWORD M = MAXDWORD;
+
+const TimeoutCase kCases[] = {
+    {"ImmediateReturnsWhatIsBuffered", {M, 0, 0, 0, 0}, 10, 3, {}, 0, 3},
+    {"FirstByteModeReturnsOnArrival", {M, M, 500, 0, 0}, 10, 0, {{100, 2}}, 100, 2},
+    {"FirstByteModeReturnsBufferedAtOnce", {M, M, 500, 0, 0}, 10, 3, {}, 0, 3},
+    {"FirstByteModeTimesOutEmpty", {M, M, 300, 0, 0}, 10, 0, {}, 300, 0},
+    {"TotalOnlyReturnsPartialAtDeadline", {0, 0, 250, 0, 0}, 10, 0, {{10, 2}}, 250, 2},
+    {"MultiplierCountsRequestedBytes", {0, 10, 100, 0, 0}, 4, 0, {}, 140, 0},
+    {"IntervalStartsWithFirstByte", {50, 0, 0, 0, 0}, 10, 0, {{5000, 1}, {5020, 2}}, 5070, 3},
+    {"NoTimeoutsWaitForFullCount", {0, 0, 0, 0, 0}, 4, 0, {{100, 2}, {100000, 2}}, 100000, 4},
+    {"IntervalBeforeTotal", {20, 0, 1000, 0, 0}, 10, 0, {{10, 1}, {25, 1}}, 45, 2},
+    {"TotalBeforeInterval", {100, 0, 50, 0, 0}, 10, 0, {{10, 1}, {40, 1}}, 50, 2},
+    {"FullCountEndsReadEarly", {50, 10, 100, 0, 0}, 4, 0, {{5, 4}}, 5, 4},
+    {"ProductBeyond32BitsDoesNotWrap", {0, 0x40000000, 0, 0, 0}, 8, 0, {}, 8589934592LL, 0},
+    {"MaxIntervalWithTotalIsPlainTotal", {M, 0, 100, 0, 0}, 10, 0, {{10, 1}}, 100, 1},
+    {"BufferedBytesStartTheInterval", {30, 0, 0, 0, 0}, 10, 2, {}, 30, 2},
+    {"LateBytesAfterFullCountStayQueued", {0, 0, 0, 0, 0}, 3, 5, {}, 0, 3},
+};
+
+class CommTimeouts : public CommIo, public ::testing::WithParamInterface<TimeoutCase> {};
+
+TEST_P(CommTimeouts, ReadEndsWhereWindowsEndsIt) {
+  const TimeoutCase& c = GetParam();
+  ASSERT_TRUE(SetCommTimeouts(port_, &c.timeouts));
+  Bytes line = osc::test::Pattern(64, c.count);
+  std::size_t sent = 0;
+  auto send = [&](std::size_t n) {
+    pty_.Send(Bytes(line.begin() + sent, line.begin() + sent + n));
+    sent += n;
+    ASSERT_TRUE(osc::test::WaitReceived(port_, sent));
+  };
+  send(c.buffered);
+
+  PendingRead read(c.count);
+  const BOOL at_once = read.Issue(port_);
+  if (c.completes_at > 0) {
+    ASSERT_FALSE(at_once);
+    ASSERT_TRUE(osc::test::WaitPendingReads(port_, 1));
+  }
+  std::int64_t now = 0;
+  for (const Arrival& a : c.arrivals) {
+    Advance(a.at - now);
+    now = a.at;
+    EXPECT_FALSE(read.Done()) << "before the bytes at " << a.at;
+    send(a.bytes);
+    osc::test::Sync(port_);
+  }
+  if (c.completes_at > now) {
+    Advance(c.completes_at - 1 - now);
+    EXPECT_FALSE(read.Done()) << "1 ms before " << c.completes_at;
+    Advance(1);
+  }
+  ASSERT_TRUE(read.WaitDone());
+  auto [ok, error, n] = read.Result(port_);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(Bytes(read.buffer.begin(), read.buffer.begin() + n),
+            Bytes(line.begin(), line.begin() + c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CommTimeouts, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CommIo, ReadTimeoutCountsFromWhenTheRequestBecomesCurrent) {
+  SetTimeouts(0, 0, 100);
+  PendingRead a(4), b(4);
+  EXPECT_FALSE(a.Issue(port_));
+  EXPECT_FALSE(b.Issue(port_));
+  Advance(100);
+  EXPECT_TRUE(a.WaitDone());
+  EXPECT_FALSE(b.Done()) << "the second read started only at 100 ms";
+  Advance(99);
+  EXPECT_FALSE(b.Done());
+  Advance(1);
+  EXPECT_TRUE(b.WaitDone());
+  EXPECT_EQ(b.Result(port_), std::make_tuple(BOOL{1}, DWORD{0}, DWORD{0}));
+}
+
+TEST_F(CommIo, WriteTimeoutEndsWithTheBytesThatWentOut) {
+  // Nobody reads the master: the pseudo-terminal fills up and the write stalls.
+  SetTimeouts(0, 0, 0, 200);
+  Bytes big = osc::test::Pattern(4 << 20);
+  OVERLAPPED ov{};
+  ov.hEvent = CreateEvent(true, false);
+  DWORD n = 0;
+  ASSERT_FALSE(WriteFile(port_, big.data(), static_cast<DWORD>(big.size()), &n, &ov));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  Advance(199);
+  EXPECT_EQ(WaitForSingleObject(ov.hEvent, 0), WAIT_TIMEOUT);
+  Advance(1);
+  ASSERT_EQ(WaitForSingleObject(ov.hEvent, 10000), WAIT_OBJECT_0);
+  EXPECT_TRUE(GetOverlappedResult(port_, &ov, &n, false)) << "a time-out is a success";
+  EXPECT_GT(n, 0u);
+  EXPECT_LT(n, big.size());
+  EXPECT_EQ(pty_.Receive(n), Bytes(big.begin(), big.begin() + n));
+  CloseHandle(ov.hEvent);
 }
 
 }  // namespace
