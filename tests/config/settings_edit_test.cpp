@@ -27,16 +27,6 @@ TEST(SettingsEdit, TheCopysEntriesAreItsOwnUntilHandedBack) {
   EXPECT_EQ(inUse->Range, 10.0) << "what was in use keeps its values";
 }
 
-TEST(SettingsEdit, AnEmptyListGetsOneSixteenVoltRange) {
-  TRangeList ranges;
-  EnsureOneRange(ranges);
-  ASSERT_EQ(ranges.size(), 1u);
-  EXPECT_EQ(ranges[0].Text, "16 V");
-  EXPECT_EQ(ranges[0].Entry->RangeCh5, 500.0);
-  EnsureOneRange(ranges);
-  EXPECT_EQ(ranges.size(), 1u);
-}
-
 TEST(SettingsEdit, ModelSwitchAndCalibrationButtons) {
   struct Case {
     int model, channel, shown;

@@ -11,34 +11,23 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-std::vector<std::filesystem::path> InputsIn(const std::filesystem::path& path) {
-  std::vector<std::filesystem::path> files;
-  if (std::filesystem::is_directory(path)) {
-    for (const auto& e : std::filesystem::recursive_directory_iterator(path)) {
+int main(int argc, char** argv) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> files;
+  for (int i = 1; i < argc; ++i) {
+    if (fs::is_regular_file(argv[i])) files.push_back(argv[i]);
+    if (!fs::is_directory(argv[i])) continue;
+    for (const auto& e : fs::recursive_directory_iterator(argv[i])) {
       if (e.is_regular_file()) files.push_back(e.path());
     }
-  } else if (std::filesystem::is_regular_file(path)) {
-    files.push_back(path);
   }
   std::sort(files.begin(), files.end());
-  return files;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::size_t count = 0;
-  for (int i = 1; i < argc; ++i) {
-    for (const auto& file : InputsIn(argv[i])) {
-      std::ifstream in(file, std::ios::binary);
-      std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      std::fprintf(stderr, "%s\n", file.c_str());  // the last name printed is the culprit of a crash
-      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-      ++count;
-    }
+  for (const auto& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::fprintf(stderr, "%s\n", file.c_str());  // the last name printed is the culprit of a crash
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
-  std::printf("replayed %zu inputs\n", count);
-  return count > 0 ? 0 : 1;
+  std::printf("replayed %zu inputs\n", files.size());
+  return files.empty() ? 1 : 0;
 }

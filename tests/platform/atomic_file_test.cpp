@@ -1,5 +1,8 @@
 // Replacing a file: whatever fails or crashes, the file holds its old or its new content.
+// Reading one: through interrupted calls, naming the file on errors.
 #include "platform/atomic_file.h"
+#include "platform/errors.h"
+#include "platform/read_file.h"
 #include "support/each_failing_step.h"
 #include "support/faulty_file_ops.h"
 #include "support/scratch_registry.h"
@@ -11,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -128,17 +132,6 @@ TEST_F(AtomicFile, ASaveRemovesACrashedWritersTemporariesAndTakesLongNames) {
   EXPECT_EQ(FilesIn(dir.path()), expected);
 }
 
-TEST_F(AtomicFile, MovingAsideNeverReplacesAnEarlierCopy) {
-  std::string first, second;
-  ASSERT_EQ(MoveAside(SystemFileOps(), target, first), 0);
-  ASSERT_EQ(WriteFileAtomically(SystemFileOps(), target, newText), 0);
-  ASSERT_EQ(MoveAside(SystemFileOps(), target, second), 0);
-  EXPECT_NE(first, second);
-  EXPECT_EQ(ScratchRegistry::ReadText(first), oldText);
-  EXPECT_EQ(ScratchRegistry::ReadText(second), newText);
-  EXPECT_FALSE(std::filesystem::exists(target));
-}
-
 // A real full disk: a 64 KiB tmpfs. Needs the right to mount (root); skipped otherwise.
 TEST(AtomicFileOnAFullDisk, AFailedSaveKeepsTheOldFileWhole) {
   test::SmallTmpfs disk(64 << 10);
@@ -149,6 +142,33 @@ TEST(AtomicFileOnAFullDisk, AFailedSaveKeepsTheOldFileWhole) {
   EXPECT_EQ(WriteFileAtomically(SystemFileOps(), target, Pattern(200000, 4)), ENOSPC);
   EXPECT_EQ(ScratchRegistry::ReadText(target), oldText);
   EXPECT_EQ(FilesIn(disk.path()), std::vector<std::string>{"settings.reg"});
+}
+
+TEST(ReadFile, ReadsTheWholeFileThroughInterruptionsAndNamesItOnErrors) {
+  test::TempDir dir;
+  const auto path = dir.file("a.ch1");
+  std::ofstream(path) << "0123456789";
+  {
+    FaultyFileOps ops;
+    ops.interrupt_reads = true;
+    TReadFile file(path, ops);
+    EXPECT_EQ(file.Size(), 10u);
+    std::array<std::uint8_t, 16> buffer{};
+    EXPECT_EQ(file.Read(std::span(buffer).first(4)), 4u);
+    EXPECT_EQ(file.Read(buffer), 6u);  // the rest, fewer only at the end
+    EXPECT_EQ(buffer[0], '4');
+    EXPECT_EQ(file.Read(buffer), 0u);
+  }
+  FaultyFileOps ops;
+  ops.fail_call(3, EIO);  // open, fstat, read
+  TReadFile file(path, ops);
+  std::array<std::uint8_t, 16> buffer{};
+  try {
+    file.Read(buffer);
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

@@ -116,74 +116,68 @@ TEST(PortCheck, ALockOfAnotherProcessMakesThePortBusy) {
 // A serial node (ttyS0 of group 20) as the system shows it, each case changing one thing.
 struct Case {
   const char* what;
-  const char* port;
-  void (*setup)(TestSys&, FakeProc&, const std::string& lockDir);
   TPortState state;
-  int holder;  // the pid holding it, 0 for none
-};
-
-void Nothing(TestSys&, FakeProc&, const std::string&) {}
-
-const Case kCases[] = {
-    {"listed simulated module", "sim4", Nothing, TPortState::Simulated, 0},
-    {"unknown name", "FOO", Nothing, TPortState::Unknown, 0},
-    {"missing device", "/dev/ttyUSB-osc-test-missing",
-     [](TestSys& sys, FakeProc&, const std::string&) { sys.stat_result.reset(); }, TPortState::Missing, 0},
-    {"not a character device", "/dev/ttyS0",
-     [](TestSys& sys, FakeProc&, const std::string&) { sys.stat_result->st_mode = S_IFREG | 0666; },
-     TPortState::NotSerial, 0},
-    {"the controlling terminal", "/dev/ttyS0",
-     [](TestSys& sys, FakeProc&, const std::string&) { sys.stat_result->st_rdev = makedev(5, 0); },
-     TPortState::NotSerial, 0},
-    {"locks of other nodes, waiting and own locks only", "/dev/ttyS0",
-     [](TestSys&, FakeProc& proc, const std::string&) {
-       WriteFile(fs::path(proc.dir.path()) / "locks",
-                 "1: FLOCK  ADVISORY  WRITE 100 00:05:1054 0 EOF\n"     // another node
-                 "2: POSIX  ADVISORY  WRITE 200 00:06:1053 0 EOF\n"     // another file system
-                 "2: -> FLOCK  ADVISORY  WRITE 250 00:05:1053 0 EOF\n"  // waiting
-                 "3: LEASE  ACTIVE    READ  260 00:05:1053 0 EOF\n"
-                 "4: FLOCK  ADVISORY  WRITE 1 00:05:1053 0 EOF\n");  // this process
-     },
-     TPortState::Ready, 0},
-    {"a POSIX lock in /proc/locks", "/dev/ttyS0",
-     [](TestSys&, FakeProc& proc, const std::string&) {
-       WriteFile(fs::path(proc.dir.path()) / "locks", "5: POSIX  ADVISORY  WRITE 300 00:05:1053 0 EOF\n");
-     },
-     TPortState::Busy, 300},
-    {"a live UUCP lock file", "/dev/ttyS0",
-     [](TestSys&, FakeProc&, const std::string& locks) {
-       WriteFile(fs::path(locks) / "LCK..ttyS0", "      4242\n");
-     },
-     TPortState::Busy, 4242},
-    {"a binary UUCP lock file", "/dev/ttyS0",
-     [](TestSys&, FakeProc&, const std::string& locks) {
-       const int pid = 4242;
-       WriteFile(fs::path(locks) / "LCK..ttyS0",
-                 std::string(reinterpret_cast<const char*>(&pid), sizeof pid));
-     },
-     TPortState::Busy, 4242},
-    {"a stale UUCP lock file", "/dev/ttyS0",
-     [](TestSys&, FakeProc&, const std::string& locks) {
-       WriteFile(fs::path(locks) / "LCK..ttyS0", "        77\n");
-     },
-     TPortState::Ready, 0},
-    {"an error looking at it", "/dev/ttyS0",
-     [](TestSys& sys, FakeProc&, const std::string&) { sys.access_errno = EIO; }, TPortState::Failed, 0},
+  int holder = 0;  // the pid holding it
+  const char* port = "/dev/ttyS0";
+  std::string procLocks = "";  // /proc/locks
+  std::string lockFile = "";   // LCK..ttyS0
+  mode_t mode = S_IFCHR | 0660;
+  dev_t rdev = makedev(4, 64);
+  int accessErrno = 0;
+  bool exists = true;
 };
 
 TEST(PortCheck, WhatStandsInTheWay) {
   win::RegisterCommDevice("SIM4", {}, "simulovaný modul, 4 kanály");
-  for (const Case& c : kCases) {
+  const int binaryPid = 4242;
+  const Case cases[] = {
+      {.what = "listed simulated module", .state = TPortState::Simulated, .port = "sim4"},
+      {.what = "unknown name", .state = TPortState::Unknown, .port = "FOO"},
+      {.what = "missing device",
+       .state = TPortState::Missing,
+       .port = "/dev/ttyUSB-osc-test-missing",
+       .exists = false},
+      {.what = "not a character device", .state = TPortState::NotSerial, .mode = S_IFREG | 0666},
+      {.what = "the controlling terminal", .state = TPortState::NotSerial, .rdev = makedev(5, 0)},
+      {.what = "locks of other nodes, waiting and own locks only",
+       .state = TPortState::Ready,
+       .procLocks = "1: FLOCK  ADVISORY  WRITE 100 00:05:1054 0 EOF\n"     // another node
+                    "2: POSIX  ADVISORY  WRITE 200 00:06:1053 0 EOF\n"     // another file system
+                    "2: -> FLOCK  ADVISORY  WRITE 250 00:05:1053 0 EOF\n"  // waiting
+                    "3: LEASE  ACTIVE    READ  260 00:05:1053 0 EOF\n"
+                    "4: FLOCK  ADVISORY  WRITE 1 00:05:1053 0 EOF\n"},  // this process
+      {.what = "a POSIX lock in /proc/locks",
+       .state = TPortState::Busy,
+       .holder = 300,
+       .procLocks = "5: POSIX  ADVISORY  WRITE 300 00:05:1053 0 EOF\n"},
+      {.what = "a live UUCP lock file",
+       .state = TPortState::Busy,
+       .holder = 4242,
+       .lockFile = "      4242\n"},
+      {.what = "a binary UUCP lock file",
+       .state = TPortState::Busy,
+       .holder = 4242,
+       .lockFile = std::string(reinterpret_cast<const char*>(&binaryPid), sizeof binaryPid)},
+      {.what = "a stale UUCP lock file", .state = TPortState::Ready, .lockFile = "        77\n"},
+      {.what = "an error looking at it", .state = TPortState::Failed, .accessErrno = EIO},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TestSys sys;
     FakeProc proc(sys);
     test::TempDir locks;
     sys.LockDirs = {locks.path()};
-    sys.stat_result = SerialNode();
     sys.own_pid = 1;
     sys.alive = {{4242, true}, {77, false}};
     proc.Process(300, "minicom");
-    c.setup(sys, proc, locks.path());
+    if (c.exists) {
+      sys.stat_result = SerialNode();
+      sys.stat_result->st_mode = c.mode;
+      sys.stat_result->st_rdev = c.rdev;
+    }
+    sys.access_errno = c.accessErrno;
+    if (!c.procLocks.empty()) WriteFile(fs::path(proc.dir.path()) / "locks", c.procLocks);
+    if (!c.lockFile.empty()) WriteFile(fs::path(locks.path()) / "LCK..ttyS0", c.lockFile);
     TPortReport r = InspectPort(c.port, sys);
     EXPECT_EQ(r.State, c.state);
     EXPECT_EQ(r.Holders.empty() ? 0 : r.Holders[0].Pid, c.holder);

@@ -1,6 +1,5 @@
 #include "seriallink/port_enumerator.h"
 
-#include "platform/comm/comm_device.h"
 #include "platform/registry/registry.h"
 #include "support/scratch_registry.h"
 
@@ -12,14 +11,14 @@
 
 using namespace osc;
 using namespace osc::win;
-
 namespace {
 
-// A menu without a display: items keep what they were given.
+// A menu without a display: items keep what they were given; checking a radio item
+// unchecks the others.
 class MemoryMenu : public TPortMenu {
  public:
   struct Entry : TPortMenuItem {
-    MemoryMenu* menu = nullptr;
+    std::vector<std::unique_ptr<Entry>>* all = nullptr;
     TPortMenuItemInit init;
     TClick click;
     std::string Caption() const override { return init.Caption; }
@@ -27,11 +26,8 @@ class MemoryMenu : public TPortMenu {
     int Tag() const override { return init.Tag; }
     bool Checked() const override { return init.Checked; }
     void SetChecked(bool checked) override {
-      if (checked && init.RadioItem) {
-        for (auto& other : menu->items_) {
-          if (other->init.RadioItem && other->init.GroupIndex == init.GroupIndex) other->init.Checked = false;
-        }
-      }
+      for (auto& other : *all)
+        other->init.Checked &= !(checked && init.RadioItem && other->init.RadioItem);
       init.Checked = checked;
     }
   };
@@ -40,28 +36,19 @@ class MemoryMenu : public TPortMenu {
   Entry& Item(int index) override { return *items_.at(static_cast<std::size_t>(index)); }
   void Clear() override { items_.clear(); }
   TPortMenuItem& Add(const TPortMenuItemInit& init, TClick click) override {
-    auto item = std::make_unique<Entry>();
-    item->menu = this;
-    item->init = init;
-    item->click = std::move(click);
-    items_.push_back(std::move(item));
+    items_.push_back(std::make_unique<Entry>());
+    items_.back()->all = &items_;
+    items_.back()->init = init;
+    items_.back()->click = std::move(click);
     return *items_.back();
   }
   // The user chooses item `index`.
-  void Click(int index) {
-    Entry& item = Item(index);
-    if (item.click) item.click(item);
-  }
-  std::vector<std::string> Captions() const {
+  void Click(int index) { Item(index).click(Item(index)); }
+  // The captions, a checked item's marked with '*'.
+  std::vector<std::string> Shown() const {
     std::vector<std::string> out;
     for (const auto& i : items_)
-      out.push_back(i->init.Caption);
-    return out;
-  }
-  std::vector<bool> Checks() const {
-    std::vector<bool> out;
-    for (const auto& i : items_)
-      out.push_back(i->init.Checked);
+      out.push_back((i->init.Checked ? "*" : "") + i->init.Caption);
     return out;
   }
 
@@ -71,41 +58,29 @@ class MemoryMenu : public TPortMenu {
 
 constexpr const char* kTestKey = "SOFTWARE\\Test\\SERIALCOMM";
 
-// Publishes `ports` under the test key, one value each, in the given order.
-void Publish(const std::vector<std::string>& ports) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                           nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  int n = 0;
-  for (const std::string& p : ports) {
-    std::string name = "\\Device\\Serial" + std::to_string(n++);
-    ASSERT_EQ(RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(p.c_str()),
-                            static_cast<DWORD>(p.size() + 1)),
-              ERROR_SUCCESS);
-  }
-  RegCloseKey(key);
-}
-
-struct Recorded {
-  int calls = 0;
-  TPortMenuItem* sender = nullptr;
-  std::string name;
-};
-
-// An enumerator over the test key whose OnChange records its calls.
+// An enumerator over the test key, holding `ports` in the given order, whose OnChange
+// counts its calls.
 struct Rig {
   test::ScratchRegistry registry;
   TPortEnumerator ports{kTestKey};
   MemoryMenu menu;
-  Recorded changes;
+  int changes = 0;
+  TPortMenuItem* sender = nullptr;
 
   explicit Rig(const std::vector<std::string>& published) {
-    Publish(published);
-    ports.OnChange = [this](TPortMenuItem& sender, const std::string& name) {
-      ++changes.calls;
-      changes.sender = &sender;
-      changes.name = name;
+    HKEY key = nullptr;
+    EXPECT_EQ(
+        RegCreateKeyEx(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    for (std::size_t n = 0; n < published.size(); ++n) {
+      const std::string name = "\\Device\\Serial" + std::to_string(n);
+      RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(published[n].c_str()),
+                    static_cast<DWORD>(published[n].size() + 1));
+    }
+    RegCloseKey(key);
+    ports.OnChange = [this](TPortMenuItem& item, const std::string&) {
+      ++changes;
+      sender = &item;
     };
   }
 };
@@ -123,7 +98,6 @@ TEST(PortEnumerator, CaptionsAndTagsPutTheAcceleratorOnTheNumber) {
       {"COM3", "COM &3", 3},   {"COM1234567890", "COM &1234567890", 123456789},  // nine characters are read
       {"COM3a", "COM &3a", 0},                                                   // not a number: 0
       {"COM", "COM", 0},       {"/dev/ttyUSB0", "/dev/ttyUSB0", 0},
-      {"SIM4", "SIM4", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -135,61 +109,46 @@ TEST(PortEnumerator, CaptionsAndTagsPutTheAcceleratorOnTheNumber) {
   EXPECT_EQ(TPortEnumerator::PortOfCaption("A & B&&"), "AB");
 }
 
-// Sorted ignoring case, so COM10 comes before COM2.
-TEST(PortEnumerator, BuildsOneSortedRadioItemPerPortWithTheFirstChecked) {
+// Sorted ignoring case, so COM10 comes before COM2; the stored port is chosen while
+// building, spelled as the item spells it.
+TEST(PortEnumerator, BuildsOneSortedRadioItemPerPortAndChoosesTheStoredOne) {
   Rig rig({"COM2", "/dev/ttyUSB0", "COM10", "com1"});
-  rig.ports.Refresh();
-  rig.ports.BuildMenu(&rig.menu, false);
-  ASSERT_EQ(rig.menu.Count(), 4);
-  EXPECT_EQ(rig.menu.Captions(), (Strings{"/dev/ttyUSB0", "com &1", "COM &10", "COM &2"}));
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false, false, false}));
-  EXPECT_EQ(rig.menu.Item(2).init.Tag, 10);
-  EXPECT_EQ(rig.menu.Item(3).init.Name, "aCom3");
-  EXPECT_EQ(rig.changes.calls, 0);
-}
-
-TEST(PortEnumerator, TheStoredPortIsChosenWhileBuilding) {
-  Rig rig({"COM1", "COM10", "COM2"});
   rig.ports.SetComName("com10");
   rig.ports.Refresh();
   rig.ports.BuildMenu(&rig.menu, false);
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true, false}));
-  EXPECT_EQ(rig.changes.calls, 1);
-  EXPECT_EQ(rig.changes.sender, &rig.menu.Item(1));
-  EXPECT_EQ(rig.ports.ComName(), "COM10");  // as the item spells it
+  EXPECT_EQ(rig.menu.Shown(), (Strings{"/dev/ttyUSB0", "com &1", "*COM &10", "COM &2"}));
+  EXPECT_EQ(rig.menu.Item(2).init.Tag, 10);
+  EXPECT_EQ(rig.menu.Item(3).init.Name, "aCom3");
+  EXPECT_EQ(rig.changes, 1);
+  EXPECT_EQ(rig.sender, &rig.menu.Item(2));
+  EXPECT_EQ(rig.ports.ComName(), "COM10");
 }
 
-TEST(PortEnumerator, ClickingAnItemChoosesItsPortOnlyWithOnChange) {
-  Rig rig({"COM1", "COM2", "/dev/ttyACM0"});
-  rig.ports.SetComName("COM1");
-  rig.ports.Refresh();
-  rig.ports.BuildMenu(&rig.menu, false);
-  rig.changes = {};
-  rig.menu.Click(2);  // COM &2
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, true}));
-  EXPECT_EQ(rig.ports.ComName(), "COM2");
-  EXPECT_EQ(rig.changes.calls, 1);
-  EXPECT_EQ(rig.changes.sender, &rig.menu.Item(2));
-
-  rig.ports.OnChange = nullptr;
-  rig.menu.Click(0);
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, false, true}));
-  EXPECT_EQ(rig.ports.ComName(), "COM2");
-}
-
-TEST(PortEnumerator, SettingComNameChoosesTheMatchingItemOrOnlyStoresTheName) {
+// Without a stored port the first item is checked; a click or a name chooses a port only
+// through OnChange, and a name no item has is only stored.
+TEST(PortEnumerator, ClicksAndNamesChooseThroughOnChange) {
   Rig rig({"COM1", "COM2"});
   rig.ports.SetParentMenu(&rig.menu);
   rig.ports.Loaded();
-  ASSERT_EQ(rig.menu.Count(), 2);
+  EXPECT_EQ(rig.menu.Shown(), (Strings{"*COM &1", "COM &2"}));
+  EXPECT_EQ(rig.changes, 0);
+
+  rig.menu.Click(1);
+  EXPECT_EQ(rig.menu.Shown(), (Strings{"COM &1", "*COM &2"}));
+  EXPECT_EQ(rig.ports.ComName(), "COM2");
+  EXPECT_EQ(rig.sender, &rig.menu.Item(1));
 
   rig.ports.SetComName("COM7");
   EXPECT_EQ(rig.ports.ComName(), "COM7");
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{true, false}));
-  EXPECT_EQ(rig.changes.calls, 0);
+  EXPECT_EQ(rig.menu.Shown(), (Strings{"COM &1", "*COM &2"}));
+  rig.ports.SetComName("com1");
+  EXPECT_EQ(rig.ports.ComName(), "COM1");
+  EXPECT_EQ(rig.menu.Shown(), (Strings{"*COM &1", "COM &2"}));
+  EXPECT_EQ(rig.changes, 2);
 
-  rig.ports.SetComName("com2");
-  EXPECT_EQ(rig.ports.ComName(), "COM2");
-  EXPECT_EQ(rig.menu.Checks(), (std::vector<bool>{false, true}));
-  EXPECT_EQ(rig.changes.calls, 1);
+  rig.ports.OnChange = nullptr;
+  rig.menu.Click(1);
+  rig.ports.SetComName("COM2");
+  EXPECT_EQ(rig.menu.Shown(), (Strings{"*COM &1", "COM &2"}));
+  EXPECT_EQ(rig.ports.ComName(), "COM2") << "stored, not checked";
 }
