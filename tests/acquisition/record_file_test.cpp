@@ -8,12 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <bit>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <limits>
 #include <vector>
 
 using namespace osc;
@@ -50,55 +48,21 @@ std::unique_ptr<TDataStore> Recorded(int slot, std::uint8_t mask, std::uint32_t 
   return store;
 }
 
-// A valid record file: slot, rate, count and samples given, other fields plain.
-Bytes RecordBytes(std::uint8_t slot, std::uint32_t rate, std::uint32_t count, std::size_t samples) {
-  Bytes b(256 + samples, 0);
-  b[0] = 'O';
-  b[1] = 'S';
-  b[2] = slot;
-  b[3] = 0x0F;
-  for (int i = 0; i < 4; ++i) {
-    b[4 + i] = static_cast<std::uint8_t>(rate >> (8 * i));
-    b[24 + i] = static_cast<std::uint8_t>(count >> (8 * i));
-  }
-  b[15] = 0x41;  // upper 8.0f: 00 00 00 41
-  for (std::size_t i = 0; i < samples; ++i)
-    b[256 + i] = static_cast<std::uint8_t>(i);
-  return b;
-}
-
-template <typename T>
-void Put(Bytes& b, std::size_t at, T value) {
-  const auto bits = std::bit_cast<std::array<std::uint8_t, sizeof(T)>>(value);
-  std::copy(bits.begin(), bits.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+// The file of a store as SaveToFile writes it.
+Bytes RecordedBytes(int slot, std::uint32_t samples) {
+  const auto store = Recorded(slot, 0x0F, samples);
+  const auto record = store->Record();
+  return Bytes(record.begin(), record.end());
 }
 
 }  // namespace
 
-TEST(RecordFile, SlotsSavedUnderOneNameGetTheirOwnLowerCaseExtension) {
-  test::TempDir dir;
-  TSlotStores stores;
-  stores[0] = Recorded(1, 0x0B, 100);
-  stores[1] = Recorded(2, 0x0B, 100);
-  stores[3] = Recorded(4, 0x0B, 100);
-
-  const auto names = RecordFileNames(dir.file("run.CH1"), stores);
-  ASSERT_EQ(names.size(), 3u);
-  EXPECT_EQ(names[0].Path, dir.file("run.ch1"));
-  EXPECT_EQ(names[1].Path, dir.file("run.ch2"));
-  EXPECT_EQ(names[2].Path, dir.file("run.ch4"));
-  EXPECT_EQ(names[2].Slot, 4);
-  SaveRecording(stores, names);
-
-  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"run.ch1", "run.ch2", "run.ch4"}));
-  EXPECT_TRUE(RecordFileNames(dir.file("run.CH1"), TSlotStores{}).empty());  // nothing to save
-}
-
 TEST(RecordFile, ExtensionOfTheFileNameIsReplaced) {
   const std::pair<const char*, const char*> rows[] = {
-      {"/data/run.ch4", "/data/run.ch3"}, {"/data/a.b/run", "/data/a.b/run.ch3"},
-      {"run.2024.dat", "run.2024.ch3"},   {"run.", "run.ch3"},
-      {".hidden", ".hidden.ch3"},         {"měření.CH1", "měření.ch3"},
+      {"/data/a.b/run", "/data/a.b/run.ch3"},
+      {"run.2024.dat", "run.2024.ch3"},
+      {".hidden", ".hidden.ch3"},
+      {"měření.CH1", "měření.ch3"},
   };
   for (const auto& [chosen, written] : rows)
     EXPECT_EQ(RecordFileName(chosen, 3), written) << chosen;
@@ -136,43 +100,6 @@ TEST(RecordFile, RecordingRoundTripsByteForByte) {
   EXPECT_EQ(ReadAll(dir.file("copy.ch2")), file);
 }
 
-// Files recorded elsewhere are read as they stand: every byte written by hand.
-TEST(RecordFile, HeaderWrittenByHandLoads) {
-  test::TempDir dir;
-  Bytes file(256 + 5, 0);
-  const std::uint8_t head[] = {
-      'O',  'S',  3,    0x0D,                          // magic, slot 3, slots 1, 3, 4
-      0x80, 0x02, 0x00, 0x00,                          // 640 samples per second
-      0x00, 0x00, 0xA0, 0xC0,                          // lower -5.0f
-      0x00, 0x00, 0xA0, 0x40,                          // upper 5.0f
-      0x00, 0x00, 0x00, 0x00, 0xD0, 0x26, 0xE6, 0x40,  // start 45366.5: 15 March 2024 12:00
-      0x04, 0x00, 0x00, 0x00,                          // 4 samples
-      0x02, 0xB0, 'C',  0x00,                          // unit "°C" in code page 1250
-  };
-  std::copy(std::begin(head), std::end(head), file.begin());
-  const std::uint8_t samples[] = {0x00, 0x80, 0xFF, 0x40, 0x99};  // the fifth is beyond the count
-  std::copy(std::begin(samples), std::end(samples), file.begin() + 256);
-  WriteAll(dir.file("hand.ch3"), file);
-
-  auto store = CreateFromFile(dir.file("hand.ch3"));
-  ASSERT_NE(store, nullptr);
-  EXPECT_EQ(store->Header().Slot, 3);
-  EXPECT_EQ(store->Header().ChannelMask, 0x0D);
-  EXPECT_EQ(store->Rate(), 640u);
-  EXPECT_EQ(store->Lower(), -5.0f);
-  EXPECT_EQ(store->Upper(), 5.0f);
-  EXPECT_EQ(store->Start(), 45366.5);
-  EXPECT_EQ(store->Count(), 4u);
-  EXPECT_EQ(store->Samples()[2], 0xFF);
-  EXPECT_EQ(store->UnitText(), "°C");
-  EXPECT_EQ(store->Capacity(), 261u);
-  EXPECT_EQ(store->RemainingSeconds(), 0u);  // one spare byte is no whole second
-
-  file[28] = 0;  // no unit: volts
-  WriteAll(dir.file("volts.ch3"), file);
-  EXPECT_EQ(CreateFromFile(dir.file("volts.ch3"))->UnitText(), "V");
-}
-
 TEST(RecordFile, TheLaterOfTwoFilesForOneSlotWins) {
   test::TempDir dir;
   SaveToFile(*Recorded(2, 0x03, 10), dir.file("a.ch2"));
@@ -187,12 +114,11 @@ TEST(RecordFile, TheLaterOfTwoFilesForOneSlotWins) {
   EXPECT_EQ(loaded.Stores[2], nullptr);
 }
 
-// Every refusal beside the fuzz corpus: a file of no slot shown here is passed over
-// silently, a damaged or unreadable one is refused with its name; the good files of the
-// same selection still load, and a huge file is refused from its size alone.
+// A file of no slot shown here is passed over silently, a damaged or unreadable one is
+// refused with its name, and the good files of the same selection still load; a huge
+// file is refused from its size alone. (Which header fields refuse a file is the
+// malformed-record probe's.)
 TEST(RecordFile, RefusedAndIgnoredFilesLeaveTheOthersLoaded) {
-  constexpr double kInf = std::numeric_limits<double>::infinity();
-  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   struct Row {
     const char* name;
     std::function<std::string(test::TempDir&)> make;  // the file's path
@@ -200,7 +126,7 @@ TEST(RecordFile, RefusedAndIgnoredFilesLeaveTheOthersLoaded) {
   };
   auto damaged = [](std::function<void(Bytes&)> damage) {
     return [damage](test::TempDir& dir) {
-      Bytes b = RecordBytes(2, 2880, 10, 10);
+      Bytes b = RecordedBytes(2, 10);
       damage(b);
       WriteAll(dir.file("bad.ch2"), b);
       return dir.file("bad.ch2");
@@ -208,23 +134,14 @@ TEST(RecordFile, RefusedAndIgnoredFilesLeaveTheOthersLoaded) {
   };
   auto huge = [](std::uint64_t size) {
     return [size](test::TempDir& dir) {
-      WriteAll(dir.file("huge.ch2"), RecordBytes(2, 2880, 100, 100));
+      WriteAll(dir.file("huge.ch2"), RecordedBytes(2, 100));
       EXPECT_EQ(truncate(dir.file("huge.ch2").c_str(), static_cast<off_t>(size)), 0);  // sparse
       return dir.file("huge.ch2");
     };
   };
   const Row rows[] = {
-      {"slot 0", damaged([](Bytes& b) { b[2] = 0; }), false},
       {"slot 5", damaged([](Bytes& b) { b[2] = 5; }), false},
-      {"slot 255, rate 0", damaged([](Bytes& b) { b[2] = 255, Put<std::uint32_t>(b, 4, 0); }), false},
-      {"short", damaged([](Bytes& b) { b.resize(255); }), false},
-      {"empty", damaged([](Bytes& b) { b.clear(); }), false},
-      {"rate 0", damaged([](Bytes& b) { Put<std::uint32_t>(b, 4, 0); }), true},
-      {"start NaN", damaged([=](Bytes& b) { Put(b, 16, kNaN); }), true},
-      {"start -inf", damaged([=](Bytes& b) { Put(b, 16, -kInf); }), true},
-      {"lower NaN", damaged([=](Bytes& b) { Put(b, 8, static_cast<float>(kNaN)); }), true},
-      {"upper -inf", damaged([=](Bytes& b) { Put(b, 12, static_cast<float>(-kInf)); }), true},
-      {"count 2^31", damaged([](Bytes& b) { Put<std::uint32_t>(b, 24, 0x80000000u); }), true},
+      {"start NaN", damaged([](Bytes& b) { std::fill(b.begin() + 16, b.begin() + 24, 0xFF); }), true},
       {"2 GiB", huge(std::uint64_t{1} << 31), true},
       {"4 GiB and more", huge((std::uint64_t{1} << 32) + 300), true},
       {"missing", [](test::TempDir& dir) { return dir.file("missing.ch2"); }, true},
@@ -239,8 +156,8 @@ TEST(RecordFile, RefusedAndIgnoredFilesLeaveTheOthersLoaded) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     test::TempDir dir;
-    WriteAll(dir.file("good.ch1"), RecordBytes(1, 2880, 10, 10));
-    WriteAll(dir.file("good.ch3"), RecordBytes(3, 2880, 10, 10));
+    WriteAll(dir.file("good.ch1"), RecordedBytes(1, 10));
+    WriteAll(dir.file("good.ch3"), RecordedBytes(3, 10));
     const std::string path = r.make(dir);
     auto loaded = LoadRecordFiles({dir.file("good.ch1"), path, dir.file("good.ch3")});
     if (r.refused) {
