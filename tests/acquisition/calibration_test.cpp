@@ -34,9 +34,6 @@ TEST(ZeroWindow, ChannelScaleWithoutOffsetOrZeroCorrection) {
   auto bip = ZeroWindow(entry, 2, cmZeroBipolar);
   EXPECT_EQ(bip.Lo, -7.5f);
   EXPECT_EQ(bip.Hi, 12.5f);
-  auto ac = ZeroWindow(entry, 2, cmZeroAC);
-  EXPECT_EQ(ac.Lo, -10.0f);
-  EXPECT_EQ(ac.Hi, 10.0f);
   // The same window as the channel scale at offset 0 and gain x 1 with no zero correction.
   entry.CH[2].OffsetBip = 0;
   const TChannelScales scales = ComputeChannelScales(entry, giX1, piBipolar, 0, 0);
@@ -52,13 +49,10 @@ TEST(ZeroTick, TwentyPercentOfFullScaleDisablesConfirm) {
     const char* correction;
     bool enabled;
   };
-  const Row rows[] = {
-      {11457, "-20.00 %", true},   // -19.996 %
-      {11458, "-20.00 %", false},  // -20.002 %
-      {4911, "20.00 %", true},     // 19.996 %
-      {4910, "20.00 %", false},    // 20.002 %
-      {0, "50.00 %", false},      {16368, "-50.00 %", false},
-  };
+  const Row rows[] = {{11457, "-20.00 %", true},
+                      {11458, "-20.00 %", false},  // -19.996 % and -20.002 %
+                      {4911, "20.00 %", true},
+                      {4910, "20.00 %", false}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.raw);
     TCalibState s = State(entry, 2, cmZeroAC);
@@ -99,60 +93,30 @@ TEST(ZeroTick, StoredCorrectionMakesTheMeasuredZeroReadZero) {
   EXPECT_NEAR(zero, 0.0, 1e-5);
 }
 
-TEST(GainTick, HintsAtTheEndsOfTheScale) {
+// Readings at the ends of the scale give a hint and keep the earlier correction; a
+// correction of exactly 20 % (as the 2-decimal box holds it) still enables Confirm.
+TEST(GainTick, HintsAtTheEndsAndTheTwentyPercentLimit) {
   test::FormatScope dot('.', ',');
   TOscRozsah entry(16);
   struct Row {
     std::int32_t raw;
-    const char* value;
+    double typed;
     const char* correction;
-    bool computes;
+    bool computes, enabled;
   };
-  const Row rows[] = {
-      {16368, "16.00 V", "Snížit!", false}, {20000, "19.55 V", "Snížit!", false},
-      {8183, "8.00 V", "Zvýšit!", false},   {0, "0.00 V", "Zvýšit!", false},
-      {8184, "8.00 V", "50.00 %", true},  // 12 V typed over 8 V measured
-      {16367, "16.00 V", "-25.00 %", true},
-  };
+  const Row rows[] = {{16368, 12.0, "Snížit!", false, false}, {8183, 12.0, "Zvýšit!", false, false},
+                      {8184, 12.0, "50.00 %", true, false},   {12276, 14.40, "20.00 %", true, true},
+                      {12276, 9.60, "-20.00 %", true, true},  {12276, 14.41, "20.08 %", true, false}};
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.raw);
+    SCOPED_TRACE(r.correction);
     TCalibState s = State(entry, 2, cmGain);
     s.Correction = 7.5;  // an earlier good correction
-    TCalibView v = GainTick(s, r.raw, 12.0);
-    EXPECT_EQ(v.Value, r.value);
+    TCalibView v = GainTick(s, r.raw, r.typed);
     EXPECT_EQ(v.Correction, r.correction);
     EXPECT_EQ(s.Computed, r.computes);
-    if (!r.computes) {
-      EXPECT_EQ(v.ConfirmEnabled, std::optional<bool>(false));
-      EXPECT_EQ(s.Correction, 7.5);
-    }
-  }
-}
-
-TEST(GainTick, ExactlyTwentyPercentStillEnablesConfirm) {
-  test::FormatScope dot('.', ',');
-  TOscRozsah entry(16);
-  const std::int32_t raw12V = 12276;  // 16 V * 0.75
-  struct Row {
-    double typed;  // as the 2-decimal box holds it
-    const char* correction;
-    bool enabled;
-  };
-  const Row rows[] = {
-      {14.40, "20.00 %", true},  {9.60, "-20.00 %", true}, {14.41, "20.08 %", false},
-      {9.59, "-20.08 %", false}, {12.00, "0.00 %", true},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.typed);
-    TCalibState s = State(entry, 1, cmGain);
-    TCalibView v = GainTick(s, raw12V, r.typed);
-    EXPECT_EQ(s.Measured, 12.0);
-    EXPECT_EQ(v.Correction, r.correction);
     EXPECT_EQ(v.ConfirmEnabled, std::optional<bool>(r.enabled));
+    EXPECT_EQ(s.Correction == 7.5, !r.computes);
   }
-  TCalibState s = State(entry, 1, cmGain);
-  GainTick(s, raw12V, 14.4);
-  EXPECT_EQ(s.Correction, 20.0);
   EXPECT_TRUE(GainCorrectionAllowed(-20.0));
   EXPECT_FALSE(GainCorrectionAllowed(20.000001));
 }
