@@ -1,6 +1,6 @@
-// The recording control when the operator, the module or the line misbehave: boxes
-// checked while armed, a module pausing mid-block, a pulled cable, re-entrant ticks,
-// late replies, and a port name that is a plain file.
+// The recording control when the operator, the module or the line misbehave: a model
+// that changes while armed, a module pausing mid-block, a pulled cable, re-entrant
+// ticks, late replies, and a port name that is a plain file.
 #include "acquisition/recorder.h"
 
 #include "graph/series.h"
@@ -33,37 +33,6 @@ std::string PathParamName(const ::testing::TestParamInfo<TAcquisitionPath>& info
 
 constexpr InputSelection kCh1Ch2{true, true, false, false, false, false};
 constexpr InputSelection kCh1To3{true, true, true, false, false, false};
-
-std::vector<char> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A start that keeps failing (the module names an unknown model) while the operator
-// checks CH 3: the start byte and the stores stay those of the slots at Start.
-TEST_P(RecorderFaults, ChannelBoxCheckedWhileArmedKeepsTheStartMask) {
-  RecorderRig rig(GetParam());
-  rig.PatternOnAllInputs();
-  rig.module().set_pace(10);
-  rig.module().inject(sim::Fault::WrongIdentification, sim::FaultMode::Always);
-  rig.Start(kCh1Ch2);
-  for (int i = 0; i < 3; ++i)
-    rig.recorder->TimerTick();
-  EXPECT_FALSE(rig.recorder->Running());
-  EXPECT_TRUE(rig.window.timer);
-  rig.window.controls.Inputs.ch3 = true;
-  rig.recorder->TimerTick();
-  rig.module().clear_faults();
-  rig.RecordAtLeast(3000);
-  EXPECT_EQ(rig.state.ChannelMask, 0x03);
-  EXPECT_EQ(rig.module().with_model([](sim::ModuleModel& m) { return m.stream_slots(); }),
-            (std::vector<int>{1, 2}));
-  rig.Stop();
-  EXPECT_EQ(rig.recorder->Store(3), nullptr);
-  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(1), 1));
-  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(2), 2));
-  EXPECT_EQ(rig.recorder->Store(1)->Header().ChannelMask, 0x03);
-}
 
 // A 2-channel module answers while a 3-slot recording is armed: its identification
 // unchecks CH 3, so the start no longer matches the stores and is abandoned; the
@@ -211,28 +180,21 @@ TEST_P(RecorderFaults, TickCalledFromInsideATickDoesNothing) {
   rig.PatternOnAllInputs();
   rig.module().set_pace(25);
   rig.recorder->SetMaxSeconds(1);
-  bool inside = false;
-  int nestedTicks = 0;
-  int nestedCalls = 0;
+  int nestedTicks = 0, nestedCalls = 0;
   bool inTick = false;
   rig.window.during = [&](const char*) {
-    if (inside || !inTick) return;
-    inside = true;
+    if (!inTick) return;
+    inTick = false;  // one nested tick at a time
     const int before = rig.window.calls;
     rig.recorder->TimerTick();
     nestedCalls += rig.window.calls - before;
     ++nestedTicks;
-    inside = false;
+    inTick = true;
   };
   rig.Start({true, false, false, false, false, false});
-  const auto end = std::chrono::steady_clock::now() + 20s;
-  while (rig.window.timer && std::chrono::steady_clock::now() < end) {
-    inTick = true;
-    rig.recorder->TimerTick();
-    inTick = false;
-    win::Sleep(2);
-  }
-  EXPECT_FALSE(rig.window.timer);  // the 1 s store filled and the recording stopped
+  inTick = true;                                                  // only ticks make window calls from here on
+  ASSERT_TRUE(rig.TickUntil([&] { return !rig.window.timer; }));  // the 1 s store fills and stops it
+  inTick = false;
   EXPECT_GT(nestedTicks, 10);
   EXPECT_EQ(nestedCalls, 0);
   EXPECT_EQ(rig.recorder->Store(1)->Count(), 11520u);
@@ -295,43 +257,36 @@ TEST(RecorderFaultsOverlapped, LateRawRepliesGiveOnlyNoValueMarkers) {
   EXPECT_EQ(v, sim::ExpectedSample(2, asked) * 64);
 }
 
-// A regular file named as the port is never opened, however often the armed recording
-// retries its start.
-void ExpectFileUntouchedByStart(const std::string& path) {
-  {
-    std::ofstream out(path, std::ios::binary);
-    out << "precious\x01\x02\x03 contents";
-  }
-  const std::vector<char> bytes = FileBytes(path);
-  struct stat before {};
-  ASSERT_EQ(::stat(path.c_str(), &before), 0);
-  for (TAcquisitionPath path_ : {TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking}) {
-    RecorderRig rig(path_, path);
-    rig.Start(kCh1Ch2);
-    for (int i = 0; i < 4; ++i)
-      rig.recorder->TimerTick();
-    EXPECT_FALSE(rig.com.Active());
-    EXPECT_FALSE(rig.recorder->Running());
-    EXPECT_TRUE(rig.window.errors.empty());
-    // The stop's identification cannot open the port either: an operator command,
-    // whose error the window shows.
-    EXPECT_THROW(rig.Stop(), ECommError);
-    EXPECT_FALSE(rig.window.timer);
-  }
-  struct stat after {};
-  ASSERT_EQ(::stat(path.c_str(), &after), 0);
-  EXPECT_EQ(FileBytes(path), bytes);
-  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
-  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
-  std::remove(path.c_str());
-}
-
-// In /dev (where a port is looked for) when it is writable, and in the temporary folder.
+// A regular file named as the port (in /dev, where ports are looked for, when that is
+// writable, and in the temporary folder) is never opened, however often the armed
+// recording retries its start.
 TEST(RecorderFaultsPort, RegularFileNamedAsThePortStaysByteIdentical) {
-  if (::access("/dev", W_OK) == 0)
-    ExpectFileUntouchedByStart("/dev/osc-rec-port-" + std::to_string(::getpid()));
-  ExpectFileUntouchedByStart(
-      (std::filesystem::temp_directory_path() / ("osc-rec-port-" + std::to_string(::getpid()))).string());
+  const std::string contents = "precious\x01\x02\x03 contents";
+  for (const std::string& folder : {std::string("/dev"), std::filesystem::temp_directory_path().string()}) {
+    if (::access(folder.c_str(), W_OK) != 0) continue;
+    const std::string path = folder + "/osc-rec-port-" + std::to_string(::getpid());
+    std::ofstream(path, std::ios::binary) << contents;
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    for (TAcquisitionPath acquisition : {TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking}) {
+      RecorderRig rig(acquisition, path);
+      rig.Start(kCh1Ch2);
+      for (int i = 0; i < 4; ++i)
+        rig.recorder->TimerTick();
+      EXPECT_FALSE(rig.com.Active());
+      EXPECT_TRUE(rig.window.errors.empty());
+      // The stop's identification cannot open it either: an operator command, whose
+      // error the window shows.
+      EXPECT_THROW(rig.Stop(), ECommError);
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), contents) << path;
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    std::remove(path.c_str());
+  }
 }
 
 }  // namespace
