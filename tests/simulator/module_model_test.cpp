@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <vector>
@@ -66,25 +65,6 @@ TEST(ModuleModel, ZeroReadingFollowsThePolarity) {
   host.exchange({0xB0 | 0x02, 0xFF, 0x00, 0xFF, 0});  // Sample, Bipolar
   EXPECT_EQ(RawValue(host.exchange({0xFA}), 1), 352 * 16);
   EXPECT_EQ(RawValue(host.exchange({0xFD}), 1), 0) << "the plain reading stays Positive";
-}
-
-TEST(ModuleModel, AcquisitionModesCombineSubSamples) {
-  // A sine at the sample rate: the four sub-samples of a period sit a quarter turn apart.
-  auto run = [](std::uint8_t mode, double frequency = 11520.0) {
-    ModelHost host(ModuleType::FourChannel);
-    host.model.set_signal(1, {Waveform::Sine, frequency, 4.0, 8.0});
-    host.exchange({static_cast<std::uint8_t>(0xA0 | mode), 0xFF, 0, 0xFF, 0});
-    Bytes s = host.exchange({0x91}, 12 + 200);
-    return Bytes(s.begin() + 12, s.end());
-  };
-  for (auto b : run(0))
-    EXPECT_GE(b, 172) << "Max: at least 8 V + 4 V x cos 45 deg of 16 V";
-  for (auto b : run(1))
-    EXPECT_NEAR(b, 127.5, 0.5) << "Avg: the sine cancels, 8 V remain";
-  Bytes sample = run(2, 1440.0);
-  auto [lo, hi] = std::minmax_element(sample.begin(), sample.end());
-  EXPECT_LT(*lo, 100);
-  EXPECT_GT(*hi, 155) << "Sample: the sine itself";
 }
 
 TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {

@@ -70,18 +70,6 @@ TEST_F(SimCommDeviceTest, ReadableExactlyWhileBytesAreDue) {
   EXPECT_FALSE(Readable(*port));
 }
 
-TEST_F(SimCommDeviceTest, LineRateComesFromTheHostsSettings) {
-  EXPECT_EQ(module().host_baud(), kFastBaud);
-  ASSERT_TRUE(port->configure(Line(kSlowBaud)));
-  Write(*port, {0xF5});
-  EXPECT_FALSE(Readable(*port, 20)) << "the module heard garbage";
-  win::DCB bad = Line(0);
-  errno = 0;
-  EXPECT_FALSE(port->configure(bad));
-  EXPECT_EQ(errno, EINVAL);
-  EXPECT_EQ(module().host_baud(), kSlowBaud) << "a refused setting changes nothing";
-}
-
 TEST_F(SimCommDeviceTest, OnePortAtATime) {
   DWORD error = 0;
   EXPECT_EQ(module().open(&error), nullptr);
