@@ -71,14 +71,10 @@ TEST(ZeroTick, FailedReadingEmptiesPanelsAndKeepsCorrection) {
   TCalibState s = State(entry, 1, cmZeroAC);
   ZeroTick(s, 9000);
   const double kept = s.Correction;
-  const double measured = s.Measured;
   TCalibView v = ZeroTick(s, kNoRawValue);
-  EXPECT_EQ(v.Value, "");
-  EXPECT_EQ(v.Correction, "");
+  EXPECT_EQ(v.Value + v.Correction, "");
   EXPECT_FALSE(v.ConfirmEnabled.has_value());  // the button stays as it was
   EXPECT_EQ(s.Correction, kept);
-  EXPECT_EQ(s.Measured, measured);
-  EXPECT_TRUE(s.Computed);
 }
 
 TEST(ZeroTick, StoredCorrectionMakesTheMeasuredZeroReadZero) {

@@ -22,25 +22,12 @@ class MeasurementText : public ::testing::Test {
   test::FormatScope format_;
 };
 
-TEST_F(MeasurementText, ValueTextShowsTimeWithMillisecondsValueAndUnit) {
+// Time with milliseconds, value and unit; a clipped reading is a bound.
+TEST_F(MeasurementText, ValueText) {
   const double t = EncodeDateTime(2026, 12, 7, 12, 30, 5, 250);
-  struct Case {
-    double x, y;
-    const char* unit;
-    const char* text;
-  };
-  const Case cases[] = {
-      {t, 1.25, "V", "12:30:05.250    1.25 V"},
-      {t, -12.5, "mV", "12:30:05.250    -12.50 mV"},
-      {EncodeDateTime(2026, 1, 1, 0, 0, 0, 7), 5, "V", "00:00:00.007    5.00 V"},
-      {0, 5, "V", ""},  // not set
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(ValueText(c.x, c.y, c.unit), c.text) << c.text;
-}
-
-TEST_F(MeasurementText, ReadingsOnClippedSamplesAreBounds) {
-  const double t = EncodeDateTime(2026, 12, 7, 12, 30, 5, 250);
+  EXPECT_EQ(ValueText(t, -12.5, "mV"), "12:30:05.250    -12.50 mV");
+  EXPECT_EQ(ValueText(EncodeDateTime(2026, 1, 1, 0, 0, 0, 7), 5, "V"), "00:00:00.007    5.00 V");
+  EXPECT_EQ(ValueText(0, 5, "V"), "") << "not set";
   EXPECT_EQ(ValueText(t, 9.96, "V", kClipHigh, -10.0f, 9.96f), "12:30:05.250    > 9.96 V");
   EXPECT_EQ(ValueText(t, -10, "V", kClipLow, -10.0f, 9.96f), "12:30:05.250    < -10.00 V");
   // A record whose raw 255 stands for the lower value: clipped towards it.

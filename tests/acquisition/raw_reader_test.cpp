@@ -53,6 +53,13 @@ TEST(RawReader, QueriesOnItsOwnThreadAndHandsBackTheReading) {
   query = none.Start(1, false);
   ASSERT_TRUE(none.WaitIdle(kGenerous));
   EXPECT_EQ(query->Value(), kNoRawValue) << "no source reads as no value";
+
+  // A source's error reaches the caller at Value, and the reader survives it.
+  TRawReader failing([](int, bool) -> std::int32_t { throw Exception("Port COM9 not found"); });
+  query = failing.Start(1, true);
+  ASSERT_TRUE(failing.WaitIdle(kGenerous));
+  EXPECT_THROW(query->Value(), Exception);
+  EXPECT_NE(failing.Start(1, true), nullptr);
 }
 
 TEST(RawReader, RefusesToStackQueriesBehindASlowOne) {
@@ -68,16 +75,6 @@ TEST(RawReader, RefusesToStackQueriesBehindASlowOne) {
   EXPECT_EQ(first->Value(), 4711);
   EXPECT_EQ(gate.calls, 1);
   EXPECT_NE(reader.Start(2, true), nullptr);
-}
-
-TEST(RawReader, SourceErrorsReachTheCallerAtValue) {
-  TRawReader reader([](int, bool) -> std::int32_t { throw Exception("Port COM9 not found"); });
-  auto query = reader.Start(1, true);
-  ASSERT_TRUE(reader.WaitIdle(kGenerous));
-  ASSERT_TRUE(query->Done());
-  EXPECT_THROW(query->Value(), Exception);
-  // The reader survives the error.
-  EXPECT_NE(reader.Start(1, true), nullptr);
 }
 
 TEST(RawReader, ADroppedQueryFinishesAndTheDestructorWaitsForIt) {

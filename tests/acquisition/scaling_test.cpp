@@ -62,22 +62,17 @@ TEST(ChannelScale, DefaultOffsetTable) {
     bool aux;
     std::uint8_t b;
   };
-  const Row rows[] = {
-      {piPositive, giX4, false, 0}, {piBipolar, giX4, false, 53}, {piAC, giX2, false, 64},
-      {piPositive, giX2, true, 64}, {piBipolar, giX4, true, 96},
-  };
-  for (const Row& r : rows) {
+  const Row rows[] = {{piPositive, giX4, false, 0},
+                      {piBipolar, giX4, false, 53},
+                      {piAC, giX2, false, 64},
+                      {piPositive, giX2, true, 64},
+                      {piBipolar, giX4, true, 96}};
+  for (const Row& r : rows)
     EXPECT_EQ(DefaultOffset(r.polarity, r.gain, r.aux), r.b) << r.polarity << "/" << r.gain << "/" << r.aux;
-  }
 }
 
 TEST(SampleValue, RawExtremesMapExactlyToTheHeaderValues) {
-  const std::pair<float, float> ranges[] = {
-      {-4.1875f, 3.8125f},
-      {-3.9f, 12.1f},
-      {0.1f, 0.3f},
-      {-7.0f, 0.0f},
-  };
+  const std::pair<float, float> ranges[] = {{-4.1875f, 3.8125f}, {-3.9f, 12.1f}, {0.1f, 0.3f}, {-7.0f, 0.0f}};
   for (auto [low, high] : ranges) {
     SCOPED_TRACE(testing::Message() << low << ".." << high);
     EXPECT_EQ(RawToValue(0, low, high), double{low});
@@ -94,9 +89,8 @@ TEST(SampleValue, PeakDisplayShowsMaximumThenMinimumOfEachWindow) {
     std::uint32_t index;
     int raw;  // -1: beyond the samples
   };
-  const Row rows[] = {
-      {true, 0, 50}, {true, 1, 5}, {true, 2, 60}, {true, 3, 1}, {true, 4, -1}, {false, 1, 5}, {false, 3, -1},
-  };
+  const Row rows[] = {{true, 0, 50}, {true, 1, 5},  {true, 2, 60}, {true, 3, 1},
+                      {true, 4, -1}, {false, 1, 5}, {false, 3, -1}};
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << (r.peak ? "peak " : "plain ") << r.index);
     std::uint8_t raw = 0xEE;
@@ -212,16 +206,15 @@ TEST(Clipping, StretchesReachingTheLimitsAreFoundExactly) {
     std::uint64_t first, length;
     unsigned flags;
   };
-  const Row rows[] = {
-      {0, kChunk - 1, 0},
-      {0, kChunk, kClipHigh},
-      {kChunk - 1, 1, kClipHigh},
-      {kChunk, 100, 0},
-      {kChunk + 100, 1, kClipLow},
-      {kChunk + 101, kChunk - 200, 0},
-      {0, 3 * kChunk, kClipHigh | kClipLow},
-      {2 * kChunk + 6, 10 * kChunk, 0},  // cut at the count
-  };
+  // The last row is cut at the count.
+  const Row rows[] = {{0, kChunk - 1, 0},
+                      {0, kChunk, kClipHigh},
+                      {kChunk - 1, 1, kClipHigh},
+                      {kChunk, 100, 0},
+                      {kChunk + 100, 1, kClipLow},
+                      {kChunk + 101, kChunk - 200, 0},
+                      {0, 3 * kChunk, kClipHigh | kClipLow},
+                      {2 * kChunk + 6, 10 * kChunk, 0}};
   for (const TDataStore* store : {&recorded, loaded.get()}) {
     for (const Row& r : rows)
       EXPECT_EQ(ClipIn(*store, r.first, r.length), r.flags) << r.first << " + " << r.length;
