@@ -44,29 +44,6 @@ void SetDC(ModuleModel& m, int channel, double volts) {
   m.set_signal(channel, {Waveform::DC, 0, 0, volts});
 }
 
-TEST(ModuleModel, BrokenParameterBlocksDoNotSwallowTheNextCommand) {
-  ModelHost host(ModuleType::FourChannel);
-  // A filler byte that is not 0xFF ends the block; the byte counts as a command.
-  EXPECT_EQ(host.exchange({0xA2, 0xF5}).size(), 8u);
-  // A block left half-sent is forgotten after a pause.
-  host.send({0xA2, 0xFF});
-  host.advance(60ms);
-  EXPECT_TRUE(host.exchange({0x00, 0xFF, 0x00}).empty());
-  EXPECT_EQ(host.exchange({0xF5}).size(), 8u);
-  EXPECT_EQ(host.model.mode_word(), 0) << "no block completed";
-}
-
-// The zero variant measures in the selected polarity: 0 V in Bipolar on a 16 V input
-// lies 5.5 V above the window's low end (-5.5 .. 10.5 V).
-TEST(ModuleModel, ZeroReadingFollowsThePolarity) {
-  ModelHost host(ModuleType::FourChannel);
-  SetDC(host.model, 1, 0.0);
-  EXPECT_EQ(RawValue(host.exchange({0xFA}), 1), 0) << "Positive: 0 V is the bottom";
-  host.exchange({0xB0 | 0x02, 0xFF, 0x00, 0xFF, 0});  // Sample, Bipolar
-  EXPECT_EQ(RawValue(host.exchange({0xFA}), 1), 352 * 16);
-  EXPECT_EQ(RawValue(host.exchange({0xFD}), 1), 0) << "the plain reading stays Positive";
-}
-
 TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {
   ModelHost host(ModuleType::FourChannel);
   host.model.set_signal(1, {Waveform::Pattern});
@@ -131,36 +108,6 @@ TEST(ModuleModel, SilenceForGoodPausesTheStreamWithoutABurst) {
   ASSERT_FALSE(after.empty());
   const std::uint64_t next = before.size() - 12;  // the start reply came first
   EXPECT_EQ(after[0], ExpectedSample(1, next));
-}
-
-TEST(ModuleModel, ReplyDelayHoldsRepliesBackButNotTheStream) {
-  ModelHost host(ModuleType::FourChannel, 1.0);
-  host.model.set_reply_delay(150ms);
-  host.send({0xF5});
-  EXPECT_EQ(host.model.next_output_due(host.now), host.now + 150ms + 86806ns);
-  host.advance(149ms);
-  EXPECT_TRUE(host.take().empty());
-  host.model.discard_output(host.now);  // a purge before the reply keeps it
-  host.advance(2ms);
-  EXPECT_EQ(host.take().size(), 8u);
-}
-
-TEST(ModuleModel, StreamFaultsHitSingleBytes) {
-  ModelHost host(ModuleType::FourChannel);
-  host.model.set_signal(1, {Waveform::Pattern});
-  host.model.set_stream_fault_interval(100);
-  host.exchange({0x91}, 12);
-  host.model.inject(Fault::LostByte, FaultMode::Always);
-  Bytes s = host.take(1000);
-  EXPECT_EQ(s.size(), 990u);
-  EXPECT_EQ(s[98], ExpectedSample(1, 98));
-  EXPECT_EQ(s[99], ExpectedSample(1, 100)) << "byte 99 was lost";
-
-  host.model.clear_faults();
-  host.model.inject(Fault::CorruptedByte, FaultMode::Once);
-  Bytes t = host.take(3);
-  EXPECT_EQ(t[0], ExpectedSample(1, 1000) ^ 1);
-  EXPECT_EQ(t[1], ExpectedSample(1, 1001));
 }
 
 TEST(Uart, ReclockingBetweenRates) {

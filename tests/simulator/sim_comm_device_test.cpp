@@ -12,27 +12,9 @@
 namespace osc::sim::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 bool Readable(const win::CommDevice& d, int timeout_ms = 0) {
   pollfd p{d.poll_fd(), POLLIN, 0};
   return poll(&p, 1, timeout_ms) == 1 && (p.revents & POLLIN);
-}
-
-// Reads until `count` bytes have come or the device stays quiet for a second.
-Bytes ReadBytes(win::CommDevice& d, std::size_t count) {
-  Bytes out;
-  std::uint8_t buf[512];
-  while (out.size() < count && Readable(d, 1000)) {
-    ssize_t n = d.read_some(buf, std::min(sizeof buf, count - out.size()));
-    if (n < 0) break;
-    out.insert(out.end(), buf, buf + n);
-  }
-  return out;
-}
-
-void Write(win::CommDevice& d, Bytes bytes) {
-  ASSERT_EQ(d.write_some(bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
 
 win::DCB Line(DWORD baud) {
@@ -61,14 +43,6 @@ class SimCommDeviceTest : public ::testing::Test {
 
   std::unique_ptr<win::CommDevice> port;
 };
-
-TEST_F(SimCommDeviceTest, ReadableExactlyWhileBytesAreDue) {
-  EXPECT_FALSE(Readable(*port));
-  Write(*port, {0xF5});
-  EXPECT_TRUE(Readable(*port));
-  EXPECT_EQ(ReadBytes(*port, 8), (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
-  EXPECT_FALSE(Readable(*port));
-}
 
 TEST_F(SimCommDeviceTest, OnePortAtATime) {
   DWORD error = 0;
