@@ -27,20 +27,6 @@ std::int32_t RawFor(double volts, double lo, double hi) {
 
 }  // namespace
 
-TEST(ZeroWindow, ChannelScaleWithoutOffsetOrZeroCorrection) {
-  TOscRozsah entry(16);
-  entry.CH[2].Gain = 25;      // fs 20, k 4
-  entry.CH[2].OffsetBip = 7;  // ignored: the dialog measures without it
-  auto bip = ZeroWindow(entry, 2, cmZeroBipolar);
-  EXPECT_EQ(bip.Lo, -7.5f);
-  EXPECT_EQ(bip.Hi, 12.5f);
-  // The same window as the channel scale at offset 0 and gain x 1 with no zero correction.
-  entry.CH[2].OffsetBip = 0;
-  const TChannelScales scales = ComputeChannelScales(entry, giX1, piBipolar, 0, 0);
-  EXPECT_EQ(scales[1].Low, bip.Lo);
-  EXPECT_EQ(scales[1].High, bip.Hi);
-}
-
 TEST(ZeroTick, TwentyPercentOfFullScaleDisablesConfirm) {
   test::FormatScope dot('.', ',');
   TOscRozsah entry(16);  // AC window -8 .. 8 V: 20 % is 3.2 V, between raw 11457 and 11458

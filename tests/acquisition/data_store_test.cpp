@@ -21,19 +21,6 @@ TChannelScale Scale(float low, float high, std::string unit = "") {
 
 }  // namespace
 
-TEST(DataStore, RateIsSharedByTheRecordedSlots) {
-  struct Row {
-    std::uint8_t mask;
-    std::uint32_t normal, slow;
-  };
-  const Row rows[] = {{0x0B, 3840, 640}, {0xF4, 11520, 1920}, {0xF0, 0, 0}};
-  for (const Row& r : rows) {
-    SCOPED_TRACE(int{r.mask});
-    EXPECT_EQ(SlotRate(r.mask, false), r.normal);
-    EXPECT_EQ(SlotRate(r.mask, true), r.slow);
-  }
-}
-
 // The header is a file format: every byte is given here by hand.
 TEST(DataStore, HeaderIsWrittenByteForByte) {
   TDataStore store(2, 10, 45000.5, 0x0B, false, Scale(-4.1875f, 3.8125f, "µV"));

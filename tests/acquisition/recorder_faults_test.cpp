@@ -25,7 +25,15 @@ using osc::test::RecorderRig;
 
 namespace {
 
-class RecorderFaults : public ::testing::TestWithParam<TAcquisitionPath> {};
+// The simulated module streams the pattern on every input at ten times its pace.
+class RecorderFaults : public ::testing::TestWithParam<TAcquisitionPath> {
+ protected:
+  void SetUp() override {
+    rig.PatternOnAllInputs();
+    rig.module().set_pace(10);
+  }
+  RecorderRig rig{GetParam()};
+};
 
 std::string PathParamName(const ::testing::TestParamInfo<TAcquisitionPath>& info) {
   return osc::test::PathName(info.param);
@@ -38,7 +46,7 @@ constexpr InputSelection kCh1To3{true, true, true, false, false, false};
 // unchecks CH 3, so the start no longer matches the stores and is abandoned; the
 // module is never told to stream slots the stores were not made for.
 TEST_P(RecorderFaults, TwoChannelModuleWhileArmedAbandonsTheStart) {
-  RecorderRig rig(GetParam(), "SIM2");
+  rig.window.port = "SIM2";
   sim::SimulatedModule& two = sim::SimulatedModuleFor("SIM2");
   rig.Start(kCh1To3);
   ASSERT_TRUE(rig.window.timer);
@@ -66,8 +74,6 @@ TEST_P(RecorderFaults, TwoChannelModuleWhileArmedAbandonsTheStart) {
 // after the 400 ms interval time-out; its bytes are stored and the slot order goes on
 // in the next block.
 TEST_P(RecorderFaults, PauseMidBlockSwapsNoChannels) {
-  RecorderRig rig(GetParam());
-  rig.PatternOnAllInputs();
   rig.module().set_pace(4);
   rig.Start(kCh1To3);
   ASSERT_TRUE(rig.RecordAtLeast(2000));
@@ -99,9 +105,6 @@ TEST_P(RecorderFaults, PauseMidBlockSwapsNoChannels) {
 // The cable is pulled while recording: one message, the timer off, the controls back,
 // and every sample stored so far kept in its slot.
 TEST_P(RecorderFaults, PulledCableEndsTheRecordingWithOneMessageAndKeepsTheSamples) {
-  RecorderRig rig(GetParam());
-  rig.PatternOnAllInputs();
-  rig.module().set_pace(10);
   rig.Start(kCh1Ch2);
   ASSERT_TRUE(rig.RecordAtLeast(5000));
   const std::uint32_t before = rig.recorder->Store(1)->Count();
@@ -126,9 +129,6 @@ TEST_P(RecorderFaults, PulledCableEndsTheRecordingWithOneMessageAndKeepsTheSampl
 // Stop between two ticks: every block completed since the last tick is stored and shown
 // (the stop sequence towards the module is unchanged).
 TEST_P(RecorderFaults, StopKeepsEveryCompleteBlock) {
-  RecorderRig rig(GetParam());
-  rig.PatternOnAllInputs();
-  rig.module().set_pace(10);
   rig.Start({true, false, false, false, false, false});
   ASSERT_TRUE(rig.RecordAtLeast(TRecorder::kMaxBlockLength));
   const std::uint32_t before = rig.recorder->Store(1)->Count();
@@ -148,10 +148,8 @@ TEST_P(RecorderFaults, StopKeepsEveryCompleteBlock) {
 // A stream that stops mid-recording (the port stays open) is said in the title after
 // about two block times, and the title counts down again when data comes.
 TEST_P(RecorderFaults, StalledStreamIsSaidAndClears) {
-  RecorderRig rig(GetParam());
   std::int64_t now = 0;
   rig.recorder->SetClock([&] { return now; });
-  rig.module().set_pace(10);
   rig.Start({true, false, false, false, false, false});
   ASSERT_TRUE(rig.RecordAtLeast(TRecorder::kMaxBlockLength));
   rig.module().inject(sim::Fault::Silence, sim::FaultMode::Always);
@@ -176,8 +174,6 @@ TEST_P(RecorderFaults, StalledStreamIsSaidAndClears) {
 // A tick never pumps the event loop, and a tick that arrives while another is inside
 // (here: from every window call the recorder makes) does nothing at all.
 TEST_P(RecorderFaults, TickCalledFromInsideATickDoesNothing) {
-  RecorderRig rig(GetParam());
-  rig.PatternOnAllInputs();
   rig.module().set_pace(25);
   rig.recorder->SetMaxSeconds(1);
   int nestedTicks = 0, nestedCalls = 0;
@@ -205,26 +201,23 @@ TEST_P(RecorderFaults, TickCalledFromInsideATickDoesNothing) {
 // byte): the reads still out are ended before the recorder goes, and the port stays
 // usable.
 TEST_P(RecorderFaults, ClosingWhileTheStartReplyIsAwaitedExitsCleanly) {
-  auto rig = std::make_unique<RecorderRig>(GetParam());
-  rig->PatternOnAllInputs();
-  rig->window.during = [&](const char* what) {
+  rig.window.during = [&](const char* what) {
     // The tick's "Start" caption comes right before the start byte.
-    if (std::string(what) == "SetCaption" && !rig->recorder->Running())
-      rig->module().inject(sim::Fault::Silence, sim::FaultMode::Once);
+    if (std::string(what) == "SetCaption" && !rig.recorder->Running())
+      rig.module().inject(sim::Fault::Silence, sim::FaultMode::Once);
   };
-  rig->Start(kCh1Ch2);
-  rig->recorder->TimerTick();
-  EXPECT_FALSE(rig->recorder->Running());
-  EXPECT_EQ(rig->window.caption, "Start");
-  ASSERT_EQ(rig->window.retries.size(), 1u);
-  EXPECT_FALSE(rig->window.retries[0].empty()) << "the start failed after the module answered: say why";
-  rig->window.during = nullptr;
-  rig->recorder.reset();
-  EXPECT_FALSE(rig->window.timer);
+  rig.Start(kCh1Ch2);
+  rig.recorder->TimerTick();
+  EXPECT_FALSE(rig.recorder->Running());
+  EXPECT_EQ(rig.window.caption, "Start");
+  ASSERT_EQ(rig.window.retries.size(), 1u);
+  EXPECT_FALSE(rig.window.retries[0].empty()) << "the start failed after the module answered: say why";
+  rig.window.during = nullptr;
+  rig.recorder.reset();
+  EXPECT_FALSE(rig.window.timer);
   // The module was identified again by the stop and answers.
-  EXPECT_EQ(rig->module().state(), sim::ModuleState::Commands);
-  EXPECT_TRUE(rig->protocol.Identify());
-  rig.reset();
+  EXPECT_EQ(rig.module().state(), sim::ModuleState::Commands);
+  EXPECT_TRUE(rig.protocol.Identify());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderFaults,

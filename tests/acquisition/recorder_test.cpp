@@ -79,33 +79,6 @@ TEST_P(RecorderPaths, StartWithNoInputReleasesTheButtonAndChangesNothing) {
   EXPECT_FALSE(rig.com.Active());
 }
 
-TEST_P(RecorderPaths, AuxiliaryFiveAloneRecordsSlotOneWithItsScale) {
-  RecorderRig rig(GetParam());
-  TOscRozsah range(16.0);
-  range.RangeCh5 = 250.0;
-  range.CH[5].Unit = "A";
-  range.CH[5].OffsetAC = 2.0;
-  rig.window.range = &range;
-  // Only the auxiliary input carries the pattern: slot 1 must come from channel 5.
-  rig.module().set_signal(5, sim::SignalSpec{sim::Waveform::Pattern});
-  rig.module().set_signal(1, sim::SignalSpec{sim::Waveform::DC, 0, 0, 3.0});
-  rig.module().set_pace(10);
-  rig.Start({false, false, false, false, true, false});
-  rig.RecordAtLeast(2000);
-  rig.Stop();
-
-  EXPECT_EQ(rig.module().mode_word() >> 8, 0x01);
-  const TChannelScale& scale = rig.recorder->ChannelScale()[0];
-  EXPECT_NEAR(scale.High - scale.Low, 500.0, 1e-3) << "channel 5's window, not channel 1's 16 V";
-
-  const TDataStore* store = rig.recorder->Store(1);
-  ASSERT_NE(store, nullptr);
-  EXPECT_EQ(rig.recorder->Store(2), nullptr);
-  EXPECT_EQ(store->Upper(), scale.High);
-  EXPECT_EQ(store->UnitText(), "A");
-  EXPECT_TRUE(HoldsOwnSequence(store, 1));
-}
-
 INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderPaths,
                          ::testing::Values(TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking),
                          PathParamName);

@@ -98,7 +98,6 @@ TEST(SpanStats, EmptyOneSampleConstantAndClippedSpans) {
   };
   const Row rows[] = {
       {"empty", {}, kLower, kUpper, 0, 0, 0, 0, false, false},
-      {"constant", {30, 30, 30, 30}, kLower, kUpper, 3, 3, 3, 0, false, false},
       {"both ends", {0, 255, 0, 255}, -5, 5, -5, 5, 0, 5, true, true},
       // A scale that falls: raw 255 is the smallest value.
       {"falling scale", {255, 55}, 10, -15.5, -15.5, 4.5, -5.5, 10, true, false},
