@@ -63,7 +63,7 @@ TEST(ZeroTick, FailedReadingEmptiesPanelsAndKeepsCorrection) {
   EXPECT_EQ(s.Correction, kept);
 }
 
-TEST(ZeroTick, StoredCorrectionMakesTheMeasuredZeroReadZero) {
+TEST(CalibTick, StoredCorrectionsMakeTheMeasuredValuesReadTrue) {
   TOscRozsah entry(16);
   entry.CH[3].Gain = 2.5;
   TCalibState s = State(entry, 3, cmZeroBipolar);
@@ -73,6 +73,14 @@ TEST(ZeroTick, StoredCorrectionMakesTheMeasuredZeroReadZero) {
   const TChannelScales scales = ComputeChannelScales(entry, giX1, piBipolar, 0, 0);
   const double zero = scales[2].Low + (scales[2].High - scales[2].Low) * (s.Measured - w.Lo) / (w.Hi - w.Lo);
   EXPECT_NEAR(zero, 0.0, 1e-5);
+
+  // A gain correction stored for 17.25 V typed makes that reading 17.25 V.
+  TOscRozsah twenty(20);
+  TCalibState g = State(twenty, 2, cmGain);
+  GainTick(g, 14000, 17.25);
+  twenty.CH[2].Gain = g.Correction;
+  EXPECT_NEAR(ComputeChannelScales(twenty, giX1, piPositive, 0, 0)[1].High * 14000 / kRawFullScale, 17.25,
+              1e-5);
 }
 
 // Readings at the ends of the scale give a hint and keep the earlier correction; a
@@ -101,16 +109,6 @@ TEST(GainTick, HintsAtTheEndsAndTheTwentyPercentLimit) {
   }
   EXPECT_TRUE(GainCorrectionAllowed(-20.0));
   EXPECT_FALSE(GainCorrectionAllowed(20.000001));
-}
-
-TEST(GainTick, StoredCorrectionMakesTheKnownVoltageReadAsTyped) {
-  TOscRozsah entry(20);
-  TCalibState s = State(entry, 2, cmGain);
-  const std::int32_t raw = 14000;
-  GainTick(s, raw, 17.25);
-  entry.CH[2].Gain = s.Correction;
-  const TChannelScales scales = ComputeChannelScales(entry, giX1, piPositive, 0, 0);
-  EXPECT_NEAR(scales[1].High * raw / kRawFullScale, 17.25, 1e-5);
 }
 
 // A range of 0 V has a window of no width: both dialogs raise instead of dividing.

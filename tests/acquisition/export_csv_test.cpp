@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -86,14 +87,8 @@ std::vector<Block> Parse(std::string text, char sep) {
 }
 
 double Number(std::string text, char decimal) {
-  for (char& c : text) {
-    if (c == decimal) c = '.';
-  }
-  std::istringstream in(text);
-  in.imbue(std::locale::classic());
-  double v = NAN;
-  in >> v;
-  return v;
+  std::replace(text.begin(), text.end(), decimal, '.');
+  return std::strtod(text.c_str(), nullptr);
 }
 
 std::string Csv(const std::vector<TExportChannel>& channels, const TExportOptions& options) {

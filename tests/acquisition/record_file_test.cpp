@@ -170,26 +170,6 @@ TEST(RecordFile, FilesThatCannotBeReadAreRefused) {
   }
 }
 
-// A file cut short while it is read (another program truncating it) gives the record
-// that was read, its block no larger.
-TEST(RecordFile, FileThatShrinksWhileReadIsTakenAsRead) {
-  struct GrowingStat : FaultyFileOps {
-    int fstat(int fd, struct stat* status) override {
-      const int result = FaultyFileOps::fstat(fd, status);
-      status->st_size += 1000;
-      return result;
-    }
-  };
-  test::TempDir dir;
-  SaveToFile(*Recorded(4, 0x08, 300), dir.file("a.ch4"));
-  GrowingStat ops;
-  auto store = CreateFromFile(dir.file("a.ch4"), ops);
-  ASSERT_NE(store, nullptr);
-  EXPECT_EQ(store->Capacity(), 556u);
-  EXPECT_EQ(store->Count(), 300u);
-  EXPECT_EQ(store->Samples()[299], static_cast<std::uint8_t>(299 * 13 + 4));
-}
-
 // A record set is saved all or nothing: whichever step of whichever file fails, every old
 // file of the set stays as it was, no temporary file is left, and one message names the
 // file that failed. (The folder's fsync after the renames is not reported: the set is in

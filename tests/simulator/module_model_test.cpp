@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <initializer_list>
 #include <vector>
 
@@ -35,14 +34,6 @@ struct ModelHost {
   SimTime now = 1s;
   DWORD baud = kFastBaud;
 };
-
-std::uint16_t RawValue(const Bytes& reply, int slot) {
-  return static_cast<std::uint16_t>(reply[2 * slot - 1] | reply[2 * slot] << 8);
-}
-
-void SetDC(ModuleModel& m, int channel, double volts) {
-  m.set_signal(channel, {Waveform::DC, 0, 0, volts});
-}
 
 TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {
   ModelHost host(ModuleType::FourChannel);
@@ -122,21 +113,6 @@ TEST(Uart, ReclockingBetweenRates) {
   Bytes slow;
   Reclock(Bytes(12, 0xF5), kFastBaud, kSlowBaud, slow, nullptr);
   EXPECT_LE(slow.size(), 3u);
-}
-
-// An uncalibrated module: each analogue input errs by more than a 10-bit reading can
-// hide, and by no more than the calibration dialogs accept.
-TEST(ModuleModel, TypicalErrorsGiveEachInputSomethingToCalibrate) {
-  ModelHost host(ModuleType::FourChannel);
-  for (int ch = 1; ch <= 4; ++ch) {
-    const InputSetup in = WithTypicalErrors(ch, host.model.input(ch));
-    EXPECT_LE(std::fabs(in.gain_error) + std::fabs(in.zero_error_bipolar), 10.0) << ch;
-    host.model.set_input(ch, in);
-    SetDC(host.model, ch, 12.0);
-  }
-  const Bytes reply = host.exchange({0xFD});
-  for (int ch = 1; ch <= 4; ++ch)
-    EXPECT_GT(std::fabs(RawValue(reply, ch) * 16.0 / 16368.0 - 12.0), 2 * 16.0 / 1023) << ch;
 }
 
 }  // namespace
