@@ -1,5 +1,8 @@
 #include "simulator/module_model.h"
 
+#include "simulator/sim_comm_device.h"
+#include "simulator/simulated_module.h"
+
 #include "simulator/uart.h"
 
 #include <gtest/gtest.h>
@@ -52,26 +55,6 @@ TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {
   EXPECT_EQ(host.exchange({0xF5}).size(), 8u);
 }
 
-// 10 bits per byte: 86.8 us at 115200 Bd.
-TEST(ModuleModel, PacingFollowsTheLineRate) {
-  ModelHost host(ModuleType::FourChannel, 1.0);
-  const SimTime t0 = host.now;
-  host.send({0xF5});
-  EXPECT_EQ(host.model.next_output_due(host.now), t0 + 86806ns);
-  host.advance(86805ns);
-  EXPECT_TRUE(host.take().empty());
-  host.advance(1ns);
-  EXPECT_EQ(host.take().size(), 1u);
-  host.now = t0 + 8 * 86806ns;
-  EXPECT_EQ(host.take().size(), 7u);
-  EXPECT_EQ(host.model.next_output_due(host.now), std::nullopt);
-
-  host.exchange({0x91});
-  const SimTime s0 = host.now;
-  host.now = s0 + 1s;
-  EXPECT_NEAR(static_cast<double>(host.take(100000).size()), 11520.0, 1.0);
-}
-
 // A stream silenced for good sends nothing while silent and, when the silence ends,
 // goes on at the line rate from then: no burst of the held-back bytes, no lost sample.
 TEST(ModuleModel, SilenceForGoodPausesTheStreamWithoutABurst) {
@@ -92,27 +75,17 @@ TEST(ModuleModel, SilenceForGoodPausesTheStreamWithoutABurst) {
   EXPECT_EQ(after[0], ExpectedSample(1, next));
 }
 
-TEST(Uart, ReclockingBetweenRates) {
-  const Bytes data{0x00, 0x55, 0xFF, 0xF5};
-  Bytes same;
-  Reclock(data, kFastBaud, kFastBaud, same, nullptr);
-  EXPECT_EQ(same, data);
-
-  // 0xFF at 19200 Bd: the 6x faster receiver sees the start bit as five zero data bits.
-  Bytes fast;
-  bool fe = false;
-  Reclock(Bytes{0xFF}, kSlowBaud, kFastBaud, fast, &fe);
-  EXPECT_EQ(fast, Bytes{0xE0});
-  EXPECT_FALSE(fe);
-  // 0x00 at 19200 Bd holds the line low for 54 fast bits: one zero byte with a bad stop bit.
-  fast.clear();
-  Reclock(Bytes{0x00}, kSlowBaud, kFastBaud, fast, &fe);
-  EXPECT_EQ(fast, Bytes{0x00});
-  EXPECT_TRUE(fe);
-  // Six fast bytes fit into one slow frame.
-  Bytes slow;
-  Reclock(Bytes(12, 0xF5), kFastBaud, kSlowBaud, slow, nullptr);
-  EXPECT_LE(slow.size(), 3u);
+// The module's port through the serial engine's device seam is busy while open.
+TEST(SimCommDevice, OnePortAtATime) {
+  ResetSimulatedModules();
+  SimulatedModule& module = SimulatedModuleFor("sim4");
+  DWORD error = 0;
+  auto port = module.open(&error);
+  ASSERT_NE(port, nullptr);
+  EXPECT_EQ(module.open(&error), nullptr);
+  EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+  port.reset();
+  EXPECT_NE(module.open(&error), nullptr);
 }
 
 }  // namespace

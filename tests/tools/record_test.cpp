@@ -2,8 +2,6 @@
 // consecutive sets, stops and kills, and its exit statuses (in-process on "SIM4" and as
 // a program on osc-simpty's terminal).
 #include "acquisition/record_file.h"
-#include "acquisition/scaling.h"
-#include "config/settings.h"
 #include "support/recorder_rig.h"
 #include "support/scratch_registry.h"
 #include "tools/record/record_session.h"
@@ -32,12 +30,6 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// The start time is when Start was pressed: the one field two recordings never share.
-Bytes WithoutStart(Bytes record) {
-  if (record.size() >= 24) std::fill(record.begin() + 16, record.begin() + 24, 0);
-  return record;
 }
 
 std::vector<std::string> Words(const std::string& line) {
@@ -114,46 +106,6 @@ class SessionTest : public ::testing::Test {
   test::ScratchRegistry registry;
   test::TempDir dir;
 };
-
-// CH 5 and CH 3 at 2 kHz, averaged, Bipolar x 2: the options reach the recorder as the
-// window's controls do.
-TEST_F(SessionTest, WritesTheFilesTheWindowSaves) {
-  const InputSelection inputs{.ch3 = true, .ch5 = true};
-  const int rate = 1, mode = 1, polarity = piBipolar, gain = giX2;
-  SettingsHolder settings;
-  settings.LoadSettings();
-  // The window records one second from the same signal and keeps its stores.
-  TSlotStores window;
-  {
-    test::RecorderRig rig(TAcquisitionPath::Overlapped);
-    PrepareModule();
-    rig.window.range = settings.Ranges.front().Entry.get();
-    rig.window.controls = TRecordingControls{inputs, rate, mode, gain, polarity};
-    rig.state.OffsetByte = DefaultOffset(polarity, gain, true);
-    rig.recorder->SetMaxSeconds(1);
-    rig.Start(inputs);
-    ASSERT_TRUE(rig.TickUntil([&] { return !rig.window.timer; }));  // the full store stops it
-    for (int slot = 1; slot <= 4; ++slot)
-      if (rig.recorder->Store(slot))
-        window[slot - 1] = TDataStore::FromRecord(rig.recorder->Store(slot)->Record(), "");
-  }
-  PrepareModule();
-  RecordOptions o = Options();
-  o.inputs = inputs;
-  o.sampleIndex = rate;
-  o.acqIndex = mode;
-  o.polarityIndex = polarity;
-  o.gainIndex = gain;
-  o.duration = 1;
-  ASSERT_EQ(Run(o), kExitOk) << output;
-  for (int slot = 1; slot <= 4; ++slot) {
-    const std::string file = RecordFileName(o.output, slot);
-    ASSERT_EQ(window[slot - 1] != nullptr, std::filesystem::exists(file)) << file;
-    if (!window[slot - 1]) continue;
-    const auto record = window[slot - 1]->Record();
-    EXPECT_EQ(WithoutStart(ReadAll(file)), WithoutStart(Bytes(record.begin(), record.end()))) << file;
-  }
-}
 
 TEST_F(SessionTest, LongRecordingsGoOnInSetsThatFollowEachOtherToTheSample) {
   RecordOptions o = Options();

@@ -133,19 +133,5 @@ TEST_F(SimPtyServerTest, SlowStartThroughTheTerminalAndStopByPurge) {
   EXPECT_EQ(Bytes(tail.end() - 8, tail.end()), (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
 }
 
-TEST_F(SimPtyServerTest, HostByteEndsTheStreamAndIsTakenAsACommand) {
-  SimPtyOptions o;
-  o.rate = 10;
-  o.type = sim::ModuleType::TwoChannel;
-  start(o);
-  Host host(server->path());
-  host.send({0x93});
-  ASSERT_EQ(host.read_bytes(12 + 100).size(), 112u);
-  host.send({0xF5});
-  Bytes tail = host.read_bytes(100000, 300);
-  ASSERT_GE(tail.size(), 8u);
-  EXPECT_EQ(Bytes(tail.end() - 8, tail.end()), (Bytes{'M', 'd', 'l', '2', 2, 'S', 'I', 'M'}));
-}
-
 }  // namespace
 }  // namespace osc::tools
