@@ -1,7 +1,6 @@
 #include "acquisition/data_store.h"
 
 #include "platform/errors.h"
-#include "platform/kernel/memory_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -73,19 +72,6 @@ TEST(DataStore, HoldsWholeSecondsThenIsFull) {
   EXPECT_THROW(store.AddSample(0xEE), EOutOfMemory);
   EXPECT_EQ(store.Count(), 691200u);
   EXPECT_EQ(store.Samples()[691199], static_cast<std::uint8_t>(691199));
-}
-
-TEST(DataStore, BlockThatCannotBeAllocatedFailsTheCreation) {
-  auto saved = win::detail::memory_calls();
-  win::detail::memory_calls().map = [](std::size_t) -> void* { return nullptr; };
-  try {
-    TDataStore store(4, 600, 0, 0x08, false, Scale(0, 16));
-    ADD_FAILURE() << "no error";
-  } catch (const EOutOfMemory& e) {
-    EXPECT_NE(std::string(e.what()).find("CH 4"), std::string::npos) << e.what();
-  }
-  win::detail::memory_calls() = saved;
-  EXPECT_THROW(TDataStore(1, 60, 0, 0x00, false, Scale(0, 16)), Exception);  // no slot recorded
 }
 
 TEST(DataStore, DecimationStepFollowsTheVisibleSpan) {

@@ -144,11 +144,6 @@ TEST(LossFile, RoundTripAndRecordsItDoesNotBelongTo) {
   }
 }
 
-TEST(LossFileName, TakesTheRecordsName) {
-  EXPECT_EQ(LossFileName("/data/run.ch1"), "/data/run.ztraty");
-  EXPECT_EQ(LossFileName("/data.d/run"), "/data.d/run.ztraty");
-}
-
 TEST(LossText, CountNounAndShare) {
   test::FormatScope comma(',', ' ');
   EXPECT_EQ(LossText(0, 1000), "Ztraceno: 0 vzorků");

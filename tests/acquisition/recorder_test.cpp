@@ -69,14 +69,11 @@ TEST_P(RecorderPaths, SlotsDeinterleaveByteForByte) {
   }
 }
 
-TEST_P(RecorderPaths, StartWithNoInputReleasesTheButtonAndChangesNothing) {
+TEST_P(RecorderPaths, StartWithNoInputChangesNothing) {
   RecorderRig rig(GetParam());
   rig.Start({});
-  EXPECT_FALSE(rig.window.down);
-  EXPECT_FALSE(rig.window.timer);
-  EXPECT_EQ(rig.window.recordingChanges, 0);
+  EXPECT_FALSE(rig.window.down || rig.window.timer || rig.com.Active());
   EXPECT_EQ(rig.recorder->Store(1), nullptr);
-  EXPECT_FALSE(rig.com.Active());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderPaths,
