@@ -1,6 +1,7 @@
 #include "acquisition/data_store.h"
 
 #include "platform/errors.h"
+#include "platform/kernel/memory_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,18 @@ TEST(DataStore, HoldsWholeSecondsThenIsFull) {
   EXPECT_THROW(store.AddSample(0xEE), EOutOfMemory);
   EXPECT_EQ(store.Count(), 691200u);
   EXPECT_EQ(store.Samples()[691199], static_cast<std::uint8_t>(691199));
+}
+
+TEST(DataStore, BlockThatCannotBeAllocatedFailsTheCreation) {
+  const auto saved = win::detail::memory_calls();
+  win::detail::memory_calls().map = [](std::size_t) -> void* { return nullptr; };
+  try {
+    TDataStore store(4, 600, 0, 0x08, false, Scale(0, 16));
+    ADD_FAILURE() << "no error";
+  } catch (const EOutOfMemory& e) {
+    EXPECT_NE(std::string(e.what()).find("CH 4"), std::string::npos) << e.what();
+  }
+  win::detail::memory_calls() = saved;
 }
 
 TEST(DataStore, DecimationStepFollowsTheVisibleSpan) {
