@@ -85,17 +85,6 @@ TEST(LossLedger, ReportedLossesAreSharedExactlyAmongTheSlots) {
     EXPECT_EQ(ledger.InGap(i), gaps[i]) << i;
 }
 
-// An overflow counts what the rate says never arrived.
-TEST(LossLedger, AnOverflowCountsTheBytesThatNeverCame) {
-  TLossLedger ledger;
-  ledger.Begin(0x03, kRate, kBlock, 0);
-  RunTicks(ledger, 20, [](std::int64_t ms) { return kRate * ms / 1000.0; });
-  ledger.Overflow(20 * kRate - 16384, 20000);
-  ASSERT_EQ(ledger.Events().size(), 1u);
-  EXPECT_EQ(ledger.Events()[0].Kind, TLossKind::Overflow);
-  EXPECT_NEAR(static_cast<double>(ledger.Total()), 16384, kBlock);
-}
-
 // Slots 1 and 3 of one recording.
 struct Records {
   Records() {
@@ -130,7 +119,6 @@ TEST(LossFile, RoundTripAndRecordsItDoesNotBelongTo) {
     std::string text;
   };
   const Row rows[] = {
-      {"a record grew", [&] { records.owned[0]->AddSample(1); }, text},
       {"a record is missing", [&] { stores[2] = nullptr; }, text},
       {"another text", [] {}, "osciloskop-ztraty 2\n"},
       {"a line it cannot read", [] {}, text + "ztrata blok x\n"},

@@ -96,24 +96,6 @@ TEST(RecordFile, RecordingRoundTripsByteForByte) {
   EXPECT_EQ(ReadAll(dir.file("copy.ch2")), file);
 }
 
-TEST(RecordFile, TheLaterOfTwoFilesForOneSlotWins) {
-  test::TempDir dir;
-  SaveToFile(*Recorded(2, 0x03, 10), dir.file("a.ch2"));
-  SaveToFile(*Recorded(2, 0x03, 20), dir.file("b.ch2"));
-  SaveToFile(*Recorded(1, 0x03, 30), dir.file("c.ch1"));
-
-  auto loaded = LoadRecordFiles({dir.file("a.ch2"), dir.file("c.ch1"), dir.file("b.ch2")});
-  EXPECT_TRUE(loaded.Errors.empty());
-  ASSERT_NE(loaded.Stores[1], nullptr);
-  EXPECT_EQ(loaded.Stores[1]->Name(), "b.ch2");
-  ASSERT_NE(loaded.Stores[0], nullptr);
-  EXPECT_EQ(loaded.Stores[2], nullptr);
-}
-
-// A file of no slot shown here is passed over silently, a damaged or unreadable one is
-// refused with its name, and the good files of the same selection still load; a huge
-// file is refused from its size alone. (Which header fields refuse a file is the
-// malformed-record probe's.)
 TEST(RecordFile, RefusedAndIgnoredFilesLeaveTheOthersLoaded) {
   test::TempDir dir;
   WriteAll(dir.file("good.ch1"), RecordedBytes(1, 10));
@@ -151,6 +133,9 @@ TEST(RecordFile, RefusedAndIgnoredFilesLeaveTheOthersLoaded) {
   FaultyFileOps alone;
   LoadRecordFiles({dir.file("4GiB.ch2")}, alone);
   EXPECT_EQ(alone.reads(), 1) << "a huge file is refused from its header";
+  // Of two files for one slot the later wins.
+  WriteAll(dir.file("later.ch1"), RecordedBytes(1, 20));
+  EXPECT_EQ(LoadRecordFiles({dir.file("good.ch1"), dir.file("later.ch1")}).Stores[0]->Count(), 20u);
 }
 
 // Each failing read step names the file; interrupted reads are simply repeated.
