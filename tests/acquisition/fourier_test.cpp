@@ -55,9 +55,7 @@ TEST(Spectrum, SinePeakBinAndLevel) {
     EXPECT_NEAR(UnitAmplitude(sp.Amplitude[r.bin], -5, 5), r.codes * 10 / 255, 0.01);
     EXPECT_LT(DbFullScale(sp.Amplitude[r.bin + 10]), -60) << "leakage stays near the peak";
   }
-}
-
-TEST(Spectrum, TooShortAndConstantSpans) {
+  // Too short or no rate: no spectrum.
   EXPECT_TRUE(ComputeSpectrum(std::vector<std::uint8_t>{1, 2, 3}, 1000).Empty());
   EXPECT_TRUE(ComputeSpectrum(std::vector<std::uint8_t>{1, 2, 3, 4}, 0).Empty());
   const TSpectrum flat = ComputeSpectrum(std::vector<std::uint8_t>(100, 200), 1000);

@@ -238,8 +238,7 @@ TEST_P(ProgramStatus, ExitsWithItsStatus) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, ProgramStatus,
-    ::testing::Values(StatusCase{"unknown_option", {"--bogus"}, kExitUsage},
-                      StatusCase{"range_not_in_settings", {"-p", "SIM4", "--range", "99 V"}, kExitUsage},
+    ::testing::Values(StatusCase{"range_not_in_settings", {"-p", "SIM4", "--range", "99 V"}, kExitUsage},
                       StatusCase{"missing_port", {"-p", "/dev/osc-no-such-port", "-d", "1"}, kExitPort},
                       StatusCase{"two_channel_module", {"-p", "SIM2", "-i", "3", "-d", "1"}, kExitPort},
                       StatusCase{

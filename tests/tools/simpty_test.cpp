@@ -89,28 +89,14 @@ class Host {
   int fd_ = -1;
 };
 
-class SimPtyServerTest : public ::testing::Test {
- protected:
-  void start(SimPtyOptions o) {
-    server = std::make_unique<PtyModuleServer>(o);
-    thread = std::thread([this] { server->run(stop, nullptr); });
-  }
-  void TearDown() override {
-    stop = true;
-    if (thread.joinable()) thread.join();
-  }
-
-  std::unique_ptr<PtyModuleServer> server;
-  std::atomic<bool> stop{false};
-  std::thread thread;
-};
-
-TEST_F(SimPtyServerTest, SlowStartThroughTheTerminalAndStopByPurge) {
+TEST(SimPtyServer, SlowStartThroughTheTerminalAndStopByPurge) {
   SimPtyOptions o;
   o.rate = 10;
   o.signals = {{2, {sim::Waveform::Pattern}}};
-  start(o);
-  Host host(server->path());
+  PtyModuleServer server(o);
+  std::atomic<bool> stop{false};
+  std::thread thread([&] { server.run(stop, nullptr); });
+  Host host(server.path());
   host.send({0xF5});
   EXPECT_EQ(host.read_bytes(8), (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
 
@@ -131,6 +117,8 @@ TEST_F(SimPtyServerTest, SlowStartThroughTheTerminalAndStopByPurge) {
   Bytes tail = host.read_bytes(100000, 300);
   ASSERT_GE(tail.size(), 8u);
   EXPECT_EQ(Bytes(tail.end() - 8, tail.end()), (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
+  stop = true;
+  thread.join();
 }
 
 }  // namespace
