@@ -22,7 +22,8 @@ class MeasurementText : public ::testing::Test {
   test::FormatScope format_;
 };
 
-// Time with milliseconds, value and unit; a clipped reading is a bound.
+// Time with milliseconds, value and unit in the user's formats; a clipped reading is a
+// bound.
 TEST_F(MeasurementText, ValueText) {
   const double t = EncodeDateTime(2026, 12, 7, 12, 30, 5, 250);
   EXPECT_EQ(ValueText(t, -12.5, "mV"), "12:30:05.250    -12.50 mV");
@@ -32,15 +33,13 @@ TEST_F(MeasurementText, ValueText) {
   EXPECT_EQ(ValueText(t, -10, "V", kClipLow, -10.0f, 9.96f), "12:30:05.250    < -10.00 V");
   // A record whose raw 255 stands for the lower value: clipped towards it.
   EXPECT_EQ(ValueText(t, -5, "V", kClipHigh, 5.0f, -5.0f), "12:30:05.250    < -5.00 V");
-}
-
-TEST_F(MeasurementText, ValueTextFollowsTheLocale) {
+  // In the user's formats.
   formatSettings().DecimalSeparator = ',';
   formatSettings().TimeSeparator = '.';
   formatSettings().LongTimeFormat = "h:nn:ss";
-  const double t = EncodeDateTime(2026, 12, 7, 9, 5, 7, 40);
-  EXPECT_EQ(ValueText(t, 2.5, "V"), "9.05.07.040    2,50 V");
-  EXPECT_EQ(FrequencyText(t, t + 0.3 * kSecond), "      f = 3,3 Hz");
+  const double u = EncodeDateTime(2026, 12, 7, 9, 5, 7, 40);
+  EXPECT_EQ(ValueText(u, 2.5, "V"), "9.05.07.040    2,50 V");
+  EXPECT_EQ(FrequencyText(u, u + 0.3 * kSecond), "      f = 3,3 Hz");
 }
 
 TEST_F(MeasurementText, DifferenceLineAndFrequency) {

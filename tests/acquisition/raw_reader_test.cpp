@@ -45,9 +45,6 @@ TEST(RawReader, QueriesOnItsOwnThreadAndHandsBackTheReading) {
   ASSERT_TRUE(query->Done());
   EXPECT_EQ(query->Value(), 3001);
   EXPECT_TRUE(other_thread);
-  query = reader.Start(2, false);
-  ASSERT_TRUE(reader.WaitIdle(kGenerous));
-  EXPECT_EQ(query->Value(), 2000);
 
   TRawReader none(nullptr);
   query = none.Start(1, false);

@@ -26,8 +26,7 @@ TEST(ChannelScale, ZeroCorrectionsBelongToTheirPolarity) {
   EXPECT_EQ(bipolar[1].Low, -5.5f);  // other channels keep their own calibration
   auto ac = ComputeChannelScales(range, giX1, piAC, 0, 0);
   EXPECT_FLOAT_EQ(ac[2].Low, -8.0f - 0.8f);
-  auto positive = ComputeChannelScales(range, giX1, piPositive, 0, 0);
-  EXPECT_EQ(positive[2].Low, 0.0f);
+  EXPECT_EQ(ComputeChannelScales(range, giX1, piPositive, 0, 0)[2].Low, 0.0f);
 }
 
 TEST(ChannelScale, AuxiliaryChannelsReplaceSlotsOneAndTwo) {
