@@ -88,14 +88,13 @@ TEST(LossLedger, ReportedLossesAreSharedExactlyAmongTheSlots) {
 // Slots 1 and 3 of one recording.
 struct Records {
   Records() {
-    for (int slot : {1, 3}) {
-      owned[static_cast<std::size_t>(slot - 1)] = std::make_unique<TDataStore>(
-          slot, 10, 46000.123456789, 0x05, false, TChannelScale{0.0f, 10.0f, "V"});
+    for (std::size_t s : {0u, 2u}) {
+      owned[s] = std::make_unique<TDataStore>(static_cast<int>(s + 1), 10, 46000.123456789, 0x05, false,
+                                              TChannelScale{0.0f, 10.0f, "V"});
       for (int i = 0; i < 1000; ++i)
-        owned[static_cast<std::size_t>(slot - 1)]->AddSample(static_cast<std::uint8_t>(i));
+        owned[s]->AddSample(static_cast<std::uint8_t>(i));
+      stores[s] = owned[s].get();
     }
-    for (int s = 0; s < 4; ++s)
-      stores[static_cast<std::size_t>(s)] = owned[static_cast<std::size_t>(s)].get();
   }
   TSlotStores owned;
   std::array<const TDataStore*, 4> stores{};

@@ -2,15 +2,12 @@
 // serial layer, on an overlapped and on a blocking port.
 #include "acquisition/protocol.h"
 
-#include "platform/comm/comm.h"
-#include "platform/kernel/kernel.h"
 #include "simulator/simulated_module.h"
 #include "support/protocol_rig.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <optional>
 
 namespace osc::test {

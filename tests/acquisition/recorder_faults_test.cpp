@@ -35,10 +35,6 @@ class RecorderFaults : public ::testing::TestWithParam<TAcquisitionPath> {
   RecorderRig rig{GetParam()};
 };
 
-std::string PathParamName(const ::testing::TestParamInfo<TAcquisitionPath>& info) {
-  return osc::test::PathName(info.param);
-}
-
 constexpr InputSelection kCh1Ch2{true, true, false, false, false, false};
 constexpr InputSelection kCh1To3{true, true, true, false, false, false};
 
@@ -165,7 +161,7 @@ TEST_P(RecorderFaults, TickCalledFromInsideATickDoesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderFaults,
                          ::testing::Values(TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking),
-                         PathParamName);
+                         [](const auto& info) { return std::string(osc::test::PathName(info.param)); });
 
 // Raw queries whose replies come late, after the overlapped 100 ms wait (300 ms: after
 // the next request would go out): every one is a no-value marker, none takes the late

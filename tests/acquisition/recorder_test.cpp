@@ -10,16 +10,11 @@
 using namespace osc;
 using osc::test::HoldsOwnSequence;
 using osc::test::HoldsTrueTimes;
-using osc::test::PathName;
 using osc::test::RecorderRig;
 
 namespace {
 
 class RecorderPaths : public ::testing::TestWithParam<TAcquisitionPath> {};
-
-std::string PathParamName(const ::testing::TestParamInfo<TAcquisitionPath>& info) {
-  return PathName(info.param);
-}
 
 // Each selection's slots come out of the stream byte for byte at their share of the
 // rate; the slow rate runs the line at 19200 Bd, and every stop leaves it at 115200 Bd
@@ -78,7 +73,7 @@ TEST_P(RecorderPaths, StartWithNoInputChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderPaths,
                          ::testing::Values(TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking),
-                         PathParamName);
+                         [](const auto& info) { return std::string(osc::test::PathName(info.param)); });
 
 // The UI thread stalls right after the start, while all 32 reads are out: more than 16
 // blocks complete, the oldest are dropped, and no stored byte comes from a buffer that

@@ -125,11 +125,8 @@ TEST(SampleSpan, SamplesBetweenTwoInstants) {
     std::uint32_t first, count;
   };
   const Row rows[] = {
-      {"on samples", 10, 20, 10, 11},
-      {"reversed", 20, 10, 10, 11},
-      {"before the start", -5, 5, 0, 6},
-      {"beyond the end", 995, 2000, 995, 5},
-      {"between two samples", 10.3, 10.7, 0, 0},
+      {"on samples, reversed", 20, 10, 10, 11}, {"before the start", -5, 5, 0, 6},
+      {"beyond the end", 995, 2000, 995, 5},    {"between two samples", 10.3, 10.7, 0, 0},
       {"after the end", 1200, 1300, 0, 0},
   };
   for (const Row& r : rows) {

@@ -13,7 +13,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
