@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -33,7 +34,8 @@ std::unique_ptr<TDataStore> Record(int slot, std::uint32_t rate, std::uint32_t c
   h.Upper = upper;
   h.Start = start;
   h.Count = count;
-  h.Unit = slot == 2 ? "mA" : "";
+  h.Unit = slot == 2 ? "\x22;#" : "";  // a quote, the separator and '#'
+
   std::vector<std::uint8_t> bytes(kRecordHeaderSize + count);
   WriteRecordHeader(h, bytes.data());
   for (std::uint32_t i = 0; i < count; ++i)
@@ -86,14 +88,8 @@ std::vector<Block> Parse(std::string text, char sep) {
 }
 
 double Number(std::string text, char decimal) {
-  for (char& c : text) {
-    if (c == decimal) c = '.';
-  }
-  std::istringstream in(text);
-  in.imbue(std::locale::classic());
-  double v = NAN;
-  in >> v;
-  return v;
+  std::replace(text.begin(), text.end(), decimal, '.');
+  return std::strtod(text.c_str(), nullptr);
 }
 
 std::string Csv(const std::vector<TExportChannel>& channels, const TExportOptions& options) {
@@ -115,16 +111,17 @@ class CsvRoundTrip : public ::testing::TestWithParam<ExportCase> {
   test::FormatScope decimalComma_{',', ' '};
 };
 
-// Two channels of one recording (sharing rows) and one at another rate (its own block):
-// every exported field reads back as the sample's value at its exact time, and the
-// span holds exactly the samples inside it, first and last included.
+// Two channels of one recording (sharing rows; one unit needs quoting) and one at
+// another rate (its own block): every exported field reads back as the sample's value
+// at its exact time. (Which
+// samples a span holds is SampleSpan's.)
 TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
   const ExportCase& c = GetParam();
   const std::uint32_t count = 70000;  // more than one read and one 1 MiB chunk
   std::vector<std::unique_ptr<TDataStore>> stores;
   stores.push_back(Record(1, c.rate, count, -4.1875f, 3.8125f));
   stores.push_back(Record(2, c.rate, count - 5, 0, 500));
-  stores.push_back(Record(4, 7, 100, -1, 1));
+  stores.push_back(Record(4, 7, 100, -1e-9f, 255));  // its sample 68 is raw 0: no "-0.0"
   const TDateTime start = stores[0]->Start();
 
   // The points sit where the cross puts them: on a series point of step 13.
@@ -140,21 +137,9 @@ TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
     channels.push_back(StoreChannel(*s, span));
     expected[s->Header().Slot] = span;
   }
-  if (c.span == Span::Points) {
-    EXPECT_EQ(expected[1].First, 13000u);
-    EXPECT_EQ(expected[1].End, 39014u);
-  }
-  if (c.span == Span::Window) {
-    // Exact in integers; a window edge on a sample includes it.
-    EXPECT_EQ(expected[1].First, (204 * c.rate + 9) / 10);
-    EXPECT_EQ(expected[1].End, std::min(417 * c.rate / 10 + 1, count));
-    EXPECT_EQ(expected[4].End, 0u);  // 20.4 s is past its 100 samples at 7 per second
-  }
-
   TExportOptions options;
   options.Dialect = c.local ? LocalCsv() : CommaCsv();
   const char sep = options.Dialect.Separator, dec = options.Dialect.Decimal;
-  EXPECT_EQ(dec, c.local ? ',' : '.');
   const std::vector<Block> blocks = Parse(Csv(channels, options), sep);
 
   std::size_t b = 0;
@@ -164,7 +149,7 @@ TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
     ASSERT_LT(b, blocks.size());
     const Block& block = blocks[b++];
     ASSERT_EQ(block.Columns.size(), group.size() + 1);
-    EXPECT_EQ(block.Columns[2 - (group.size() == 1)], group.size() == 1 ? "CH 4 [V]" : "CH 2 [mA]");
+    EXPECT_EQ(block.Columns[2 - (group.size() == 1)], group.size() == 1 ? "CH 4 [V]" : "CH 2 [;#]");
     ASSERT_EQ(block.Rows.size(), span.End - span.First);
     const TDataStore& first = *stores[group[0] == 4 ? 2 : 0];
     for (std::size_t r = 0; r < block.Rows.size(); ++r) {
@@ -173,7 +158,6 @@ TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
       ASSERT_EQ(row.size(), group.size() + 1);
       const double t = Number(row[0], dec);
       ASSERT_LE(std::fabs(t * first.Rate() - index), 0.05) << row[0];
-      ASSERT_EQ(std::llround(t * first.Rate()), index) << row[0];
       for (std::size_t k = 0; k < group.size(); ++k) {
         const TDataStore& s = *stores[group[k] == 4 ? 2 : static_cast<std::size_t>(group[k] - 1)];
         const TSampleSpan& sp = expected[group[k]];
@@ -186,6 +170,7 @@ TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
         const double step = (s.Upper() - s.Lower()) / 255.0;
         ASSERT_NEAR(v, RawToValue(raw, s.Lower(), s.Upper()), step / 20) << row[k + 1];
         ASSERT_EQ(std::lround((v - s.Lower()) / step), raw);
+        ASSERT_FALSE(v == 0 && row[k + 1][0] == '-') << "negative zero";
       }
     }
   }
@@ -193,36 +178,10 @@ TEST_P(CsvRoundTrip, EverySampleOfTheSpanReadsBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, CsvRoundTrip,
-                         ::testing::Values(ExportCase{"CommaWhole", false, 3840, Span::Whole},
-                                           ExportCase{"LocalWhole", true, 3840, Span::Whole},
+                         ::testing::Values(ExportCase{"LocalWhole", true, 3840, Span::Whole},
                                            ExportCase{"CommaPoints", false, 11520, Span::Points},
-                                           ExportCase{"LocalPoints", true, 3840, Span::Points},
-                                           ExportCase{"LocalWindowOddRate", true, 295, Span::Window},
-                                           ExportCase{"CommaWindow", false, 1920, Span::Window}),
+                                           ExportCase{"LocalWindowOddRate", true, 295, Span::Window}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CsvText, QuotesFieldsThatHoldTheSeparatorAndLeavesNoNegativeZero) {
-  TRecordHeader h;
-  h.Slot = 3;
-  h.Rate = 10;
-  h.Lower = -1e-9f;
-  h.Upper = 255;
-  h.Unit = "\x22;#";  // a quote, the separator and '#'
-  std::vector<std::uint8_t> bytes(kRecordHeaderSize + 2, 0);
-  WriteRecordHeader(h, bytes.data());
-  TExportChannel c;
-  c.Header = h;
-  c.Span = {0, 2};
-  c.Read = [&](std::uint64_t first, std::span<std::uint8_t> into) {
-    std::copy_n(bytes.begin() + kRecordHeaderSize + static_cast<long>(first), into.size(), into.begin());
-  };
-  TExportOptions options;
-  options.Dialect = {';', ',', false};
-  const std::vector<Block> blocks = Parse(Csv({c}, options), ';');
-  ASSERT_EQ(blocks.size(), 1u);
-  EXPECT_EQ(blocks[0].Columns, (std::vector<std::string>{"t [s]", "CH 3 [;#]"}));
-  EXPECT_EQ(blocks[0].Rows[0][1], "0,0");  // -1e-9 at one decimal
-}
 
 // The start time says its offset from UTC, summer time included.
 TEST(CsvText, StartTimeCarriesTheLocalOffset) {

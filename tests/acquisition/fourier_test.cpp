@@ -22,8 +22,8 @@ std::vector<std::uint8_t> Sine(std::size_t n, double hz, std::uint32_t rate, dou
 
 // Worked by hand: 100 codes are 20 log10(100 / 127.5) = -2.110 dBFS. Half a bin off, the
 // Hann window reads (sin(pi/2) / (pi/2)) / (1 - 1/4) = 0.8488 of it: 84.88 codes, -3.533
-// dBFS, equal in both neighbouring bins. 65536-sample segments at 11520 samples a second
-// are 0.17578 Hz apart; bin 5000 is 878.906 Hz; 200000 samples take 6 segments.
+// dBFS, equal in both neighbouring bins. Bin 5000 of 65536-sample segments at 11520/s is
+// 878.906 Hz; 200000 samples take 6 segments.
 TEST(Spectrum, SinePeakBinAndLevel) {
   struct Row {
     const char* name;
@@ -39,7 +39,6 @@ TEST(Spectrum, SinePeakBinAndLevel) {
       {"on a bin", 1000, 1000, 50, 1000, 1, 50, 100, -2.110, 1e-3},
       {"between two bins", 1000, 1000, 50.5, 1000, 1, 50, 84.88, -3.533, 0.05},
       {"Welch segments, on a bin", 200000, 11520, 5000 * 11520.0 / 65536, 65536, 6, 5000, 100, -2.110, 1e-3},
-      {"Welch segments, a third off", 200000, 11520, 5000.33 * 11520.0 / 65536, 65536, 6, 5000, 0, 0, 0.05},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -51,20 +50,14 @@ TEST(Spectrum, SinePeakBinAndLevel) {
     const std::size_t peak = sp.PeakBin();
     EXPECT_TRUE(peak == r.bin || (r.codes != 100 && peak == r.bin + 1)) << peak;
     EXPECT_NEAR(sp.PeakFrequency(), r.hz, r.frequencyTolerance * sp.BinWidth());
-    if (r.codes == 0) continue;
     EXPECT_NEAR(sp.Amplitude[r.bin], r.codes, 0.2);  // 8-bit rounding
     EXPECT_NEAR(DbFullScale(sp.Amplitude[r.bin]), r.dbfs, 0.02);
     EXPECT_NEAR(UnitAmplitude(sp.Amplitude[r.bin], -5, 5), r.codes * 10 / 255, 0.01);
     EXPECT_LT(DbFullScale(sp.Amplitude[r.bin + 10]), -60) << "leakage stays near the peak";
   }
-}
-
-TEST(Spectrum, TooShortAndConstantSpans) {
-  EXPECT_TRUE(ComputeSpectrum({}, 1000).Empty());
-  const std::vector<std::uint8_t> three{1, 2, 3};
-  EXPECT_TRUE(ComputeSpectrum(three, 1000).Empty());
-  const std::vector<std::uint8_t> four{1, 2, 3, 4};
-  EXPECT_TRUE(ComputeSpectrum(four, 0).Empty());
+  // Too short or no rate: no spectrum.
+  EXPECT_TRUE(ComputeSpectrum(std::vector<std::uint8_t>{1, 2, 3}, 1000).Empty());
+  EXPECT_TRUE(ComputeSpectrum(std::vector<std::uint8_t>{1, 2, 3, 4}, 0).Empty());
   const TSpectrum flat = ComputeSpectrum(std::vector<std::uint8_t>(100, 200), 1000);
   ASSERT_EQ(flat.Amplitude.size(), 51u);
   EXPECT_EQ(flat.PeakBin(), 0u) << "the mean is removed: nothing stands out";

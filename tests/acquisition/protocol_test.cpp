@@ -2,15 +2,12 @@
 // serial layer, on an overlapped and on a blocking port.
 #include "acquisition/protocol.h"
 
-#include "platform/comm/comm.h"
-#include "platform/kernel/kernel.h"
 #include "simulator/simulated_module.h"
 #include "support/protocol_rig.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <optional>
 
 namespace osc::test {
@@ -39,29 +36,19 @@ class ProtocolTest : public ::testing::TestWithParam<bool> {
   ProtocolRig rig4{GetParam(), "SIM4"};
 };
 
-TEST_P(ProtocolTest, IdentifyOpensThePortAndSelectsTheModel) {
-  EXPECT_FALSE(rig4.com.Active()) << "the port waits for the first identification";
-  EXPECT_TRUE(rig4.protocol.Identify());
-  EXPECT_TRUE(rig4.com.Active());
-  EXPECT_EQ(rig4.com.ComName(), "SIM4");
-  EXPECT_TRUE(rig4.state.DeviceFound);
-  EXPECT_EQ(rig4.state.DeviceType, '4');
-  EXPECT_EQ(rig4.host.models, std::vector<int>{kModelFourChannel});
-  EXPECT_EQ(rig4.host.two_channel_found, 0);
-
-  ProtocolRig rig2(overlapped(), "SIM2");
-  EXPECT_TRUE(rig2.protocol.Identify());
-  EXPECT_EQ(rig2.state.DeviceType, '2');
-  EXPECT_EQ(rig2.host.models, std::vector<int>{kModelTwoChannel});
-  EXPECT_EQ(rig2.host.two_channel_found, 1);
-}
-
-TEST_P(ProtocolTest, ParametersReachTheModuleWithTheirEcho) {
+// Both models: the first identification opens the port, the parameters reach the module
+// with their echo (the 4-channel one carries readings), raw values come with their zero
+// marker, and a port that cannot be opened is an error.
+TEST_P(ProtocolTest, ExchangesWithBothModels) {
+  Sim4().set_signal(2, {sim::Waveform::DC, 0, 0, 8.0});
   Sim4().set_signal(5, {sim::Waveform::DC, 0, 0, 0.0});
   Sim4().set_signal(6, {sim::Waveform::DC, 0, 0, -248.0});
   rig4.state.ModeWord = 0x0115;
   rig4.state.OffsetByte = 21;
+  EXPECT_FALSE(rig4.com.Active()) << "the port waits for the first identification";
   ASSERT_TRUE(rig4.protocol.Identify());
+  EXPECT_EQ(rig4.host.models, std::vector<int>{kModelFourChannel});
+  EXPECT_EQ(rig4.protocol.QueryRawValue(2, true), 512 * 16) << "Positive: zero reading = plain";
   EXPECT_TRUE(rig4.protocol.SendParameters());
   EXPECT_EQ(Sim4().mode_word(), 0x0115);
   EXPECT_EQ(Sim4().offset_byte(), 21);
@@ -70,20 +57,12 @@ TEST_P(ProtocolTest, ParametersReachTheModuleWithTheirEcho) {
   ProtocolRig rig2(overlapped(), "SIM2");
   rig2.state.ModeWord = 0x0002;
   rig2.state.OffsetByte = 7;
+  Sim2().set_signal(1, {sim::Waveform::DC, 0, 0, 16.0});
   ASSERT_TRUE(rig2.protocol.Identify());
+  EXPECT_EQ(rig2.host.two_channel_found, 1);
   EXPECT_TRUE(rig2.protocol.SendParameters());
   EXPECT_EQ(Sim2().offset_byte(), 7);
   EXPECT_TRUE(rig2.host.readings.empty()) << "the 2-channel echo has no readings";
-}
-
-TEST_P(ProtocolTest, RawValuesAndTheirMarker) {
-  Sim4().set_signal(2, {sim::Waveform::DC, 0, 0, 8.0});
-  EXPECT_EQ(rig4.protocol.QueryRawValue(2, false), 512 * 16) << "identifies first";
-  EXPECT_TRUE(rig4.state.DeviceFound);
-  EXPECT_EQ(rig4.protocol.QueryRawValue(2, true), 512 * 16) << "Positive: zero reading = plain";
-
-  ProtocolRig rig2(overlapped(), "SIM2");
-  Sim2().set_signal(1, {sim::Waveform::DC, 0, 0, 16.0});
   EXPECT_EQ(rig2.protocol.QueryRawValue(1, true), 16368);
   rig2.host.port = "SIM9";
   rig2.com.Close();
@@ -91,21 +70,17 @@ TEST_P(ProtocolTest, RawValuesAndTheirMarker) {
   EXPECT_THROW(rig2.protocol.QueryRawValue(1, true), ECommError) << "opening fails";
 }
 
-TEST_P(ProtocolTest, SlowModeHandshakeFailsWithoutTheAcknowledge) {
+// The handshake recovers from one silence by a break and a second try; the slow mode's
+// fails without the acknowledge and leaves the line fast.
+TEST_P(ProtocolTest, HandshakesAndTheirRecovery) {
+  Sim4().inject(Fault::Silence, FaultMode::Once);
+  EXPECT_TRUE(rig4.protocol.IdentifyAndSendParameters());
   rig4.state.ChannelMask = 0x01;
   rig4.state.SlowMode = true;
-  ASSERT_TRUE(rig4.protocol.IdentifyAndSendParameters());
   Sim4().inject(Fault::Silence, FaultMode::Once);
   rig4.protocol.SendStartByte();
   EXPECT_FALSE(rig4.protocol.SlowModeHandshake());
   EXPECT_EQ(rig4.com.DCB().BaudRate(), 115200u) << "the line stays fast";
-}
-
-TEST_P(ProtocolTest, HandshakeRecoversByBreakAndSecondTry) {
-  Sim4().inject(Fault::Silence, FaultMode::Once);
-  EXPECT_TRUE(rig4.protocol.IdentifyAndSendParameters());
-  Sim4().inject(Fault::Silence, FaultMode::Always);
-  EXPECT_FALSE(rig4.protocol.IdentifyAndSendParameters());
 }
 
 // Every fault spoils its exchange cleanly, within a bounded time (a hang guard
@@ -125,7 +100,8 @@ class FaultMatrix {
     for (Fault f : faults) {
       for (FaultMode mode : {FaultMode::Once, FaultMode::Always}) {
         SCOPED_TRACE(::testing::Message()
-                     << "fault " << static_cast<int>(f) << (mode == FaultMode::Once ? " once" : " for good"));
+                     << "exchange " << static_cast<int>(e) << ", fault " << static_cast<int>(f)
+                     << (mode == FaultMode::Once ? " once" : " for good"));
         auto t0 = std::chrono::steady_clock::now();
         EXPECT_EQ(faulty(e, f, mode), std::optional<bool>(false));
         EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3)) << "hang guard";
@@ -191,25 +167,16 @@ class FaultMatrix {
   ProtocolRig& rig_;
 };
 
-TEST_P(ProtocolTest, FaultsOfIdentification) {
-  FaultMatrix(rig4).run(Exchange::Identify,
-                        {Fault::LostByte, Fault::CorruptedByte, Fault::WrongIdentification,
-                         Fault::ShortIdentification, Fault::Silence, Fault::PulledCable});
-}
-
-TEST_P(ProtocolTest, FaultsOfParameters) {
-  FaultMatrix(rig4).run(Exchange::Parameters, {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho,
-                                               Fault::Silence, Fault::PulledCable});
-}
-
-TEST_P(ProtocolTest, FaultsOfStart) {
-  FaultMatrix(rig4).run(Exchange::Start, {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho,
-                                          Fault::Silence, Fault::PulledCable});
-}
-
-TEST_P(ProtocolTest, FaultsOfRawValue) {
-  FaultMatrix(rig4).run(Exchange::RawValue, {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho,
-                                             Fault::BadChecksum, Fault::Silence, Fault::PulledCable});
+TEST_P(ProtocolTest, FaultsOfEachExchange) {
+  FaultMatrix matrix(rig4);
+  matrix.run(Exchange::Identify, {Fault::LostByte, Fault::CorruptedByte, Fault::WrongIdentification,
+                                  Fault::ShortIdentification, Fault::Silence, Fault::PulledCable});
+  matrix.run(Exchange::Parameters,
+             {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho, Fault::Silence, Fault::PulledCable});
+  matrix.run(Exchange::Start,
+             {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho, Fault::Silence, Fault::PulledCable});
+  matrix.run(Exchange::RawValue, {Fault::LostByte, Fault::CorruptedByte, Fault::WrongEcho, Fault::BadChecksum,
+                                  Fault::Silence, Fault::PulledCable});
 }
 
 INSTANTIATE_TEST_SUITE_P(PortModes, ProtocolTest, ::testing::Bool(),

@@ -101,7 +101,4 @@ TEST(RecordFileMalformed, EveryFileIsIgnoredRefusedOrLoadedInsideItsBlock) {
   EXPECT_GT(tally[RecordFileProbe::Loaded], 100);
   EXPECT_GT(tally[RecordFileProbe::Ignored], 100);
   EXPECT_GT(tally[RecordFileProbe::Refused], 50);
-  std::printf("%zu malformed files: %d loaded, %d ignored, %d refused\n", mutants.size(),
-              tally[RecordFileProbe::Loaded], tally[RecordFileProbe::Ignored],
-              tally[RecordFileProbe::Refused]);
 }

@@ -43,23 +43,17 @@ std::uint8_t FirstSample(const Case& c, std::uint16_t mode, std::uint8_t offset)
 }
 
 TEST(SimulatedModuleScaling, ProgramScaleRecoversTheInputVoltage) {
-  const Case cases[] = {
-      {piPositive, giX1, false, 7.3},
-      {piPositive, giX2, false, 3.1},
-      {piPositive, giX4, false, 1.2},
-      {piBipolar, giX1, false, -4.4},
-      {piBipolar, giX2, false, 2.0},
-      {piBipolar, giX4, false, -0.3},
-      {piAC, giX1, false, -7.0},
-      {piAC, giX2, false, 2.9},
-      {piAC, giX4, false, -1.1},
-      {piPositive, giX1, true, -321.0},
-      {piPositive, giX4, true, 60.0},
-      {piBipolar, giX2, false, 1.7, 3.0, 2.0},
-      {piAC, giX1, false, -5.0, -4.0, -1.5},
-      {piPositive, giX1, false, 11.0, 5.0, 0.0},
-      {piPositive, giX2, true, 100.0, 0.0, 3.0},
-  };
+  const Case cases[] = {{piPositive, giX2, false, 3.1},
+                        {piBipolar, giX1, false, -4.4},
+                        {piBipolar, giX4, false, -0.3},
+                        {piAC, giX1, false, -7.0},
+                        {piAC, giX4, false, -1.1},
+                        {piPositive, giX1, true, -321.0},
+                        {piPositive, giX4, true, 60.0},
+                        {piBipolar, giX2, false, 1.7, 3.0, 2.0},
+                        {piAC, giX1, false, -5.0, -4.0, -1.5},
+                        {piPositive, giX1, false, 11.0, 5.0, 0.0},
+                        {piPositive, giX2, true, 100.0, 0.0, 3.0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "polarity " << c.polarity << " gain " << c.gain << " aux " << c.aux
                                       << " errors " << c.gain_error << "/" << c.zero_error);

@@ -56,8 +56,6 @@ TEST(SpanStats, PeriodicSignalsGiveTheirFigures) {
       {"noisy sine (3 codes)", 11520, 11520, Sine(128, 100, 123.456, 11520, 3), 0, 0, 0, 0, 0, 123.456, 0.5,
        100, 0.005},
       {"one and a half periods", 2880, 86, Sine(128, 100, 50, 2880), 2.8, 22.8, 0, 0, 0, 0, -1, 100, 0},
-      {"three and a half periods", 2880, 201, Sine(128, 100, 50, 2880), 2.8, 22.8, 0, 0, 0, 50, -1, 100,
-       0.05},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -98,30 +96,9 @@ TEST(SpanStats, EmptyOneSampleConstantAndClippedSpans) {
   };
   const Row rows[] = {
       {"empty", {}, kLower, kUpper, 0, 0, 0, 0, false, false},
-      {"one sample", {100}, kLower, kUpper, 10, 10, 10, 0, false, false},
-      {"constant",
-       {30, 30, 30, 30},
-       -10,
-       10,
-       -10 + 20 * 30 / 255.0,
-       -10 + 20 * 30 / 255.0,
-       -10 + 20 * 30 / 255.0,
-       0,
-       false,
-       false},
       {"both ends", {0, 255, 0, 255}, -5, 5, -5, 5, 0, 5, true, true},
-      {"upper end only", {255, 55}, kLower, kUpper, 5.5, 25.5, 15.5, 10, false, true},
       // A scale that falls: raw 255 is the smallest value.
-      {"falling scale",
-       {255, 0 + 55},
-       10,
-       -15.5,
-       -15.5,
-       10 - 25.5 * 55 / 255.0,
-       (-15.5 + 4.5) / 2,
-       10,
-       true,
-       false},
+      {"falling scale", {255, 55}, 10, -15.5, -15.5, 4.5, -5.5, 10, true, false},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -148,11 +125,8 @@ TEST(SampleSpan, SamplesBetweenTwoInstants) {
     std::uint32_t first, count;
   };
   const Row rows[] = {
-      {"on samples", 10, 20, 10, 11},
-      {"reversed", 20, 10, 10, 11},
-      {"before the start", -5, 5, 0, 6},
-      {"beyond the end", 995, 2000, 995, 5},
-      {"between two samples", 10.3, 10.7, 0, 0},
+      {"on samples, reversed", 20, 10, 10, 11}, {"before the start", -5, 5, 0, 6},
+      {"beyond the end", 995, 2000, 995, 5},    {"between two samples", 10.3, 10.7, 0, 0},
       {"after the end", 1200, 1300, 0, 0},
   };
   for (const Row& r : rows) {

@@ -1,65 +1,42 @@
 #include "simulator/module_model.h"
 
-#include "model_test_support.h"
+#include "simulator/sim_comm_device.h"
+#include "simulator/simulated_module.h"
+
 #include "simulator/uart.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
+#include <initializer_list>
+#include <vector>
 
 namespace osc::sim::test {
 namespace {
 
-std::uint16_t RawValue(const Bytes& reply, int slot) {
-  return static_cast<std::uint16_t>(reply[2 * slot - 1] | reply[2 * slot] << 8);
-}
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
 
-void SetDC(ModuleModel& m, int channel, double volts) {
-  m.set_signal(channel, {Waveform::DC, 0, 0, volts});
-}
+// A host talking to the model on a hand-driven clock.
+struct ModelHost {
+  explicit ModelHost(ModuleType type, double pace = 0) : model(type) { model.set_pace(pace); }
 
-TEST(ModuleModel, BrokenParameterBlocksDoNotSwallowTheNextCommand) {
-  ModelHost host(ModuleType::FourChannel);
-  // A filler byte that is not 0xFF ends the block; the byte counts as a command.
-  EXPECT_EQ(host.exchange({0xA2, 0xF5}).size(), 8u);
-  // A block left half-sent is forgotten after a pause.
-  host.send({0xA2, 0xFF});
-  host.advance(60ms);
-  EXPECT_TRUE(host.exchange({0x00, 0xFF, 0x00}).empty());
-  EXPECT_EQ(host.exchange({0xF5}).size(), 8u);
-  EXPECT_EQ(host.model.mode_word(), 0) << "no block completed";
-}
+  void send(std::initializer_list<std::uint8_t> bytes) { model.receive(Bytes(bytes), baud, now); }
+  // Everything due by `now`, at most `max` module bytes.
+  Bytes take(std::size_t max = 4096) {
+    Bytes out;
+    model.transmit(out, max, baud, now);
+    return out;
+  }
+  Bytes exchange(std::initializer_list<std::uint8_t> request, std::size_t max = 4096) {
+    send(request);
+    return take(max);
+  }
+  void advance(SimTime d) { now += d; }
 
-// The zero variant measures in the selected polarity: 0 V in Bipolar on a 16 V input
-// lies 5.5 V above the window's low end (-5.5 .. 10.5 V).
-TEST(ModuleModel, ZeroReadingFollowsThePolarity) {
-  ModelHost host(ModuleType::FourChannel);
-  SetDC(host.model, 1, 0.0);
-  EXPECT_EQ(RawValue(host.exchange({0xFA}), 1), 0) << "Positive: 0 V is the bottom";
-  host.exchange({0xB0 | 0x02, 0xFF, 0x00, 0xFF, 0});  // Sample, Bipolar
-  EXPECT_EQ(RawValue(host.exchange({0xFA}), 1), 352 * 16);
-  EXPECT_EQ(RawValue(host.exchange({0xFD}), 1), 0) << "the plain reading stays Positive";
-}
-
-TEST(ModuleModel, AcquisitionModesCombineSubSamples) {
-  // A sine at the sample rate: the four sub-samples of a period sit a quarter turn apart.
-  auto run = [](std::uint8_t mode, double frequency = 11520.0) {
-    ModelHost host(ModuleType::FourChannel);
-    host.model.set_signal(1, {Waveform::Sine, frequency, 4.0, 8.0});
-    host.exchange({static_cast<std::uint8_t>(0xA0 | mode), 0xFF, 0, 0xFF, 0});
-    Bytes s = host.exchange({0x91}, 12 + 200);
-    return Bytes(s.begin() + 12, s.end());
-  };
-  for (auto b : run(0))
-    EXPECT_GE(b, 172) << "Max: at least 8 V + 4 V x cos 45 deg of 16 V";
-  for (auto b : run(1))
-    EXPECT_NEAR(b, 127.5, 0.5) << "Avg: the sine cancels, 8 V remain";
-  Bytes sample = run(2, 1440.0);
-  auto [lo, hi] = std::minmax_element(sample.begin(), sample.end());
-  EXPECT_LT(*lo, 100);
-  EXPECT_GT(*hi, 155) << "Sample: the sine itself";
-}
+  ModuleModel model;
+  SimTime now = 1s;
+  DWORD baud = kFastBaud;
+};
 
 TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {
   ModelHost host(ModuleType::FourChannel);
@@ -76,67 +53,6 @@ TEST(ModuleModel, StreamingIgnoresCommandsUntilABreak) {
   EXPECT_EQ(host.model.state(), ModuleState::Commands);
   host.model.set_break(false, host.now);
   EXPECT_EQ(host.exchange({0xF5}).size(), 8u);
-}
-
-TEST(ModuleModel, SlowStartFailsWhenTheHostStaysFast) {
-  ModelHost host(ModuleType::FourChannel);
-  EXPECT_EQ(host.exchange({0x71}), Bytes{0xFC});
-  EXPECT_TRUE(host.exchange({0x00}).empty()) << "a zero at 115200 Bd is no zero at 19200 Bd";
-  EXPECT_EQ(host.model.state(), ModuleState::Commands);
-  EXPECT_EQ(host.model.line_baud(), kFastBaud);
-
-  // A host that never sends the zero byte finds the module back at 115200 Bd.
-  host.exchange({0x71});
-  host.advance(600ms);
-  EXPECT_EQ(host.exchange({0xF5}).size(), 8u);
-}
-
-TEST(ModuleModel, WrongHostRateGarblesReplies) {
-  ModelHost host(ModuleType::FourChannel);
-  host.baud = kSlowBaud;
-  host.send({0xF5});
-  EXPECT_TRUE(host.take().empty()) << "the module did not understand";
-  host.baud = kFastBaud;
-  host.send({0xF5});
-  host.baud = kSlowBaud;
-  Bytes r = host.take();
-  EXPECT_NE(r, (Bytes{'M', 'd', 'l', '4', 2, 'S', 'I', 'M'}));
-  EXPECT_LT(r.size(), 8u);
-  EXPECT_EQ(host.model.take_line_errors(), win::CE_FRAME);
-  EXPECT_EQ(host.model.take_line_errors(), 0u);
-}
-
-// 10 bits per byte: 86.8 us at 115200 Bd, 1920 bytes a second at 19200 Bd.
-TEST(ModuleModel, PacingFollowsTheLineRate) {
-  ModelHost host(ModuleType::FourChannel, 1.0);
-  const SimTime t0 = host.now;
-  host.send({0xF5});
-  EXPECT_EQ(host.model.next_output_due(host.now), t0 + 86806ns);
-  host.advance(86805ns);
-  EXPECT_TRUE(host.take().empty());
-  host.advance(1ns);
-  EXPECT_EQ(host.take().size(), 1u);
-  host.now = t0 + 8 * 86806ns;
-  EXPECT_EQ(host.take().size(), 7u);
-  EXPECT_EQ(host.model.next_output_due(host.now), std::nullopt);
-
-  host.exchange({0x91});
-  const SimTime s0 = host.now;
-  host.now = s0 + 1s;
-  EXPECT_NEAR(static_cast<double>(host.take(100000).size()), 11520.0, 1.0);
-  host.model.set_pace(10.0);
-  host.now += 100ms;
-  // The last byte at the old pace may end up to one old byte time (ten new ones) later.
-  EXPECT_NEAR(static_cast<double>(host.take(100000).size()), 11520.0, 10.0) << "ten times as fast";
-
-  ModelHost slow(ModuleType::FourChannel, 1.0);
-  slow.exchange({0x71});
-  slow.advance(1ms);
-  EXPECT_EQ(slow.take(), Bytes{0xFC});
-  slow.baud = kSlowBaud;
-  slow.exchange({0x00});
-  slow.advance(1s);
-  EXPECT_NEAR(static_cast<double>(slow.take(100000).size()), 1920.0, 1.0);
 }
 
 // A stream silenced for good sends nothing while silent and, when the silence ends,
@@ -159,92 +75,17 @@ TEST(ModuleModel, SilenceForGoodPausesTheStreamWithoutABurst) {
   EXPECT_EQ(after[0], ExpectedSample(1, next));
 }
 
-TEST(ModuleModel, ReplyDelayHoldsRepliesBackButNotTheStream) {
-  ModelHost host(ModuleType::FourChannel, 1.0);
-  host.model.set_reply_delay(150ms);
-  host.send({0xF5});
-  EXPECT_EQ(host.model.next_output_due(host.now), host.now + 150ms + 86806ns);
-  host.advance(149ms);
-  EXPECT_TRUE(host.take().empty());
-  host.model.discard_output(host.now);  // a purge before the reply keeps it
-  host.advance(2ms);
-  EXPECT_EQ(host.take().size(), 8u);
-}
-
-TEST(ModuleModel, StreamFaultsHitSingleBytes) {
-  ModelHost host(ModuleType::FourChannel);
-  host.model.set_signal(1, {Waveform::Pattern});
-  host.model.set_stream_fault_interval(100);
-  host.exchange({0x91}, 12);
-  host.model.inject(Fault::LostByte, FaultMode::Always);
-  Bytes s = host.take(1000);
-  EXPECT_EQ(s.size(), 990u);
-  EXPECT_EQ(s[98], ExpectedSample(1, 98));
-  EXPECT_EQ(s[99], ExpectedSample(1, 100)) << "byte 99 was lost";
-
-  host.model.clear_faults();
-  host.model.inject(Fault::CorruptedByte, FaultMode::Once);
-  Bytes t = host.take(3);
-  EXPECT_EQ(t[0], ExpectedSample(1, 1000) ^ 1);
-  EXPECT_EQ(t[1], ExpectedSample(1, 1001));
-}
-
-TEST(Uart, ReclockingBetweenRates) {
-  const Bytes data{0x00, 0x55, 0xFF, 0xF5};
-  Bytes same;
-  Reclock(data, kFastBaud, kFastBaud, same, nullptr);
-  EXPECT_EQ(same, data);
-
-  // 0xFF at 19200 Bd: the 6x faster receiver sees the start bit as five zero data bits.
-  Bytes fast;
-  bool fe = false;
-  Reclock(Bytes{0xFF}, kSlowBaud, kFastBaud, fast, &fe);
-  EXPECT_EQ(fast, Bytes{0xE0});
-  EXPECT_FALSE(fe);
-  // 0x00 at 19200 Bd holds the line low for 54 fast bits: one zero byte with a bad stop bit.
-  fast.clear();
-  Reclock(Bytes{0x00}, kSlowBaud, kFastBaud, fast, &fe);
-  EXPECT_EQ(fast, Bytes{0x00});
-  EXPECT_TRUE(fe);
-  // Six fast bytes fit into one slow frame.
-  Bytes slow;
-  Reclock(Bytes(12, 0xF5), kFastBaud, kSlowBaud, slow, nullptr);
-  EXPECT_LE(slow.size(), 3u);
-}
-
-// An uncalibrated module: each analogue input errs in its own way, by more than a
-// 10-bit reading can hide, in the raw readings and the stream alike.
-TEST(ModuleModel, TypicalErrorsGiveEachInputSomethingToCalibrate) {
-  ModelHost host(ModuleType::FourChannel);
-  const InputSetup ideal = host.model.input(1);
-  std::vector<double> gains;
-  for (int ch = 1; ch <= 4; ++ch) {
-    SCOPED_TRACE(ch);
-    const InputSetup in = WithTypicalErrors(ch, ideal);
-    EXPECT_EQ(in.range, ideal.range);
-    EXPECT_GE(std::fabs(in.gain_error), 0.5);
-    EXPECT_GE(std::fabs(in.zero_error_bipolar), 0.5);
-    EXPECT_GE(std::fabs(in.zero_error_ac), 0.3);
-    EXPECT_LE(std::fabs(in.gain_error) + std::fabs(in.zero_error_bipolar), 10.0)
-        << "within what the dialogs accept";
-    gains.push_back(in.gain_error);
-    host.model.set_input(ch, in);
-    SetDC(host.model, ch, 12.0);
-  }
-  std::sort(gains.begin(), gains.end());
-  EXPECT_EQ(std::adjacent_find(gains.begin(), gains.end()), gains.end()) << "no two inputs alike";
-  for (int ch : {5, 6}) {
-    const InputSetup aux = host.model.input(ch);
-    const InputSetup same = WithTypicalErrors(ch, aux);
-    EXPECT_EQ(same.gain_error, aux.gain_error);
-    EXPECT_EQ(same.zero_error_ac, aux.zero_error_ac);
-  }
-  const Bytes reply = host.exchange({0xFD});
-  for (int ch = 1; ch <= 4; ++ch) {
-    SCOPED_TRACE(ch);
-    const double seen = RawValue(reply, ch) * 16.0 / 16368.0;
-    EXPECT_GT(std::fabs(seen - 12.0), 2 * 16.0 / 1023) << "more than two 10-bit steps off";
-  }
+// The module's port through the serial engine's device seam is busy while open.
+TEST(SimCommDevice, OnePortAtATime) {
+  ResetSimulatedModules();
+  SimulatedModule& module = SimulatedModuleFor("sim4");
+  DWORD error = 0;
+  auto port = module.open(&error);
+  ASSERT_NE(port, nullptr);
+  EXPECT_EQ(module.open(&error), nullptr);
+  EXPECT_EQ(error, win::ERROR_ACCESS_DENIED);
+  port.reset();
+  EXPECT_NE(module.open(&error), nullptr);
 }
 
 }  // namespace
