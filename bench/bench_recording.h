@@ -6,13 +6,13 @@
 #include "acquisition/record_header.h"
 #include "acquisition/recorder.h"
 #include "acquisition/scaling.h"
+#include "bench/quiet_window.h"
 #include "config/range_entry.h"
 #include "graph/axis.h"
 #include "graph/graph_data.h"
 #include "graph/view.h"
 #include "platform/qt/qt_canvas.h"
 #include "seriallink/serial_com.h"
-#include "support/quiet_window.h"
 
 #include <algorithm>
 #include <cstdint>

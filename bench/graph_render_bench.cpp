@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "acquisition/measurement_text.h"
+#include "bench/quiet_window.h"
 #include "graph/graph_data.h"
 #include "graph/series.h"
 #include "graph/view.h"
 #include "platform/qt/qt_canvas.h"
-#include "support/quiet_window.h"
 
 using namespace osc;
 

@@ -18,6 +18,7 @@
 // Exit status 0 when every run had 0 errors.
 #include "acquisition/protocol.h"
 #include "acquisition/recorder.h"
+#include "bench/quiet_window.h"
 #include "graph/graph_data.h"
 #include "graph/view.h"
 #include "graph/view_host.h"
@@ -25,7 +26,6 @@
 #include "seriallink/serial_com.h"
 #include "simulator/signal.h"
 #include "simulator/simulated_module.h"
-#include "support/quiet_window.h"
 
 #include <time.h>
 

@@ -25,12 +25,12 @@
 #include "acquisition/protocol.h"
 #include "acquisition/recorder.h"
 #include "acquisition/scaling.h"
+#include "bench/quiet_window.h"
 #include "config/range_entry.h"
 #include "graph/graph_data.h"
 #include "graph/view.h"
 #include "platform/qt/qt_canvas.h"
 #include "seriallink/serial_com.h"
-#include "support/quiet_window.h"
 
 using namespace osc;
 

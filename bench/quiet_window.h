@@ -1,6 +1,6 @@
 #pragma once
 // A main window that shows nothing, and a screen of fixed size: the hosts of the
-// recorder, the protocol and the graph view for tests and benchmarks that look only at
+// recorder, the protocol and the graph view for benchmarks that look only at
 // stores, series and drawing. The record button and the main timer are plain flags; the
 // run-now message is a flag to poll; errors and beeps are counted.
 #include "acquisition/protocol.h"
