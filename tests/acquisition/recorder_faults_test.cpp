@@ -133,6 +133,24 @@ TEST_P(RecorderFaults, StalledStreamIsSaidAndClears) {
   rig.Stop();
 }
 
+// The start mask is the one of the click: a box checked while the start waits for the
+// module changes nothing.
+TEST_P(RecorderFaults, ChannelBoxCheckedWhileArmedKeepsTheStartMask) {
+  rig.module().inject(sim::Fault::WrongIdentification, sim::FaultMode::Always);
+  rig.Start(kCh1Ch2);
+  for (int i = 0; i < 3; ++i)
+    rig.recorder->TimerTick();
+  ASSERT_FALSE(rig.recorder->Running());
+  rig.window.controls.Inputs.ch3 = true;
+  rig.module().clear_faults();
+  rig.RecordAtLeast(3000);
+  EXPECT_EQ(rig.state.ChannelMask, 0x03);
+  rig.Stop();
+  EXPECT_EQ(rig.recorder->Store(3), nullptr);
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(1), 1));
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(2), 2));
+}
+
 // A tick never pumps the event loop, and a tick that arrives while another is inside
 // (here: from every window call the recorder makes) does nothing at all.
 TEST_P(RecorderFaults, TickCalledFromInsideATickDoesNothing) {
@@ -162,6 +180,49 @@ TEST_P(RecorderFaults, TickCalledFromInsideATickDoesNothing) {
 INSTANTIATE_TEST_SUITE_P(BothPaths, RecorderFaults,
                          ::testing::Values(TAcquisitionPath::Overlapped, TAcquisitionPath::Blocking),
                          [](const auto& info) { return std::string(osc::test::PathName(info.param)); });
+
+// A two-channel module found while CH 3 is checked: the start ends with a reason, the
+// module is left in command mode, and the next start records the slots it has.
+TEST(RecorderFaultsBlocking, TwoChannelModuleWhileArmedAbandonsTheStart) {
+  RecorderRig rig(TAcquisitionPath::Blocking, "SIM2");
+  sim::SimulatedModule& two = sim::SimulatedModuleFor("SIM2");
+  rig.Start(kCh1To3);
+  rig.recorder->TimerTick();
+  EXPECT_FALSE(rig.window.timer);
+  EXPECT_FALSE(rig.recorder->Running());
+  EXPECT_EQ(two.state(), sim::ModuleState::Commands);
+  EXPECT_EQ(two.stream_bytes(), 0u);
+  EXPECT_TRUE(rig.window.caption.starts_with("Měření nezačalo")) << rig.window.caption;
+  two.set_signal(1, sim::SignalSpec{sim::Waveform::Pattern});
+  two.set_signal(2, sim::SignalSpec{sim::Waveform::Pattern});
+  two.set_pace(10);
+  rig.Start(rig.window.controls.Inputs);
+  ASSERT_TRUE(rig.RecordAtLeast(1000));
+  rig.Stop();
+  EXPECT_EQ(rig.recorder->Store(3), nullptr);
+  EXPECT_TRUE(HoldsOwnSequence(rig.recorder->Store(2), 2));
+}
+
+// The window closes while the module's start reply is awaited: the recorder ends
+// without a hang, and the module is back in command mode.
+TEST(RecorderFaultsOverlapped, ClosingWhileTheStartReplyIsAwaitedExitsCleanly) {
+  auto rig = std::make_unique<RecorderRig>(TAcquisitionPath::Overlapped);
+  rig->PatternOnAllInputs();
+  rig->window.during = [&](const char* what) {
+    // The tick's "Start" caption comes right before the start byte.
+    if (std::string(what) == "SetCaption" && !rig->recorder->Running())
+      rig->module().inject(sim::Fault::Silence, sim::FaultMode::Once);
+  };
+  rig->Start(kCh1Ch2);
+  rig->recorder->TimerTick();
+  EXPECT_FALSE(rig->recorder->Running());
+  ASSERT_EQ(rig->window.retries.size(), 1u);
+  EXPECT_FALSE(rig->window.retries[0].empty()) << "the start failed after the module answered: say why";
+  rig->window.during = nullptr;
+  rig->recorder.reset();
+  EXPECT_EQ(rig->module().state(), sim::ModuleState::Commands);
+  EXPECT_TRUE(rig->protocol.Identify());
+}
 
 // Raw queries whose replies come late, after the overlapped 100 ms wait (300 ms: after
 // the next request would go out): every one is a no-value marker, none takes the late
