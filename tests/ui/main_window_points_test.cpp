@@ -389,6 +389,8 @@ TEST_F(Export, ThePictureIsTheScreensDrawingWithoutFillsAndACaption) {
   const TRect plot = v.Layout().PlotRect(2, v.ClientRect());  // white on the screen too
   const QRect r(plot.Left, plot.Top, plot.Right - plot.Left, plot.Bottom - plot.Top);
   EXPECT_EQ(png.copy(r), screen.copy(r));
+  w.CopyGraphImage();  // the same picture, on the clipboard
+  EXPECT_GT(QApplication::clipboard()->image().height(), screen.height());
 
   const QByteArray svg = GraphSvg(v, picture);
   EXPECT_TRUE(QSvgRenderer(svg).isValid());
